@@ -1,0 +1,28 @@
+# Entry points: `make run` and `make test` install what is missing, build and run.
+SHELL := /bin/bash
+.PHONY: all deps build run test bench fuzz clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+	bash scripts/build-win-deps.sh
+
+build: deps
+	bash scripts/build.sh
+
+run: build
+	bash scripts/run.sh
+
+test: deps
+	bash scripts/test.sh
+
+bench: deps
+	bash scripts/bench.sh
+
+# Longer fuzzing on demand: make fuzz FUZZ_SECONDS=600
+fuzz: deps
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-300} bash scripts/fuzz.sh
+
+clean:
+	rm -rf build/win32 build/native build/fuzz build/bench

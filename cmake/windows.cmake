@@ -1,0 +1,36 @@
+# The Windows program, its library of subsystems, and the tests that run under Wine.
+add_link_options(-static)
+
+add_library(tq_win STATIC
+    src/runtime/facilities.cpp
+    src/settings/settings_file.cpp
+    src/settings/picture_store.cpp
+    src/forms/model.cpp
+    src/forms/forms.cpp
+    src/app/startup.cpp
+    src/countdown/countdown.cpp
+    src/tray/tray.cpp
+    src/log/debug_log.cpp
+    src/appearance/appearance.cpp
+)
+target_link_libraries(tq_win PUBLIC tq_core tq_resources
+    user32 gdi32 comctl32 comdlg32 shell32 advapi32 msimg32 uxtheme)
+target_compile_definitions(tq_win PUBLIC WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800
+    NOMINMAX WIN32_LEAN_AND_MEAN)
+
+add_executable(TorvekQuindle WIN32 src/app/main.cpp src/resources/TorvekQuindle.rc)
+target_link_libraries(TorvekQuindle PRIVATE tq_win)
+
+# GoogleTest from Debian's sources, built with the same cross compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One executable for the in-process tests: every Wine process start costs about a second.
+add_executable(win_tests
+    tests/win/test_support.cpp
+    tests/win/facilities_test.cpp
+    tests/win/settings_file_test.cpp
+)
+target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
+add_test(NAME win_tests COMMAND win_tests)

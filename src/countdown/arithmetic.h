@@ -1,0 +1,40 @@
+// The countdown's arithmetic: from the deadline and a clock reading to the remaining days and
+// seconds, the time label's text at each accuracy and whether the countdown has to stop. It
+// reads no clock and no settings of its own, so every case can be computed directly.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tq {
+
+// The item indexes of the accuracy combo box, as stored in the settings.
+enum class Accuracy { Second = 0, Minute = 1, Hour = 2, Day = 3 };
+
+// The deadline text built from the stored date, hour, minute and second texts:
+// date + hour + "时" + minute + "分" + second.
+std::string DeadlineText(std::string_view date, std::string_view hour, std::string_view minute,
+                         std::string_view second);
+
+// The stored accuracy text as a number: truncated toward zero, low 16 bits, signed. Values
+// other than 0..3 name no accuracy.
+int16_t AccuracyNumber(std::string_view accuracy_text);
+
+struct CountdownReading {
+    double remaining_days;     // deadline - now in days, with the fraction
+    double remaining_seconds;  // whole seconds toward zero; the previous value at day accuracy
+    std::string text;          // the time label's text (never the stopped text)
+    bool stop;                 // the deadline has passed and counting below zero is not allowed
+};
+
+// One refresh at the given accuracy. `previous_remaining_seconds` is carried over at day
+// accuracy, which does not update the seconds. Hours, minutes and seconds come from the full
+// second count, so they stay right for deadlines more than 68 years away.
+CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now,
+                                  bool allow_below_zero, double previous_remaining_seconds);
+
+// What the time label shows once the countdown has stopped at the deadline.
+const char* StoppedText(Accuracy accuracy);
+
+}  // namespace tq

@@ -1,0 +1,1005 @@
+#include "forms/model.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace tq::forms {
+
+namespace {
+
+constexpr char kFormClass[] = "TorvekQuindleForm";
+constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
+constexpr UINT kTrayIconId = 100;
+constexpr size_t kTrayTipBytes = 62;
+constexpr UINT_PTR kChildSubclassId = 1;
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+std::vector<Form*>& LoadedForms() {
+    static std::vector<Form*> forms;
+    return forms;
+}
+
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+// Top-level windows owned by a hidden window get no taskbar button, whatever their
+// extended style says later (the transparency facility replaces the extended style).
+HWND HiddenOwner() {
+    static HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                        Instance(), nullptr);
+    return owner;
+}
+
+struct Styles {
+    DWORD style;
+    DWORD ex_style;
+};
+
+Styles StylesFor(Border border, bool has_title, bool control_box, bool minimise, bool maximise) {
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD ex = WS_EX_CONTROLPARENT;
+    bool captioned = false;
+    switch (border) {
+        case Border::None: style |= WS_POPUP; break;
+        case Border::Resizable: style |= WS_THICKFRAME; captioned = true; break;
+        case Border::Fixed: style |= WS_BORDER | WS_DLGFRAME; ex |= WS_EX_DLGMODALFRAME; captioned = true; break;
+        case Border::ToolResizable: style |= WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; captioned = true; break;
+        case Border::ToolFixed: style |= WS_DLGFRAME; ex |= WS_EX_TOOLWINDOW; captioned = true; break;
+        case Border::FramedResizable: style |= WS_POPUP | WS_THICKFRAME; break;
+        case Border::FramedFixed: style |= WS_POPUP | WS_DLGFRAME; break;
+    }
+    if (captioned && (has_title || control_box)) {
+        style |= WS_CAPTION;
+        if (control_box) style |= WS_SYSMENU;
+        if (control_box && minimise) style |= WS_MINIMIZEBOX;
+        if (control_box && maximise) style |= WS_MAXIMIZEBOX;
+    }
+    return {style, ex};
+}
+
+// Polygon outlines for the shapes beyond the ring, in coordinates 0..32767.
+struct ShapeOutline {
+    Shape shape;
+    std::vector<POINT> points;
+};
+const std::vector<ShapeOutline>& Outlines() {
+    static const std::vector<ShapeOutline> outlines = {
+        {Shape::Diamond, {{16384, 0}, {32767, 16384}, {16384, 32767}, {0, 16384}}},
+        {Shape::Hexagon,
+         {{8192, 0}, {24576, 0}, {32767, 16384}, {24576, 32767}, {8192, 32767}, {0, 16384}}},
+    };
+    return outlines;
+}
+
+HRGN MakeRegion(Shape shape, int w, int h) {
+    switch (shape) {
+        case Shape::Rectangle: return nullptr;
+        case Shape::Ellipse: return CreateEllipticRgn(0, 0, w, h);
+        case Shape::RoundedRectangle: {
+            const int r = std::min(w / 5, h / 5);
+            return CreateRoundRectRgn(0, 0, w, h, r, r);
+        }
+        case Shape::Ring: {
+            HRGN outer = CreateEllipticRgn(0, 0, w, h);
+            HRGN inner = CreateEllipticRgn(w / 4, h / 4, w - w / 4, h - h / 4);
+            CombineRgn(outer, outer, inner, RGN_DIFF);
+            DeleteObject(inner);
+            return outer;
+        }
+        default:
+            for (const ShapeOutline& outline : Outlines()) {
+                if (outline.shape != shape) continue;
+                std::vector<POINT> points = outline.points;
+                for (POINT& p : points) {
+                    p.x = MulDiv(p.x, w, 32767);
+                    p.y = MulDiv(p.y, h, 32767);
+                }
+                return CreatePolygonRgn(points.data(), static_cast<int>(points.size()), WINDING);
+            }
+            return nullptr;
+    }
+}
+
+MouseEvent MouseFrom(WPARAM wparam, LPARAM lparam) {
+    int keys = 0;
+    if (wparam & MK_CONTROL) keys |= kCtrl;
+    if (wparam & MK_SHIFT) keys |= kShift;
+    if (GetKeyState(VK_MENU) < 0) keys |= kAlt;
+    return {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), keys};
+}
+
+// Raises the mouse event that matches a window message; false when it is none.
+bool RaiseMouseMessage(const MouseHandlers& handlers, UINT message, WPARAM wparam, LPARAM lparam) {
+    const Handler<const MouseEvent&>* handler = nullptr;
+    switch (message) {
+        case WM_LBUTTONDOWN: handler = &handlers.on_left_button_down; break;
+        case WM_LBUTTONUP: handler = &handlers.on_left_button_up; break;
+        case WM_RBUTTONDOWN: handler = &handlers.on_right_button_down; break;
+        case WM_RBUTTONUP: handler = &handlers.on_right_button_up; break;
+        case WM_LBUTTONDBLCLK: handler = &handlers.on_double_click; break;
+        default: return false;
+    }
+    (*handler)(MouseFrom(wparam, lparam));
+    return true;
+}
+
+HICON IconFromFile(std::string_view bytes, int size) {
+    // An icon file: a 6-byte header, 16-byte entries (width, height, ..., bytes, offset).
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    if (bytes.size() < 6) return nullptr;
+    const int count = data[4] | (data[5] << 8);
+    int best = -1;
+    int best_width = 0;
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
+        const BYTE* entry = data + 6 + 16 * i;
+        const int width = entry[0] == 0 ? 256 : entry[0];
+        // The smallest image not below the wanted size, else the largest.
+        const bool better = best < 0 || (width >= size && (best_width < size || width < best_width)) ||
+                            (width < size && best_width < size && width > best_width);
+        if (better) {
+            best = i;
+            best_width = width;
+        }
+    }
+    if (best < 0) return nullptr;
+    const BYTE* entry = data + 6 + 16 * best;
+    DWORD length, offset;
+    std::memcpy(&length, entry + 8, 4);
+    std::memcpy(&offset, entry + 12, 4);
+    if (offset > bytes.size() || length > bytes.size() - offset) return nullptr;
+    return CreateIconFromResourceEx(const_cast<BYTE*>(data + offset), length, TRUE, 0x00030000,
+                                    size, size, LR_DEFAULTCOLOR);
+}
+
+}  // namespace
+
+LOGFONTA MakeLogFont(const FontSpec& spec) {
+    LOGFONTA font{};
+    font.lfHeight = spec.height;
+    font.lfWeight = spec.weight;
+    font.lfItalic = spec.italic;
+    font.lfCharSet = spec.charset;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    lstrcpynA(font.lfFaceName, spec.face, LF_FACESIZE);
+    return font;
+}
+
+// ---- Control ----------------------------------------------------------------------------
+
+Control::Control(Form* form, Control* container, Rect rect, bool visible, bool disabled)
+    : form_(form),
+      container_(container),
+      initial_rect_(rect),
+      initial_visible_(visible),
+      initial_disabled_(disabled),
+      rect_(rect),
+      visible_(visible),
+      disabled_(disabled),
+      id_(form->NextControlId()) {
+    form->Register(this);
+}
+
+void Control::ResetCommonState() {
+    rect_ = initial_rect_;
+    visible_ = initial_visible_;
+    disabled_ = initial_disabled_;
+    tag.clear();
+}
+
+RECT Control::ClientRect() const {
+    int x = rect_.left;
+    int y = rect_.top;
+    for (const Control* c = container_; c; c = c->container_) {
+        x += c->rect_.left;
+        y += c->rect_.top;
+    }
+    return {x, y, x + rect_.width, y + rect_.height};
+}
+
+bool Control::EffectivelyVisible() const {
+    for (const Control* c = this; c; c = c->container_) {
+        if (!c->visible_) return false;
+    }
+    return true;
+}
+
+void Control::SetRect(Rect rect) {
+    rect_ = rect;
+    if (!hwnd_) return;
+    const RECT r = ClientRect();
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, rect.width, rect.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (Control* c : form_->controls_) {
+        if (c->container_ == this) c->SetRect(c->rect_);
+    }
+}
+
+void Control::ApplyVisibility() {
+    if (hwnd_) ShowWindow(hwnd_, EffectivelyVisible() ? SW_SHOWNA : SW_HIDE);
+    for (Control* c : form_->controls_) {
+        if (c->container_ == this) c->OnContainerVisibilityChanged();
+    }
+}
+
+void Control::SetVisible(bool visible) {
+    visible_ = visible;
+    ApplyVisibility();
+}
+
+void Control::SetDisabled(bool disabled) {
+    disabled_ = disabled;
+    if (hwnd_) EnableWindow(hwnd_, !disabled);
+}
+
+HWND Control::CreateChild(HWND form_window, const char* window_class, const char* text,
+                          DWORD style, DWORD ex_style) {
+    const RECT r = ClientRect();
+    if (EffectivelyVisible()) style |= WS_VISIBLE;
+    if (disabled_) style |= WS_DISABLED;
+    HWND hwnd = CreateWindowExA(ex_style, window_class, text, WS_CHILD | style, r.left, r.top,
+                                rect_.width, rect_.height, form_window,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
+                                nullptr);
+    if (hwnd) SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    return hwnd;
+}
+
+LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR, DWORD_PTR data) {
+    auto* control = reinterpret_cast<Control*>(data);
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
+        control->hwnd_ = nullptr;
+        control->AfterDestroy();
+    } else {
+        RaiseMouseMessage(control->mouse, message, wparam, lparam);
+    }
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// ---- TransparentLabel -------------------------------------------------------------------
+
+TransparentLabel::TransparentLabel(Form* form, Args args)
+    : Control(form, args.container, args.rect, args.visible, false), args_(std::move(args)) {
+    mouse = args_.mouse;
+    caption_ = args_.caption;
+    font_ = MakeLogFont(args_.font);
+    colour_ = args_.colour;
+    align_ = args_.align;
+    word_wrap_ = args_.word_wrap;
+    valign_ = args_.valign;
+    effect_ = args_.effect;
+}
+
+void TransparentLabel::Create(HWND form_window) {
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        WNDCLASSEXA wc{sizeof(wc)};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = Instance();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kLabelClass;
+        RegisterClassExA(&wc);
+    }
+    ResetCommonState();
+    mouse = args_.mouse;
+    caption_ = args_.caption;
+    font_ = MakeLogFont(args_.font);
+    colour_ = args_.colour;
+    align_ = args_.align;
+    word_wrap_ = args_.word_wrap;
+    valign_ = args_.valign;
+    effect_ = args_.effect;
+    antialiased_ = true;
+    FontChanged();
+    hwnd_ = CreateChild(form_window, kLabelClass, "", 0, WS_EX_TRANSPARENT);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+void TransparentLabel::AfterDestroy() {
+    if (hfont_) DeleteObject(hfont_);
+    hfont_ = nullptr;
+}
+
+void TransparentLabel::FontChanged() {
+    if (hfont_) DeleteObject(hfont_);
+    LOGFONTA font = font_;
+    font.lfQuality = antialiased_ ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
+    hfont_ = CreateFontIndirectA(&font);
+    Repaint();
+}
+
+void TransparentLabel::Repaint() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TransparentLabel::SetCaption(std::string_view caption) {
+    if (caption_ == caption) return;
+    caption_.assign(caption);
+    Repaint();
+}
+
+void TransparentLabel::SetFontFace(std::string_view face) {
+    if (face.empty() || face.size() >= LF_FACESIZE) return;
+    std::memcpy(font_.lfFaceName, face.data(), face.size());
+    font_.lfFaceName[face.size()] = '\0';
+    FontChanged();
+}
+
+void TransparentLabel::SetFontSize(int points) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    font_.lfHeight = -MulDiv(points, dpi, 72);
+    FontChanged();
+}
+
+void TransparentLabel::SetBold(bool bold) {
+    font_.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    FontChanged();
+}
+
+void TransparentLabel::SetItalic(bool italic) {
+    font_.lfItalic = italic;
+    FontChanged();
+}
+
+void TransparentLabel::SetColour(COLORREF colour) {
+    colour_ = colour;
+    Repaint();
+}
+
+void TransparentLabel::SetAlign(HAlign align) {
+    align_ = align;
+    Repaint();
+}
+
+void TransparentLabel::SetWordWrap(bool wrap) {
+    word_wrap_ = wrap;
+    Repaint();
+}
+
+void TransparentLabel::SetVAlign(VAlign valign) {
+    valign_ = valign;
+    Repaint();
+}
+
+void TransparentLabel::SetEffect(Effect effect) {
+    effect_ = effect;
+    Repaint();
+}
+
+void TransparentLabel::SetAntialiased(bool antialiased) {
+    if (antialiased_ == antialiased) return;
+    antialiased_ = antialiased;
+    FontChanged();
+}
+
+LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                              LPARAM lparam) {
+    auto* label = reinterpret_cast<TransparentLabel*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (message) {
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (label) label->Paint(dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_NCHITTEST: return HTCLIENT;
+        default: return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+}
+
+// Paints into a memory bitmap what the form shows beneath the label, then the text, and
+// copies the result in one step, so a changing caption never flashes.
+void TransparentLabel::Paint(HDC dc) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    if (w <= 0 || h <= 0) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+
+    const RECT area = ClientRect();
+    SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
+    form_->PaintBackground(memory, area);
+    SetViewportOrgEx(memory, 0, 0, nullptr);
+
+    if (!caption_.empty()) {
+        HGDIOBJ old_font =
+            SelectObject(memory, hfont_ ? static_cast<HGDIOBJ>(hfont_) : GetStockObject(DEFAULT_GUI_FONT));
+        UINT flags = DT_NOCLIP;
+        if (align_ == HAlign::Centre) {
+            flags |= DT_CENTER;
+        } else if (align_ == HAlign::Right) {
+            flags |= DT_RIGHT;
+        }
+        if (word_wrap_) {
+            flags |= DT_WORDBREAK;
+        } else {
+            flags |= DT_SINGLELINE;
+            if (valign_ == VAlign::Centre) flags |= DT_VCENTER;
+            if (valign_ == VAlign::Bottom) flags |= DT_BOTTOM;
+        }
+        SetBkMode(memory, TRANSPARENT);
+        RECT r = client;
+        auto draw = [&](COLORREF colour, RECT at) {
+            SetTextColor(memory, colour);
+            DrawTextA(memory, caption_.c_str(), static_cast<int>(caption_.size()), &at, flags);
+        };
+        switch (effect_) {
+            case Effect::WhiteShadow: draw(RGB(255, 255, 255), {r.left + 1, r.top + 1, r.right + 1, r.bottom + 1}); break;
+            case Effect::WhiteEmboss:
+                draw(RGB(255, 255, 255), r);
+                OffsetRect(&r, 1, 1);
+                break;
+            case Effect::BlackShadow: draw(RGB(0, 0, 0), {r.left + 2, r.top + 2, r.right + 2, r.bottom + 2}); break;
+            case Effect::None: break;
+        }
+        draw(colour_, r);
+        SelectObject(memory, old_font);
+    }
+    BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old_bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+// ---- Timer ------------------------------------------------------------------------------
+
+Timer::Timer(Form* form, Args args) : Control(form, nullptr, {}, false, false), args_(std::move(args)) {
+    interval_ = args_.interval;
+}
+
+void Timer::Create(HWND form_window) {
+    interval_ = 0;
+    hwnd_ = nullptr;
+    (void)form_window;
+    SetInterval(args_.interval);
+}
+
+void Timer::SetInterval(int milliseconds) {
+    interval_ = milliseconds;
+    HWND window = form_->handle();
+    if (!window) return;
+    KillTimer(window, id());
+    if (milliseconds > 0) SetTimer(window, id(), static_cast<UINT>(milliseconds), nullptr);
+}
+
+// ---- Menu -------------------------------------------------------------------------------
+
+MenuItem::MenuItem(Args args)
+    : caption(args.caption),
+      checked(args.checked),
+      disabled(args.disabled),
+      visible(args.visible),
+      args_(std::move(args)) {}
+
+Menu::Menu(const char* caption, std::vector<MenuItem*> items)
+    : caption_(caption), items_(std::move(items)) {}
+
+void PopupMenu(Form& window, Menu& menu) {
+    HMENU popup = CreatePopupMenu();
+    const auto& items = menu.items();
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = *items[i];
+        if (!item.visible) continue;
+        if (item.caption == "-") {
+            AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        UINT flags = MF_STRING;
+        if (item.checked) flags |= MF_CHECKED;
+        if (item.disabled) flags |= MF_GRAYED;
+        AppendMenuA(popup, flags, i + 1, item.caption.c_str());
+    }
+    POINT cursor;
+    GetCursorPos(&cursor);
+    SetForegroundWindow(window.handle());
+    const int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD,
+                                      cursor.x - 5, cursor.y - 5, 0, window.handle(), nullptr);
+    // Without this message the menu would not close when the user clicks elsewhere.
+    PostMessageA(window.handle(), WM_NULL, 0, 0);
+    DestroyMenu(popup);
+    if (chosen > 0 && static_cast<size_t>(chosen) <= items.size()) items[chosen - 1]->Select();
+}
+
+// ---- Form -------------------------------------------------------------------------------
+
+Form::Form(Args args)
+    : args_(std::move(args)),
+      title_(args_.title),
+      border_(args_.border),
+      shape_(args_.shape),
+      picture_mode_(args_.picture_mode),
+      initial_rect_(args_.rect),
+      topmost_(args_.topmost) {}
+
+void Form::Register(Control* control) { controls_.push_back(control); }
+
+Control* Form::ControlById(int id) const {
+    for (Control* c : controls_) {
+        if (c->id() == id) return c;
+    }
+    return nullptr;
+}
+
+void Form::Load() {
+    if (hwnd_) return;
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        InitCommonControls();
+        WNDCLASSEXA wc{sizeof(wc)};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = Instance();
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(1));
+        wc.lpszClassName = kFormClass;
+        RegisterClassExA(&wc);
+    }
+    title_ = args_.title;
+    border_ = args_.border;
+    shape_ = args_.shape;
+    picture_mode_ = args_.picture_mode;
+    picture_.clear();
+    picture_removed_ = false;
+    has_background_colour_ = false;
+    first_activation_seen_ = false;
+    topmost_ = false;
+
+    Rect r = args_.rect;
+    if (args_.position == StartPosition::Centred) {
+        r.left = (GetSystemMetrics(SM_CXSCREEN) - r.width) / 2;
+        r.top = (GetSystemMetrics(SM_CYSCREEN) - r.height) / 2;
+    }
+    const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
+                                    args_.minimise_box, args_.maximise_box);
+    HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
+    CreateWindowExA(styles.ex_style | (args_.in_taskbar ? WS_EX_APPWINDOW : 0), kFormClass,
+                    title_.c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
+                    nullptr, Instance(), this);
+    if (!hwnd_) return;
+    LoadedForms().push_back(this);
+    if (args_.disabled) EnableWindow(hwnd_, FALSE);
+    if (!args_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
+    ApplyShape();
+    for (Control* c : controls_) c->Create(hwnd_);
+    if (args_.topmost) SetTopmost(true);
+
+    args_.on_created();
+    if (!hwnd_ || !args_.visible) return;
+    int show = SW_SHOW;
+    if (args_.position == StartPosition::Minimised) show = SW_SHOWMINIMIZED;
+    if (args_.position == StartPosition::Maximised) show = SW_SHOWMAXIMIZED;
+    ShowWindow(hwnd_, show);
+    UpdateWindow(hwnd_);
+}
+
+void Form::Close() {
+    if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+}
+
+Rect Form::rect() const {
+    if (!hwnd_) return initial_rect_;
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Form::SetRect(Rect rect) {
+    if (hwnd_) {
+        SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.width, rect.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void Form::SetLeft(int left) {
+    Rect r = rect();
+    r.left = left;
+    SetRect(r);
+}
+void Form::SetTop(int top) {
+    Rect r = rect();
+    r.top = top;
+    SetRect(r);
+}
+void Form::SetWidth(int width) {
+    Rect r = rect();
+    r.width = width;
+    SetRect(r);
+}
+void Form::SetHeight(int height) {
+    Rect r = rect();
+    r.height = height;
+    SetRect(r);
+}
+
+void Form::SetTitle(std::string_view title) {
+    title_.assign(title);
+    if (hwnd_) SetWindowTextA(hwnd_, title_.c_str());
+}
+
+void Form::ApplyStyles() {
+    if (!hwnd_) return;
+    const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
+                                    args_.minimise_box, args_.maximise_box);
+    const DWORD kept_style = GetWindowLongA(hwnd_, GWL_STYLE) &
+                             (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
+    SetWindowLongA(hwnd_, GWL_STYLE, styles.style | kept_style);
+    const DWORD frame_bits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
+    const DWORD ex = (GetWindowLongA(hwnd_, GWL_EXSTYLE) & ~frame_bits) | (styles.ex_style & frame_bits);
+    SetWindowLongA(hwnd_, GWL_EXSTYLE, ex);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::SetBorder(Border border) {
+    border_ = border;
+    ApplyStyles();
+}
+
+void Form::SetShape(Shape shape) {
+    shape_ = shape;
+    ApplyShape();
+}
+
+void Form::ApplyShape() {
+    if (!hwnd_) return;
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    SetWindowRgn(hwnd_, MakeRegion(shape_, r.right - r.left, r.bottom - r.top), TRUE);
+}
+
+void Form::SetTopmost(bool topmost) {
+    topmost_ = topmost;
+    if (hwnd_) {
+        SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+
+void Form::SetVisible(bool visible) {
+    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void Form::SetDisabled(bool disabled) {
+    if (hwnd_) EnableWindow(hwnd_, !disabled);
+}
+
+void Form::SetBackgroundColour(COLORREF colour) {
+    background_colour_ = colour;
+    has_background_colour_ = true;
+    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void Form::SetPicture(std::string bytes) {
+    picture_ = std::move(bytes);
+    picture_removed_ = false;
+    RebuildPictureBitmap();
+}
+
+void Form::RemovePicture() {
+    picture_.clear();
+    picture_removed_ = true;
+    RebuildPictureBitmap();
+}
+
+void Form::SetPictureMode(PictureMode mode) {
+    picture_mode_ = mode;
+    RebuildPictureBitmap();
+}
+
+void Form::FreePictureBitmap() {
+    if (picture_bitmap_) DeleteObject(picture_bitmap_);
+    picture_bitmap_ = nullptr;
+    picture_bitmap_size_ = {};
+}
+
+// Decodes the picture once for the current client size: a stretched picture is kept only
+// at that size, so memory follows the window rather than the picture file.
+void Form::RebuildPictureBitmap() {
+    FreePictureBitmap();
+    if (!hwnd_) return;
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (!picture_.empty() && client.right > 0 && client.bottom > 0) {
+        const bool stretched = picture_mode_ == PictureMode::Stretched;
+        Bitmap decoded =
+            DecodePicture(reinterpret_cast<const uint8_t*>(picture_.data()), picture_.size(),
+                          stretched ? client.right : 0, stretched ? client.bottom : 0);
+        if (!decoded.empty() && stretched &&
+            (decoded.width != client.right || decoded.height != client.bottom)) {
+            decoded = ScaleBitmap(decoded, client.right, client.bottom);
+        }
+        if (!decoded.empty()) {
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof(info.bmiHeader);
+            info.bmiHeader.biWidth = decoded.width;
+            info.bmiHeader.biHeight = -decoded.height;  // top-down rows
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            info.bmiHeader.biCompression = BI_RGB;
+            void* bits = nullptr;
+            picture_bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            if (picture_bitmap_) {
+                std::memcpy(bits, decoded.pixels.data(), decoded.pixels.size() * 4);
+                picture_bitmap_size_ = {decoded.width, decoded.height};
+            }
+        }
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void Form::PaintBackground(HDC dc, const RECT& area) {
+    HBRUSH brush = has_background_colour_ ? CreateSolidBrush(background_colour_)
+                                          : GetSysColorBrush(COLOR_BTNFACE);
+    FillRect(dc, &area, brush);
+    if (has_background_colour_) DeleteObject(brush);
+    if (!picture_bitmap_) return;
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, picture_bitmap_);
+    const int pw = picture_bitmap_size_.cx;
+    const int ph = picture_bitmap_size_.cy;
+    if (picture_mode_ == PictureMode::Stretched) {
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, source,
+               area.left, area.top, SRCCOPY);
+    } else {
+        for (int y = area.top - area.top % ph; y < area.bottom; y += ph) {
+            for (int x = area.left - area.left % pw; x < area.right; x += pw) {
+                BitBlt(dc, x, y, pw, ph, source, 0, 0, SRCCOPY);
+            }
+        }
+    }
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+void Form::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd_, &ps);
+    const RECT& area = ps.rcPaint;
+    const int w = area.right - area.left;
+    const int h = area.bottom - area.top;
+    if (w > 0 && h > 0) {
+        HDC memory = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
+        PaintBackground(memory, area);
+        SetViewportOrgEx(memory, 0, 0, nullptr);
+        BitBlt(dc, area.left, area.top, w, h, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
+    EndPaint(hwnd_, &ps);
+}
+
+void Form::Centre() {
+    if (!hwnd_) return;
+    const Rect r = rect();
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - r.width) / 2;
+    const int top = (GetSystemMetrics(SM_CYSCREEN) - r.height) / 2;
+    if (left == r.left && top == r.top) return;
+    SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Form::minimised() const { return hwnd_ && IsIconic(hwnd_); }
+bool Form::maximised() const { return hwnd_ && IsZoomed(hwnd_); }
+void Form::Restore() {
+    if (hwnd_) ShowWindow(hwnd_, SW_RESTORE);
+}
+
+bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
+    if (!hwnd_) return false;
+    HICON icon = IconFromFile(icon_file_bytes, GetSystemMetrics(SM_CXSMICON));
+    if (tray_icon_) DestroyIcon(tray_icon_);
+    tray_icon_ = icon;
+    tray_tip_.assign(tip.substr(0, kTrayTipBytes));
+
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd_;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+    data.uCallbackMessage = kTrayCallbackMessage;
+    data.hIcon = tray_icon_;
+    std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
+    // Replacing an icon that is already there keeps one icon in the notification area.
+    if (tray_icon_added_ && Shell_NotifyIconA(NIM_MODIFY, &data)) return true;
+    tray_icon_added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    return tray_icon_added_;
+}
+
+void Form::RemoveTrayIcon() {
+    if (tray_icon_added_ && hwnd_) {
+        NOTIFYICONDATAA data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = hwnd_;
+        data.uID = kTrayIconId;
+        Shell_NotifyIconA(NIM_DELETE, &data);
+    }
+    tray_icon_added_ = false;
+    if (tray_icon_) DestroyIcon(tray_icon_);
+    tray_icon_ = nullptr;
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!form) return DefWindowProcA(hwnd, message, wparam, lparam);
+    return form->HandleMessage(message, wparam, lparam);
+}
+
+void Form::RaiseMouse(const Handler<const MouseEvent&>& handler, LPARAM lparam, WPARAM wparam) {
+    handler(MouseFrom(wparam, lparam));
+}
+
+void Form::OnDestroyed() {
+    FreePictureBitmap();
+    auto& forms = LoadedForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    hwnd_ = nullptr;
+}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    HWND hwnd = hwnd_;
+    switch (message) {
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: Paint(); return 0;
+        case WM_SIZE:
+            ApplyShape();
+            RebuildPictureBitmap();
+            args_.on_resized();
+            return 0;
+        case WM_MOVE: args_.on_moved(); return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) != WA_INACTIVE) {
+                if (!first_activation_seen_) {
+                    first_activation_seen_ = true;
+                    args_.on_first_activated();
+                }
+                args_.on_activated();
+            } else {
+                args_.on_deactivated();
+            }
+            break;
+        case WM_CLOSE:
+            if (args_.on_may_close && !args_.on_may_close()) return 0;
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            RemoveTrayIcon();
+            args_.on_destroying();
+            return 0;
+        case WM_NCDESTROY: OnDestroyed(); break;
+        case WM_TIMER:
+            if (auto* timer = dynamic_cast<Timer*>(ControlById(static_cast<int>(wparam)))) {
+                timer->Tick();
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if (lparam) {
+                if (Control* c = ControlById(LOWORD(wparam)); c && c->OnCommand(HIWORD(wparam))) return 0;
+            }
+            break;
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lparam);
+            LRESULT result = 0;
+            if (Control* c = ControlById(static_cast<int>(header->idFrom)); c && c->OnNotify(header, &result)) {
+                return result;
+            }
+            break;
+        }
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            if (lparam) {
+                if (Control* c = ControlById(GetDlgCtrlID(reinterpret_cast<HWND>(lparam))); c && c->OnScroll(wparam)) {
+                    return 0;
+                }
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            if (Control* c = ControlById(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)))) {
+                if (HBRUSH brush = c->OnColour(reinterpret_cast<HDC>(wparam))) {
+                    return reinterpret_cast<LRESULT>(brush);
+                }
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            RaiseMouse(args_.mouse.on_left_button_down, lparam, wparam);
+            if (args_.drag_anywhere && hwnd_) {
+                ReleaseCapture();
+                SendMessageA(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+            }
+            return 0;
+        case WM_LBUTTONUP: RaiseMouse(args_.mouse.on_left_button_up, lparam, wparam); return 0;
+        case WM_RBUTTONDOWN: RaiseMouse(args_.mouse.on_right_button_down, lparam, wparam); return 0;
+        case WM_RBUTTONUP: RaiseMouse(args_.mouse.on_right_button_up, lparam, wparam); return 0;
+        case WM_LBUTTONDBLCLK: RaiseMouse(args_.mouse.on_double_click, lparam, wparam); return 0;
+        case kTrayCallbackMessage:
+            switch (LOWORD(lparam)) {
+                case WM_LBUTTONUP: args_.on_tray_event(1); break;
+                case WM_LBUTTONDBLCLK: args_.on_tray_event(2); break;
+                case WM_RBUTTONUP:
+                case WM_CONTEXTMENU: args_.on_tray_event(3); break;
+            }
+            return 0;
+        case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
+        case WM_POWERBROADCAST:
+            if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
+            return TRUE;
+        default:
+            // Explorer restarted: the notification area is new and has lost the icon.
+            if (message == TaskbarCreatedMessage() && tray_icon_added_) {
+                tray_icon_added_ = false;
+                HICON icon = tray_icon_;
+                tray_icon_ = nullptr;
+                NOTIFYICONDATAA data{};
+                data.cbSize = sizeof(data);
+                data.hWnd = hwnd_;
+                data.uID = kTrayIconId;
+                data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+                data.uCallbackMessage = kTrayCallbackMessage;
+                data.hIcon = icon;
+                std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
+                tray_icon_added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+                tray_icon_ = icon;
+                return 0;
+            }
+            break;
+    }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+bool Form::PreTranslate(MSG& msg) {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    for (Form* form : LoadedForms()) {
+        if (form->hwnd_ != root) continue;
+        if (form->args_.esc_closes && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+            form->Close();
+            return true;
+        }
+        // Tab and Shift+Tab move through the controls as in a dialog; Enter sends IDOK,
+        // which no control answers, so it never closes a window by accident.
+        return form->border_ != Border::None && IsDialogMessageA(root, &msg);
+    }
+    return false;
+}
+
+void RunMessageLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (Form::PreTranslate(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+}  // namespace tq::forms

@@ -1,0 +1,422 @@
+// The window and control model. A form is a class whose members are its controls, each
+// initialised from a small struct of creation arguments (geometry, caption, initial
+// state, event handlers); the logic names controls as members, so the compiler checks
+// every name. Loading a form creates its window and then every control in declaration
+// order; closing it destroys them and the next load starts again from the arguments.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+
+#include "appearance/picture.h"
+
+namespace tq::forms {
+
+// Private window messages, all from one base.
+enum : UINT {
+    kTrayCallbackMessage = WM_APP + 1,  // the notification-area icon's mouse actions
+    kFirstPrivateControlMessage = WM_APP + 16,
+};
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+enum class Border { None = 0, Resizable, Fixed, ToolResizable, ToolFixed, FramedResizable, FramedFixed };
+enum class StartPosition { AsStored = 0, Centred, Minimised, Maximised };
+enum class Shape { Rectangle = 0, Ellipse, RoundedRectangle, Ring, Diamond, Hexagon };
+enum class PictureMode { Tiled = 1, Stretched = 3 };
+enum class HAlign { Left = 0, Centre = 1, Right = 2 };
+enum class VAlign { Top = 0, Centre = 1, Bottom = 2 };
+
+// Key-state mask passed with mouse events.
+enum KeyState { kCtrl = 1, kShift = 2, kAlt = 4 };
+
+struct MouseEvent {
+    int x = 0;  // client coordinates of the control or window that got the event
+    int y = 0;
+    int keys = 0;
+};
+
+// An event handler. Handlers that do not need the event's arguments are plain
+// `void()` routines and bind to any event.
+template <typename... Args>
+class Handler {
+public:
+    constexpr Handler() = default;
+    constexpr Handler(void (*with_args)(Args...)) : with_args_(with_args) {}
+    template <typename T = void>
+        requires(sizeof...(Args) > 0)
+    constexpr Handler(void (*without_args)()) : without_args_(without_args) {}
+    Handler(std::function<void(Args...)> f) : function_(std::move(f)) {}
+
+    void operator()(Args... args) const {
+        if (with_args_) {
+            with_args_(args...);
+        } else if (without_args_) {
+            without_args_();
+        } else if (function_) {
+            function_(args...);
+        }
+    }
+    explicit operator bool() const { return with_args_ || without_args_ || function_; }
+
+private:
+    void (*with_args_)(Args...) = nullptr;
+    void (*without_args_)() = nullptr;
+    std::function<void(Args...)> function_;
+};
+
+// A font as the platform describes it (a 60-byte LOGFONTA).
+struct FontSpec {
+    int height = -13;  // negative: character height in pixels
+    int weight = FW_NORMAL;
+    bool italic = false;
+    BYTE charset = GB2312_CHARSET;
+    const char* face = "";  // empty: the system picks a face for the charset
+};
+LOGFONTA MakeLogFont(const FontSpec& spec);
+
+class Form;
+
+// Events every control and window can raise.
+struct MouseHandlers {
+    Handler<const MouseEvent&> on_left_button_down;
+    Handler<const MouseEvent&> on_left_button_up;
+    Handler<const MouseEvent&> on_right_button_down;
+    Handler<const MouseEvent&> on_right_button_up;
+    Handler<const MouseEvent&> on_double_click;
+};
+
+// Everything placed on a form. Controls register with their form when constructed; a
+// control inside a group box or a page names that container, and its geometry is
+// relative to it.
+class Control {
+public:
+    Control(Form* form, Control* container, Rect rect, bool visible, bool disabled);
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+    virtual ~Control() = default;
+
+    HWND handle() const { return hwnd_; }
+    Form& form() const { return *form_; }
+
+    Rect rect() const { return rect_; }
+    void SetRect(Rect rect);
+    void SetLeft(int left) { SetRect({left, rect_.top, rect_.width, rect_.height}); }
+    void SetTop(int top) { SetRect({rect_.left, top, rect_.width, rect_.height}); }
+    void SetWidth(int width) { SetRect({rect_.left, rect_.top, width, rect_.height}); }
+    void SetHeight(int height) { SetRect({rect_.left, rect_.top, rect_.width, height}); }
+    bool visible() const { return visible_; }
+    void SetVisible(bool visible);
+    bool disabled() const { return disabled_; }
+    void SetDisabled(bool disabled);
+    std::string tag;
+
+    MouseHandlers mouse;
+
+    // The control's rectangle in its form's client area (containers' offsets added).
+    RECT ClientRect() const;
+    // Visible itself and inside visible containers.
+    bool EffectivelyVisible() const;
+
+protected:
+    friend class Form;
+    // Creates the platform window (if the type has one) from the creation arguments;
+    // state left from an earlier load is reset first.
+    virtual void Create(HWND form_window) = 0;
+    virtual void AfterDestroy() {}
+    // Notifications that the form receives on the control's behalf.
+    virtual bool OnCommand(WORD /*code*/) { return false; }
+    virtual bool OnNotify(NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
+    virtual bool OnScroll(WPARAM /*code*/) { return false; }
+    virtual HBRUSH OnColour(HDC /*dc*/) { return nullptr; }
+    virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
+
+    // Creates a child window of the form at this control's place; routes its mouse
+    // events back to the control.
+    HWND CreateChild(HWND form_window, const char* window_class, const char* text, DWORD style,
+                     DWORD ex_style = 0);
+    void ApplyVisibility();
+    void ResetCommonState();
+    int id() const { return id_; }
+
+    Form* form_;
+    Control* container_;
+    HWND hwnd_ = nullptr;
+
+private:
+    static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+    Rect initial_rect_;
+    bool initial_visible_;
+    bool initial_disabled_;
+    Rect rect_;
+    bool visible_;
+    bool disabled_;
+    int id_;
+};
+
+// A child window with a transparent extended style that paints only its text over
+// whatever its form shows beneath (the stretched picture).
+class TransparentLabel : public Control {
+public:
+    enum class Effect { None = 0, WhiteShadow = 1, WhiteEmboss = 2, BlackShadow = 3 };
+    struct Args {
+        Rect rect;
+        const char* caption = "";
+        FontSpec font;
+        COLORREF colour = RGB(0, 0, 0);
+        HAlign align = HAlign::Left;
+        bool word_wrap = false;
+        VAlign valign = VAlign::Top;
+        Effect effect = Effect::None;
+        bool visible = true;
+        MouseHandlers mouse;
+        Control* container = nullptr;
+    };
+    TransparentLabel(Form* form, Args args);
+
+    const std::string& caption() const { return caption_; }
+    void SetCaption(std::string_view caption);
+    const LOGFONTA& font() const { return font_; }
+    // A face of 1 to 31 bytes replaces the current one; any other leaves it as it was.
+    void SetFontFace(std::string_view face);
+    void SetFontSize(int points);  // character height -points * dpi / 72
+    void SetBold(bool bold);
+    void SetItalic(bool italic);
+    COLORREF colour() const { return colour_; }
+    void SetColour(COLORREF colour);
+    HAlign align() const { return align_; }
+    void SetAlign(HAlign align);
+    void SetWordWrap(bool wrap);
+    void SetVAlign(VAlign valign);
+    void SetEffect(Effect effect);
+    // Anti-aliased glyph edges would show a fringe of the key colour when the form's
+    // background is keyed out.
+    void SetAntialiased(bool antialiased);
+
+private:
+    void Create(HWND form_window) override;
+    void AfterDestroy() override;
+    void FontChanged();
+    void Repaint();
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    void Paint(HDC dc);
+
+    Args args_;
+    std::string caption_;
+    LOGFONTA font_{};
+    bool font_set_ = true;
+    COLORREF colour_;
+    HAlign align_;
+    bool word_wrap_;
+    VAlign valign_;
+    Effect effect_;
+    bool antialiased_ = true;
+    HFONT hfont_ = nullptr;
+};
+
+// A window timer. Setting an interval stops the timer and, when the new interval is
+// above 0, starts it again, so the first tick comes one full interval later.
+class Timer : public Control {
+public:
+    struct Args {
+        int interval = 0;
+        Handler<> on_tick;
+    };
+    Timer(Form* form, Args args);
+    int interval() const { return interval_; }
+    void SetInterval(int milliseconds);
+    void Tick() const { args_.on_tick(); }
+
+private:
+    void Create(HWND form_window) override;
+    Args args_;
+    int interval_ = 0;
+};
+
+// An entry of a popup menu; the caption "-" makes a separator.
+class MenuItem {
+public:
+    struct Args {
+        const char* caption = "";
+        bool checked = false;
+        bool disabled = false;
+        bool visible = true;
+        Handler<> on_selected;
+    };
+    explicit MenuItem(Args args);
+    std::string caption;
+    bool checked;
+    bool disabled;
+    bool visible;
+    void Select() const { args_.on_selected(); }
+
+private:
+    Args args_;
+};
+
+// A popup menu: the level-0 item that holds the entries.
+class Menu {
+public:
+    Menu(const char* caption, std::vector<MenuItem*> items);
+    const std::string& caption() const { return caption_; }
+    const std::vector<MenuItem*>& items() const { return items_; }
+
+private:
+    std::string caption_;
+    std::vector<MenuItem*> items_;
+};
+
+// A top-level window described by its form.
+class Form {
+public:
+    struct Args {
+        const char* title = "";
+        Rect rect;
+        bool visible = true;
+        Border border = Border::Resizable;
+        bool control_box = true;
+        bool minimise_box = false;
+        bool maximise_box = false;
+        StartPosition position = StartPosition::Centred;
+        bool movable = true;
+        bool in_taskbar = true;
+        bool drag_anywhere = false;
+        bool esc_closes = false;
+        bool topmost = false;
+        Shape shape = Shape::Rectangle;
+        PictureMode picture_mode = PictureMode::Tiled;
+        bool disabled = false;
+
+        Handler<> on_created;
+        Handler<> on_first_activated;
+        Handler<> on_activated;
+        Handler<> on_deactivated;
+        Handler<> on_destroying;
+        // Returns false to refuse closing.
+        std::function<bool()> on_may_close;
+        Handler<> on_resized;
+        Handler<> on_moved;
+        Handler<int> on_tray_event;
+        // The system clock was changed or the machine resumed from sleep.
+        Handler<> on_clock_changed;
+        MouseHandlers mouse;
+    };
+
+    explicit Form(Args args);
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    virtual ~Form() = default;
+
+    // Creates the window and its controls from the form, raises created, then shows it
+    // when the form says visible. Loading a loaded form does nothing.
+    void Load();
+    // Posts a close request: the window closes once the current handler has returned.
+    void Close();
+    bool loaded() const { return hwnd_ != nullptr; }
+    HWND handle() const { return hwnd_; }
+
+    // Window properties.
+    Rect rect() const;  // outer geometry in screen pixels
+    void SetRect(Rect rect);
+    void SetLeft(int left);
+    void SetTop(int top);
+    void SetWidth(int width);
+    void SetHeight(int height);
+    std::string title() const { return title_; }
+    void SetTitle(std::string_view title);
+    Border border() const { return border_; }
+    void SetBorder(Border border);
+    Shape shape() const { return shape_; }
+    void SetShape(Shape shape);
+    bool topmost() const { return topmost_; }
+    void SetTopmost(bool topmost);
+    bool visible() const;
+    void SetVisible(bool visible);
+    void SetDisabled(bool disabled);
+    COLORREF background_colour() const { return background_colour_; }
+    void SetBackgroundColour(COLORREF colour);
+    bool HasBackgroundColour() const { return has_background_colour_; }
+    // The background picture as the bytes of a picture file. The removed state shows no
+    // picture and never equals any real picture's bytes.
+    const std::string& picture() const { return picture_; }
+    bool picture_removed() const { return picture_removed_; }
+    void SetPicture(std::string bytes);
+    void RemovePicture();
+    void SetPictureMode(PictureMode mode);
+    // Centres the window on the screen (moves only when the place differs).
+    void Centre();
+    bool minimised() const;
+    bool maximised() const;
+    void Restore();
+
+    // Paints what the form shows beneath its controls: background colour and picture.
+    // `area` is in client coordinates; the DC's origin is the client area's.
+    void PaintBackground(HDC dc, const RECT& area);
+
+    // The notification-area icon (identifier 100) of this window: put in place or
+    // replaced, never shown twice; the tip is cut to its first 62 bytes. The icon comes
+    // as the bytes of an icon file. Closing the window removes it.
+    bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
+    void RemoveTrayIcon();
+
+    // Keyboard handling for the message loop: Esc closing and Tab moving focus.
+    static bool PreTranslate(MSG& msg);
+
+protected:
+    friend class Control;
+    void Register(Control* control);
+    int NextControlId() { return next_control_id_++; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void Paint();
+    void ApplyStyles();
+    void ApplyShape();
+    void RebuildPictureBitmap();
+    void FreePictureBitmap();
+    Control* ControlById(int id) const;
+    void RaiseMouse(const Handler<const MouseEvent&>& handler, LPARAM lparam, WPARAM wparam);
+    void OnDestroyed();
+
+    Args args_;
+    HWND hwnd_ = nullptr;
+    std::vector<Control*> controls_;
+    int next_control_id_ = 1000;
+    std::string title_;
+    Border border_;
+    Shape shape_;
+    bool first_activation_seen_ = false;
+    COLORREF background_colour_ = 0;
+    bool has_background_colour_ = false;
+    std::string picture_;
+    bool picture_removed_ = false;
+    PictureMode picture_mode_;
+    HBITMAP picture_bitmap_ = nullptr;  // the decoded picture, scaled once to the client area
+    SIZE picture_bitmap_size_{};
+    Rect initial_rect_;
+    bool topmost_ = false;
+    bool tray_icon_added_ = false;
+    HICON tray_icon_ = nullptr;
+    std::string tray_tip_;
+};
+
+// Shows the menu at the cursor on behalf of a window: foreground first, right-aligned at
+// the cursor less five pixels, the window owns it, and an empty message follows.
+void PopupMenu(Form& window, Menu& menu);
+
+// Runs the message loop until the program ends.
+void RunMessageLoop();
+
+}  // namespace tq::forms

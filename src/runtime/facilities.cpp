@@ -1,0 +1,404 @@
+#include "runtime/facilities.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+namespace tq {
+namespace {
+
+// Win32 wants zero-terminated texts; views may not be.
+std::string Z(std::string_view text) { return std::string(text); }
+
+// --- Open files ----------------------------------------------------------------------------
+
+// File number n is open_files[n - 1]; a closed number keeps its slot (as
+// INVALID_HANDLE_VALUE) so that a stale number can never reach another file.
+std::vector<HANDLE>& OpenFiles() {
+    static std::vector<HANDLE> files;
+    return files;
+}
+
+HANDLE HandleOf(int file_number) {
+    const std::vector<HANDLE>& files = OpenFiles();
+    if (file_number < 1 || static_cast<size_t>(file_number) > files.size()) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return files[file_number - 1];
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// --- Registry ------------------------------------------------------------------------------
+
+HKEY RootKey(int root) {
+    switch (root) {
+        case 1: return HKEY_CLASSES_ROOT;
+        case 2: return HKEY_CURRENT_CONFIG;
+        case 4: return HKEY_LOCAL_MACHINE;
+        case 5: return HKEY_USERS;
+        default: return HKEY_CURRENT_USER;
+    }
+}
+
+struct RegistryPath {
+    std::string key;
+    std::string value_name;
+};
+
+RegistryPath SplitRegistryPath(std::string_view path) {
+    const size_t slash = path.rfind('\\');
+    if (slash == std::string_view::npos) return {std::string(), std::string(path)};
+    return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+}
+
+// --- Layered windows -----------------------------------------------------------------------
+
+// Layered windows exist only on newer systems, so these entry points are looked up by
+// name rather than linked; a missing one makes the callers do nothing.
+struct LayeredEntryPoints {
+    using GetLongFn = LONG(WINAPI*)(HWND, int);
+    using SetLongFn = LONG(WINAPI*)(HWND, int, LONG);
+    using SetAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+    GetLongFn get_window_long = nullptr;
+    SetLongFn set_window_long = nullptr;
+    SetAttributesFn set_layered_window_attributes = nullptr;
+};
+
+const LayeredEntryPoints& Layered() {
+    static const LayeredEntryPoints entry_points = [] {
+        LayeredEntryPoints found;
+        if (HMODULE user32 = GetModuleHandleA("user32.dll")) {
+            found.get_window_long = reinterpret_cast<LayeredEntryPoints::GetLongFn>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowLongA")));
+            found.set_window_long = reinterpret_cast<LayeredEntryPoints::SetLongFn>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "SetWindowLongA")));
+            found.set_layered_window_attributes =
+                reinterpret_cast<LayeredEntryPoints::SetAttributesFn>(reinterpret_cast<void*>(
+                    GetProcAddress(user32, "SetLayeredWindowAttributes")));
+        }
+        return found;
+    }();
+    return entry_points;
+}
+
+bool IsNtFamily() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// --- End of the program --------------------------------------------------------------------
+
+void (*registered_cleanup)() = nullptr;
+
+}  // namespace
+
+// --- Files ---------------------------------------------------------------------------------
+
+bool FileExists(std::string_view path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(Z(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+int32_t FileSize(std::string_view path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(Z(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    FindClose(search);
+    return static_cast<int32_t>(found.nFileSizeLow);
+}
+
+std::string ReadWholeFile(std::string_view path) {
+    if (path.empty()) return {};
+    // Others may keep the file open for writing (the debug log does); reading it anyway
+    // is what a reader of a whole file wants.
+    HANDLE file = CreateFileA(Z(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        size_t filled = 0;
+        while (filled < bytes.size()) {
+            DWORD read = 0;
+            if (!ReadFile(file, &bytes[filled], static_cast<DWORD>(bytes.size() - filled), &read,
+                          nullptr) ||
+                read == 0) {
+                break;
+            }
+            filled += read;
+        }
+        bytes.resize(filled);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
+    if (path.empty()) return false;
+    HANDLE file = CreateFileA(Z(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool written = true;
+    for (std::string_view part : parts) {
+        if (!part.empty() && !WriteAll(file, part)) {
+            written = false;
+            break;
+        }
+    }
+    CloseHandle(file);
+    return written;
+}
+
+bool DeleteFileAt(std::string_view path) { return DeleteFileA(Z(path).c_str()) != 0; }
+
+bool CreateDirectoryAt(std::string_view path) {
+    return CreateDirectoryA(Z(path).c_str(), nullptr) != 0;
+}
+
+int OpenFile(std::string_view path, int open_mode, int share_mode) {
+    if (path.empty()) return 0;
+    DWORD access = 0;
+    DWORD disposition = 0;
+    switch (open_mode) {
+        case kOpenRead: access = GENERIC_READ; disposition = OPEN_EXISTING; break;
+        case kOpenWrite: access = GENERIC_WRITE; disposition = OPEN_EXISTING; break;
+        case kOpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_EXISTING; break;
+        case kOpenCreateTruncate: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+        case kOpenCreateAppendable: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
+        case kOpenCreateReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
+        default: return 0;
+    }
+    DWORD share = 0;
+    switch (share_mode) {
+        case kShareAll: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
+        case kShareDenyRead: share = FILE_SHARE_WRITE; break;
+        case kShareDenyWrite: share = FILE_SHARE_READ; break;
+        case kShareExclusive: share = 0; break;
+        default: return 0;
+    }
+    HANDLE file = CreateFileA(Z(path).c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    OpenFiles().push_back(file);
+    return static_cast<int>(OpenFiles().size());
+}
+
+void MoveToEnd(int file_number) {
+    HANDLE file = HandleOf(file_number);
+    if (file != INVALID_HANDLE_VALUE) SetFilePointer(file, 0, nullptr, FILE_END);
+}
+
+void WriteText(int file_number, std::initializer_list<std::string_view> texts) {
+    HANDLE file = HandleOf(file_number);
+    if (file == INVALID_HANDLE_VALUE) return;
+    for (std::string_view text : texts) {
+        if (!WriteAll(file, text)) return;
+    }
+}
+
+void CloseFile(int file_number) {
+    HANDLE file = HandleOf(file_number);
+    if (file == INVALID_HANDLE_VALUE) return;
+    CloseHandle(file);
+    OpenFiles()[file_number - 1] = INVALID_HANDLE_VALUE;
+}
+
+// --- Registry ------------------------------------------------------------------------------
+
+bool WriteRegistryValue(int root, std::string_view path, const RegistryData& value) {
+    const RegistryPath where = SplitRegistryPath(path);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS &&
+        RegCreateKeyA(RootKey(root), where.key.c_str(), &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG status = ERROR_INVALID_PARAMETER;
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(text->c_str()),
+                                static_cast<DWORD>(text->size() + 1));
+    } else if (const auto* number = std::get_if<uint32_t>(&value)) {
+        const DWORD data = *number;
+        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&data), sizeof data);
+    } else if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
+        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_BINARY, bytes->data(),
+                                static_cast<DWORD>(bytes->size()));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryValue(int root, std::string_view path) {
+    const RegistryPath where = SplitRegistryPath(path);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        const LONG status = RegDeleteValueA(key, where.value_name.c_str());
+        RegCloseKey(key);
+        if (status == ERROR_SUCCESS) return true;
+    }
+    return RegDeleteKeyA(RootKey(root), Z(path).c_str()) == ERROR_SUCCESS;
+}
+
+// --- User interface ------------------------------------------------------------------------
+
+int ShowMessageBox(std::string_view text, unsigned style,
+                   std::optional<std::string_view> caption) {
+    if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
+    const std::string shown_caption = caption ? Z(*caption) : std::string("信息：");
+    switch (MessageBoxA(nullptr, Z(text).c_str(), shown_caption.c_str(), style)) {
+        case IDOK: return 0;
+        case IDCANCEL: return 1;
+        case IDABORT: return 2;
+        case IDRETRY: return 3;
+        case IDIGNORE: return 4;
+        case IDYES: return 5;
+        case IDNO: return 6;
+        default: return -1;
+    }
+}
+
+void ProcessPendingMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void RegisterCleanup(void (*cleanup)()) { registered_cleanup = cleanup; }
+
+void EndProgram(int exit_code) {
+    // Taken before the call so that a clean-up routine that ends the program itself does
+    // not run a second time.
+    void (*cleanup)() = registered_cleanup;
+    registered_cleanup = nullptr;
+    if (cleanup) cleanup();
+    ExitProcess(static_cast<UINT>(exit_code));
+}
+
+bool SetWindowTransparency(HWND window, int alpha) {
+    if (!IsNtFamily()) return false;
+    if (alpha < 0 || alpha > 255) alpha = 255;
+    const LayeredEntryPoints& layered = Layered();
+    if (!layered.set_window_long) return false;
+    layered.set_window_long(window, GWL_EXSTYLE, WS_EX_LAYERED);
+    return SetLayeredAttributes(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+}
+
+void AddLayeredStyle(HWND window) {
+    const LayeredEntryPoints& layered = Layered();
+    if (!layered.get_window_long || !layered.set_window_long) return;
+    const LONG style = layered.get_window_long(window, GWL_EXSTYLE);
+    layered.set_window_long(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+}
+
+bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
+    const LayeredEntryPoints& layered = Layered();
+    if (!layered.set_layered_window_attributes) return false;
+    return layered.set_layered_window_attributes(window, key, alpha, flags) != 0;
+}
+
+void OpenWebAddress(std::string_view address) {
+    if (address.empty()) return;
+    HWND owner = FindWindowA(nullptr, "Microsoft Internet Explorer");
+    ShellExecuteA(owner, "open", Z(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// --- System --------------------------------------------------------------------------------
+
+namespace {
+
+std::string ModulePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);  // cut off: try a larger buffer
+    }
+}
+
+}  // namespace
+
+std::string RunDirectory() {
+    const std::string path = ModulePath();
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string ExecutableFileName() {
+    const std::string path = ModulePath();
+    const size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<ProcessRecord> ListProcesses() {
+    std::vector<ProcessRecord> processes;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return processes;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        processes.push_back({entry.th32ProcessID,
+                             std::string(entry.szExeFile, strnlen(entry.szExeFile, MAX_PATH)),
+                             entry.th32ModuleID, entry.th32ParentProcessID,
+                             static_cast<int32_t>(entry.pcPriClassBase), entry.cntThreads});
+        entry.dwSize = sizeof entry;
+    }
+    CloseHandle(snapshot);
+    return processes;
+}
+
+namespace {
+
+int CALLBACK CollectFontFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM names) {
+    const char* face = font->lfFaceName;
+    reinterpret_cast<std::vector<std::string>*>(names)->emplace_back(
+        face, strnlen(face, LF_FACESIZE - 1));
+    return 1;
+}
+
+}  // namespace
+
+std::vector<std::string> ListFontNames() {
+    std::vector<std::string> reported;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return reported;
+    LOGFONTA wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;  // with an empty face name: every family, every charset
+    EnumFontFamiliesExA(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported),
+                        0);
+    ReleaseDC(nullptr, screen);
+
+    // A family comes once per character set, in a row; keep one of each such run.
+    std::vector<std::string> names;
+    for (auto name = reported.rbegin(); name != reported.rend(); ++name) {
+        if (names.empty() || names.back() != *name) names.push_back(std::move(*name));
+    }
+    return names;
+}
+
+}  // namespace tq

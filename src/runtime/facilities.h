@@ -1,0 +1,135 @@
+// The program's narrow road to the operating system: files, the registry, message boxes,
+// the message queue, ending the process, window transparency and a few system queries.
+// Texts are GBK byte strings and go to the ANSI (...A) functions unchanged.
+//
+// Failures are reported only through the documented results (false, 0, -1, empty);
+// nothing here shows an error or logs one, because the callers decide what the user sees.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <windows.h>
+
+namespace tq {
+
+// --- Files --------------------------------------------------------------------------------
+
+// True when a file search for the path finds an entry (a file or a folder).
+bool FileExists(std::string_view path);
+// The low 32 bits of the size a file search reports; -1 when nothing is found.
+int32_t FileSize(std::string_view path);
+// The whole file; empty for an empty path or a missing or unreadable file.
+std::string ReadWholeFile(std::string_view path);
+// Creates or truncates the file, held exclusively while the non-empty parts are written in
+// order. False for an empty path, when the file cannot be opened or a write fails.
+bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
+bool DeleteFileAt(std::string_view path);
+// False also when the folder already exists.
+bool CreateDirectoryAt(std::string_view path);
+
+// Open modes of OpenFile.
+enum : int {
+    kOpenRead = 1,
+    kOpenWrite = 2,
+    kOpenReadWrite = 3,
+    kOpenCreateTruncate = 4,    // create or truncate, write
+    kOpenCreateAppendable = 5,  // create if missing, write, keep the content
+    kOpenCreateReadWrite = 6,   // create if missing, read and write, keep the content
+};
+// Share modes of OpenFile.
+enum : int {
+    kShareAll = 1,
+    kShareDenyRead = 2,
+    kShareDenyWrite = 3,
+    kShareExclusive = 4,
+};
+
+// Opens a file and gives its file number (1, 2, ...), or 0 for an empty path, an unknown
+// open or share mode, or a failure. The position starts at the beginning; bytes are
+// written as they are (no line-end translation). The program never closes these files.
+int OpenFile(std::string_view path, int open_mode = kOpenReadWrite, int share_mode = kShareAll);
+void MoveToEnd(int file_number);
+// Writes the texts one after another at the current position, no line ends added.
+// Does nothing for a number that is not open; stops silently at a failed write.
+void WriteText(int file_number, std::initializer_list<std::string_view> texts);
+// For tests only: closes the file behind the number; the number is not given out again.
+void CloseFile(int file_number);
+
+// --- Registry ---------------------------------------------------------------------------
+
+// Root numbers: 1 HKEY_CLASSES_ROOT, 2 HKEY_CURRENT_CONFIG, 4 HKEY_LOCAL_MACHINE,
+// 5 HKEY_USERS, any other HKEY_CURRENT_USER.
+//
+// A text is stored as REG_SZ (its length counts the terminating zero), a number as
+// REG_DWORD and a byte set as REG_BINARY.
+using RegistryData = std::variant<std::string, uint32_t, std::vector<uint8_t>>;
+
+// The path is split at its last backslash into key and value name (no backslash: the
+// value sits directly under the root). The key is opened for writing or else created.
+bool WriteRegistryValue(int root, std::string_view path, const RegistryData& value);
+// Deletes the value; when that fails, deletes a key named by the whole path instead.
+// True when either deletion succeeded.
+bool DeleteRegistryValue(int root, std::string_view path);
+
+// --- User interface ---------------------------------------------------------------------
+
+// MessageBoxA without an owner; task-modal unless the style asks for system-modal.
+// No caption means "信息："; an explicit empty caption stays empty.
+// Result: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; -1 when the box
+// could not be shown or gave another answer.
+int ShowMessageBox(std::string_view text, unsigned style = MB_OK,
+                   std::optional<std::string_view> caption = std::nullopt);
+
+// Dispatches every message waiting in this thread's queue, then returns. Handlers of the
+// program may run inside it.
+void ProcessPendingMessages();
+
+// The routine EndProgram runs before the process ends; a later registration replaces it.
+void RegisterCleanup(void (*cleanup)());
+// Runs the registered clean-up routine (once, even if it ends the program itself) and
+// ends the process with the code.
+[[noreturn]] void EndProgram(int exit_code);
+
+// On the NT family only: alpha outside 0..255 becomes 255, the extended style becomes
+// exactly WS_EX_LAYERED (every other bit dropped) and the window is drawn with that
+// alpha. True when the platform accepted the alpha; false on other systems.
+bool SetWindowTransparency(HWND window, int alpha = 255);
+// Adds WS_EX_LAYERED to the window's extended style, keeping the other bits.
+void AddLayeredStyle(HWND window);
+// SetLayeredWindowAttributes, looked up at run time; false when it is missing or fails.
+bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+
+// Opens the address with its default handler ("open", normal show state). An empty
+// address does nothing.
+void OpenWebAddress(std::string_view address);
+
+// --- System -----------------------------------------------------------------------------
+
+// The executable's folder without a trailing backslash, and its file name alone.
+std::string RunDirectory();
+std::string ExecutableFileName();
+
+struct ProcessRecord {
+    uint32_t id;
+    std::string exe_file;  // file name without folder, as the snapshot reports it
+    uint32_t module_id;
+    uint32_t parent_id;
+    int32_t base_priority;
+    uint32_t threads;
+};
+// The running processes in the order the platform's snapshot reports them; empty when
+// no snapshot can be taken.
+std::vector<ProcessRecord> ListProcesses();
+
+// The installed font family names for all character sets, in the reverse of the order
+// the platform reports them, a name equal to the one kept just before it skipped; each
+// name at most 31 bytes.
+std::vector<std::string> ListFontNames();
+
+}  // namespace tq

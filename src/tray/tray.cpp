@@ -1,0 +1,51 @@
+#include "tray/tray.h"
+
+#include <string_view>
+
+#include <windows.h>
+
+#include "countdown/countdown.h"
+#include "forms/forms.h"
+#include "log/debug_log.h"
+#include "resources/resources.h"
+#include "runtime/facilities.h"
+#include "settings/settings_file.h"
+
+namespace tq {
+
+void SetUpTrayIcon() {
+    tray_menu_window.Load();
+    RefreshTrayIcon();
+}
+
+void RefreshTrayIcon() {
+    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
+    tray_menu_window.SetTrayIcon(icon, ReadSetting(keys::wintitle));
+}
+
+void OnTrayEvent(int action) {
+    if (action == 3) forms::PopupMenu(tray_menu_window, tray_menu_window.菜单);
+}
+
+void ConfirmExit() {
+    saved_topmost = main_window.topmost();
+    main_window.SetTopmost(false);
+    constexpr int kNo = 6;
+    const int answer = ShowMessageBox("您确认要退出TorvekQuindle吗？", MB_YESNO | MB_ICONQUESTION,
+                                      "警示信息 - 退出确认");
+    if (answer == kNo) {
+        if (saved_topmost) main_window.SetTopmost(true);
+        return;
+    }
+    FadeOut();
+    WriteLogLine(kLogExitedByUser);
+    tray_menu_window.Close();
+    ProcessPendingMessages();  // the close takes effect here and removes the icon
+    EndProgram(0);
+}
+
+void OpenFeedbackPage() { OpenWebAddress(kFeedbackAddress); }
+
+void OpenSettingsWindow() { settings_window.Load(); }
+
+}  // namespace tq

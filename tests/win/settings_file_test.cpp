@@ -1,0 +1,137 @@
+// setting.ini read and written through the real private-profile functions under Wine.
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "runtime/value.h"
+#include "test_support.h"
+
+namespace tq {
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = MakeTempFolder();
+        run_dir = dir_;
+    }
+    void TearDown() override { RemoveFolder(dir_); }
+
+    void WriteIni(const std::string& text) { WriteFileBytes(SettingsFilePath(), text); }
+
+    std::string dir_;
+};
+
+TEST_F(SettingsFileTest, MissingFileSectionOrKeyGivesTheTableDefault) {
+    EXPECT_EQ(ReadSetting(keys::transparency), "175");
+    EXPECT_FALSE(FileExistsForTest(SettingsFilePath())) << "reading must not create the file";
+    WriteIni("[ui]\r\nwinwidth=300\r\n");
+    EXPECT_EQ(ReadSetting(keys::transparency), "175");
+    EXPECT_EQ(ReadSetting(keys::deadline_date), "2049年10月1日");
+    EXPECT_EQ(ReadSetting(keys::wintitle), "TorvekQuindle 2.0");
+    EXPECT_EQ(ReadInteger(keys::winwidth), 300);
+}
+
+TEST_F(SettingsFileTest, WindowPositionDefaultsDifferBetweenMainWindowAndSettingsWindow) {
+    EXPECT_EQ(ReadInteger(keys::winleft), 17);
+    EXPECT_EQ(ReadInteger(keys::wintop), 45);
+    EXPECT_EQ(ReadInteger(keys::winleft, Reader::SettingsWindow), 100);
+    EXPECT_EQ(ReadInteger(keys::wintop, Reader::SettingsWindow), 100);
+    EXPECT_EQ(ReadSetting(keys::startup), "1");
+    EXPECT_EQ(ReadSetting(keys::ttfont.top), "140");
+    EXPECT_EQ(ReadSetting(keys::mtfont.top), "100");
+    EXPECT_EQ(ReadSetting(keys::ttfont.hight), "40");
+}
+
+TEST_F(SettingsFileTest, EmptyValueIsEmptyTextNotTheDefault) {
+    WriteIni("[mtfont]\r\nsize=\r\n");
+    EXPECT_EQ(ReadSetting(keys::mtfont.size), "");
+    EXPECT_EQ(ReadInteger(keys::mtfont.size), 0);
+}
+
+TEST_F(SettingsFileTest, BlanksAndEnclosingQuotesAreTrimmed) {
+    WriteIni("[ui]\r\nwintitle=   spaced out   \r\nmaintitle=\"_ abc _\"\r\n");
+    EXPECT_EQ(ReadSetting(keys::wintitle), "spaced out");
+    EXPECT_EQ(ReadSetting(keys::maintitle), "_ abc _");
+}
+
+TEST_F(SettingsFileTest, LongValuesAreCutAtTheBuffer) {
+    const std::string value(20000, 'x');
+    WriteIni("[ui]\r\nwintitle=" + value + "\r\n");
+    EXPECT_EQ(ReadSetting(keys::wintitle), std::string(10239, 'x'));
+}
+
+TEST_F(SettingsFileTest, LeadingControlCharactersAreSkippedAndEmptyNamesReadNothing) {
+    WriteIni("[ui]\r\nwinwidth=321\r\n");
+    EXPECT_EQ(ReadSetting(" \t" + SettingsFilePath(), "\x01 ui", "  winwidth", "9"), "321");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "  ", "winwidth", "9"), "");
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "ui", "\t", "9"), "");
+    EXPECT_EQ(ReadSetting(" ", "ui", "winwidth", "9"), "");
+    // An empty default is passed as no default.
+    EXPECT_EQ(ReadSetting(SettingsFilePath(), "ui", "nosuchkey", ""), "");
+}
+
+TEST_F(SettingsFileTest, FlagsSwitchOnlyOnTheirLiteral) {
+    WriteIni("[main]\r\ntop=yes\r\nlimit=\r\n[ui]\r\nwinmid=\r\nwinshape=2\r\n");
+    EXPECT_FALSE(ReadFlag(keys::main_top));
+    EXPECT_FALSE(ReadFlag(keys::limit)) << "an empty limit does not allow counting below zero";
+    EXPECT_FALSE(ReadFlag(keys::winmid)) << "only \"0\" selects the stored position";
+    EXPECT_FALSE(ReadFlag(keys::winshape)) << "only \"0\" selects the default look";
+    WriteIni("[main]\r\ntop=1\r\n[ui]\r\nwinmid=0\r\nwinshape=0\r\n");
+    EXPECT_TRUE(ReadFlag(keys::main_top));
+    EXPECT_TRUE(ReadFlag(keys::limit)) << "a missing limit defaults to \"1\"";
+    EXPECT_TRUE(ReadFlag(keys::winmid));
+    EXPECT_TRUE(ReadFlag(keys::winshape));
+}
+
+TEST_F(SettingsFileTest, TransparencyKeepsItsLow16Bits) {
+    WriteIni("[ui]\r\ntransparency=70000\r\n");
+    EXPECT_EQ(TruncateLow16(ReadInteger(keys::transparency)), 4464);
+}
+
+TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
+    const keys::FontKeys* fonts[] = {&keys::mtfont, &keys::ttfont};
+    for (const keys::FontKeys* f : fonts) {
+        for (const SettingKey* k : {&f->fontloc, &f->fontname, &f->size, &f->color, &f->bold,
+                                    &f->italic}) {
+            WriteSetting(*k, k->default_text);
+        }
+        if (f == &keys::mtfont) WriteSetting(keys::maintitle, keys::maintitle.default_text);
+        for (const SettingKey* k : {&f->alignment, &f->top, &f->left, &f->width, &f->hight}) {
+            WriteSetting(*k, k->default_text);
+        }
+    }
+    for (const SettingKey* k : {&keys::transparency, &keys::winwidth, &keys::winhight,
+                                &keys::wintop, &keys::winleft, &keys::deadline_date,
+                                &keys::deadline_hour, &keys::deadline_min, &keys::deadline_sec,
+                                &keys::refresh, &keys::winshape, &keys::wintitle,
+                                &keys::accuracy, &keys::winmid, &keys::limit, &keys::main_top,
+                                &keys::startup}) {
+        WriteSetting(*k, k->default_text);
+    }
+    // Rewriting a key keeps its place.
+    WriteSetting(keys::mtfont.fontloc, "3");
+
+    const std::string file = ReadFileBytes(SettingsFilePath());
+    std::vector<std::string> sections;
+    std::vector<std::string> main_keys;
+    std::string current;
+    for (const std::string& line : SplitLines(file)) {
+        if (line.size() > 2 && line.front() == '[') {
+            current = line.substr(1, line.size() - 2);
+            sections.push_back(current);
+        } else if (current == "main" && line.find('=') != std::string::npos) {
+            main_keys.push_back(line.substr(0, line.find('=')));
+        }
+    }
+    EXPECT_EQ(sections, (std::vector<std::string>{"mtfont", "ui", "ttfont", "main"}));
+    EXPECT_EQ(main_keys, (std::vector<std::string>{"deadline-date", "deadline-hour", "deadline-min",
+                                                   "deadline-sec", "refresh", "accuracy", "limit",
+                                                   "top", "startup"}));
+    EXPECT_EQ(ReadSetting(keys::mtfont.fontloc), "3");
+    EXPECT_EQ(SplitLines(file)[1], "fontloc=3");
+}
+
+}  // namespace
+}  // namespace tq
