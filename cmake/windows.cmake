@@ -31,6 +31,7 @@ add_executable(win_tests
     tests/win/test_support.cpp
     tests/win/facilities_test.cpp
     tests/win/settings_file_test.cpp
+    tests/win/model_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)

@@ -1,7 +1,9 @@
 // Fuzzes text-to-date-time and the countdown computed from its result. Whatever the text, the
-// result lies in the date-time range, has whole seconds, and survives the trip to text and
-// back; the countdown text computed from it against any clock reading (including NaN and
-// infinities) splits into hours, minutes and seconds that add up to the remaining seconds.
+// result agrees with a table-driven reading of the same fields, lies in the date-time range,
+// has whole seconds, and survives the trip to text and back; the countdown text computed
+// from it against any clock reading (including NaN and infinities) splits into hours,
+// minutes and seconds that add up to the remaining seconds.
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +23,48 @@ constexpr char kSeconds[] = "\xC3\xEB";        // 秒
 
 void Check(bool condition) {
     if (!condition) std::abort();
+}
+
+// A second reading of the date-time text, driven by a table of fields, so that a slip in
+// either reading (a field width, a separator, a range) shows up as a disagreement.
+struct Field {
+    int max_digits;
+    const char* separators;  // single bytes
+    const char* word;        // GBK separator after the field
+    int low;
+    int high;
+};
+constexpr Field kFields[] = {
+    {4, "-./:", "\xC4\xEA", 100, 9999},  // 年
+    {2, "-./:", "\xD4\xC2", 1, 12},      // 月
+    {2, " -./:", "\xC8\xD5", 1, 31},     // 日
+    {2, "-./:", "\xCA\xB1", 0, 23},      // 时
+    {2, "-./:", "\xB7\xD6", 0, 59},      // 分
+    {2, "", "", 0, 59},
+};
+
+bool ReadFields(std::string text, int (&values)[6]) {
+    text = tq::NormalizeFullWidth(text.substr(0, text.find('\0')));
+    size_t pos = 0;
+    for (int i = 0; i < 6; ++i) {
+        values[i] = 0;
+        for (int n = 0; n < kFields[i].max_digits && pos < text.size() &&
+                        std::isdigit(static_cast<unsigned char>(text[pos]));
+             ++n) {
+            values[i] = values[i] * 10 + (text[pos++] - '0');
+        }
+        if (pos < text.size() && text[pos] != '\0' && std::strchr(kFields[i].separators, text[pos])) {
+            ++pos;
+        } else if (*kFields[i].word && text.compare(pos, 2, kFields[i].word) == 0) {
+            pos += 2;
+        }
+        if (values[i] < kFields[i].low || values[i] > kFields[i].high) return false;
+    }
+    if (pos != text.size() && text.compare(pos, 2, kSeconds) != 0) return false;
+    const int year = values[0];
+    const bool leap = year % 400 == 0 || (year % 4 == 0 && year % 100 != 0);
+    const int month_days[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return values[2] <= month_days[values[1] - 1];
 }
 
 // Reads the number in front of `mark` at `pos` and moves past the mark.
@@ -88,6 +132,15 @@ void CheckCountdown(double deadline, double now, bool allow_below_zero) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const double dt = tq::TextToDateTime(text);
+
+    int fields[6];
+    if (ReadFields(std::string(text), fields)) {
+        const tq::CivilTime c = tq::CivilFromDateTime(dt);
+        Check(c.year == fields[0] && c.month == fields[1] && c.day == fields[2] &&
+              c.hour == fields[3] && c.minute == fields[4] && c.second == fields[5]);
+    } else {
+        Check(dt == tq::kFailedDateTime);
+    }
 
     Check(dt >= tq::kMinDateTime && dt <= tq::kMaxDateTime);
     Check(std::fabs(dt * 86400 - std::round(dt * 86400)) < 1e-3);

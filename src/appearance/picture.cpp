@@ -382,17 +382,21 @@ Bitmap DecodeBmp(const uint8_t* data, size_t size) {
         }
     }
 
-    // Rows are padded to 4 bytes; the last row may lack its padding.
+    // The pixels follow the headers and palette. Rows are padded to 4 bytes; the last row
+    // may lack its padding.
     const int64_t row_bytes = (width * bits + 7) / 8;
     const int64_t stride = (width * bits + 31) / 32 * 4;
     const int64_t needed = stride * (height - 1) + row_bytes;
-    if (pixel_offset > size || static_cast<int64_t>(size - pixel_offset) < needed) return {};
+    if (pixel_offset < palette_offset + 4 * palette_size || pixel_offset > size ||
+        static_cast<int64_t>(size - pixel_offset) < needed) {
+        return {};
+    }
 
     Bitmap bitmap;
     if (!Allocate(bitmap, width, height, kOpaqueBlack)) return {};
     const MaskChannel red(masks[0]), green(masks[1]), blue(masks[2]);
     for (int y = 0; y < bitmap.height; ++y) {
-        const int64_t stored_row = y;
+        const int64_t stored_row = top_down ? y : bitmap.height - 1 - y;
         const uint8_t* row = data + pixel_offset + stored_row * stride;
         uint32_t* out = bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width;
         for (int x = 0; x < bitmap.width; ++x) {

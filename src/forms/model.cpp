@@ -302,7 +302,7 @@ void TransparentLabel::Create(HWND form_window) {
     effect_ = args_.effect;
     antialiased_ = true;
     FontChanged();
-    hwnd_ = CreateChild(form_window, kLabelClass, "", 0, WS_EX_TRANSPARENT);
+    hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), 0, WS_EX_TRANSPARENT);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -326,6 +326,9 @@ void TransparentLabel::Repaint() {
 void TransparentLabel::SetCaption(std::string_view caption) {
     if (caption_ == caption) return;
     caption_.assign(caption);
+    // The window text mirrors the caption so that other programs (screen readers, the
+    // end-to-end driver) can read what the label shows.
+    if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
     Repaint();
 }
 

@@ -369,6 +369,8 @@ public:
     // as the bytes of an icon file. Closing the window removes it.
     bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
     void RemoveTrayIcon();
+    bool has_tray_icon() const { return tray_icon_added_; }
+    const std::string& tray_tip() const { return tray_tip_; }
 
     // Keyboard handling for the message loop: Esc closing and Tab moving focus.
     static bool PreTranslate(MSG& msg);

@@ -483,6 +483,11 @@ TEST(BmpTest, TruncatedOrUnsupportedFilesAreRefused) {
         EXPECT_TRUE(Decode(MakeBmp(other)).empty()) << bits << " bits, compression " << compression;
     }
 
+    // Pixel data said to start inside the headers.
+    Bytes overlapping = whole;
+    overlapping[10] = 40;
+    EXPECT_TRUE(Decode(overlapping).empty());
+
     // A header that claims to be larger than the file.
     Bytes bogus_header = whole;
     bogus_header[14] = 0xFF, bogus_header[15] = 0xFF;
