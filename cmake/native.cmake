@@ -11,5 +11,6 @@ add_test(NAME core_tests COMMAND core_tests)
 if(TQ_BENCH)
     find_package(benchmark REQUIRED)
     add_executable(core_bench bench/picture_bench.cpp)
-    target_link_libraries(core_bench PRIVATE tq_core benchmark::benchmark benchmark::benchmark_main)
+    target_link_libraries(core_bench PRIVATE tq_core tq_resources benchmark::benchmark
+        benchmark::benchmark_main)
 endif()

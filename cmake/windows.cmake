@@ -32,6 +32,7 @@ add_executable(win_tests
     tests/win/facilities_test.cpp
     tests/win/settings_file_test.cpp
     tests/win/model_test.cpp
+    tests/win/appearance_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)

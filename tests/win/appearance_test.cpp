@@ -1,0 +1,235 @@
+// The stored look applied to the real main window under Wine: the program's own main
+// window is loaded once in this process (its start-up runs on defaults), then each test
+// writes a setting.ini into a folder of its own and applies it.
+#include "appearance/appearance.h"
+
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "appearance/picture.h"
+#include "forms/forms.h"
+#include "resources/resources.h"
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+namespace tq {
+namespace {
+
+class AppearanceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!main_window.loaded()) main_window.Load();
+    }
+    void SetUp() override {
+        dir_ = MakeTempFolder();
+        run_dir = dir_;
+    }
+    void TearDown() override { RemoveFolder(dir_); }
+
+    void Apply(const std::string& ini) {
+        DeleteFileA(SettingsFilePath().c_str());
+        if (!ini.empty()) WriteFileBytes(SettingsFilePath(), ini);
+        ApplyLabelSettings();
+        ApplyWindowSettings();
+        UpdateWindow(main_window.handle());
+    }
+
+    static HWND Window() { return main_window.handle(); }
+    static DWORD ExStyle() { return GetWindowLongA(Window(), GWL_EXSTYLE); }
+    static forms::Rect Outer() { return main_window.rect(); }
+
+    struct Layered {
+        COLORREF key = 0;
+        BYTE alpha = 0;
+        DWORD flags = 0;
+    };
+    static Layered LayeredAttributes() {
+        Layered l;
+        GetLayeredWindowAttributes(Window(), &l.key, &l.alpha, &l.flags);
+        return l;
+    }
+
+    // The window's client pixels as painted.
+    static COLORREF PixelAt(int x, int y) {
+        HDC dc = GetDC(Window());
+        const COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(Window(), dc);
+        return c;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(AppearanceTest, WithoutSettingsTheDefaultLookIsShown) {
+    Apply("");
+    const forms::Rect r = Outer();
+    EXPECT_EQ(r.width, 530);
+    EXPECT_EQ(r.height, 200);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 530) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 200) / 2);
+    if (GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768) {
+        EXPECT_EQ(r.left, 247);
+        EXPECT_EQ(r.top, 284);
+    }
+    EXPECT_EQ(main_window.title(), "TorvekQuindle 2.0");
+    const Layered l = LayeredAttributes();
+    EXPECT_EQ(l.alpha, 175);
+    EXPECT_TRUE(l.flags & LWA_ALPHA);
+    EXPECT_EQ(ExStyle() & ~WS_EX_TOPMOST, static_cast<DWORD>(WS_EX_LAYERED))
+        << "the transparency replaces the extended style; the borderless look adds nothing";
+    EXPECT_FALSE(main_window.topmost());
+    EXPECT_EQ(GetWindowLongA(Window(), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(Window(), region), ERROR);
+    EXPECT_FALSE(PtInRegion(region, 1, 1)) << "the corners lie outside the rounded region";
+    EXPECT_FALSE(PtInRegion(region, 528, 198));
+    EXPECT_TRUE(PtInRegion(region, 20, 20));
+    DeleteObject(region);
+
+    auto& title = main_window.标题标签;
+    auto& time = main_window.时间标签;
+    EXPECT_EQ(title.caption(), "距中华人民共和国成立100周年还有");
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    for (auto* label : {&title, &time}) {
+        EXPECT_STREQ(label->font().lfFaceName, "宋体");
+        EXPECT_EQ(label->font().lfHeight, -MulDiv(17, dpi, 72));
+        EXPECT_EQ(label->font().lfWeight, FW_BOLD);
+        EXPECT_FALSE(label->font().lfItalic);
+        EXPECT_EQ(label->colour(), static_cast<COLORREF>(0x800000));
+        EXPECT_EQ(label->align(), forms::HAlign::Centre);
+    }
+    const forms::Rect t = title.rect();
+    const forms::Rect s = time.rect();
+    EXPECT_EQ((std::vector<int>{t.left, t.top, t.width, t.height}), (std::vector<int>{0, 100, 530, 55}));
+    EXPECT_EQ((std::vector<int>{s.left, s.top, s.width, s.height}), (std::vector<int>{0, 140, 530, 40}));
+}
+
+TEST_F(AppearanceTest, TheBuiltInPictureFillsTheClientArea) {
+    Apply("");
+    Bitmap expected = DecodePicture(kDefaultPicture, kDefaultPictureSize, 530, 200);
+    ASSERT_FALSE(expected.empty());
+    expected = ScaleBitmap(expected, 530, 200);
+    // Points away from the labels' text: the corners' insides and the middle of the top.
+    for (POINT p : {POINT{30, 30}, POINT{500, 30}, POINT{265, 10}, POINT{30, 185}, POINT{500, 185}}) {
+        const uint32_t want = expected.pixels[p.y * 530 + p.x];
+        const COLORREF got = PixelAt(p.x, p.y);
+        EXPECT_NEAR(GetRValue(got), (want >> 16) & 0xFF, 2) << p.x << "," << p.y;
+        EXPECT_NEAR(GetGValue(got), (want >> 8) & 0xFF, 2) << p.x << "," << p.y;
+        EXPECT_NEAR(GetBValue(got), want & 0xFF, 2) << p.x << "," << p.y;
+    }
+}
+
+TEST_F(AppearanceTest, LabelTextIsDrawnInItsConfiguredColour) {
+    Apply("[ttfont]\r\ncolor=255\r\n[mtfont]\r\ncolor=65280\r\n");
+    // The default title label (100..155) overlaps the time label (140..180): count only
+    // the rows that belong to one label alone.
+    auto count = [](const forms::TransparentLabel& label, COLORREF colour) {
+        RECT r = label.ClientRect();
+        if (&label == &main_window.标题标签) r.bottom = main_window.时间标签.ClientRect().top;
+        HDC dc = GetDC(main_window.handle());
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y) {
+            for (int x = r.left; x < r.right; x += 2) n += GetPixel(dc, x, y) == colour;
+        }
+        ReleaseDC(main_window.handle(), dc);
+        return n;
+    };
+    RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_GT(count(main_window.时间标签, RGB(255, 0, 0)), 20);
+    EXPECT_GT(count(main_window.标题标签, RGB(0, 255, 0)), 20);
+    EXPECT_EQ(count(main_window.标题标签, RGB(255, 0, 0)), 0);
+}
+
+TEST_F(AppearanceTest, OpacityBelowTwoKeysOutTheBackgroundAvoidingTheLabelColours) {
+    Apply("[ui]\r\ntransparency=1\r\n[mtfont]\r\ncolor=0\r\n[ttfont]\r\ncolor=1\r\n");
+    EXPECT_EQ(opacity_setting, 1);
+    EXPECT_TRUE(main_window.picture_removed());
+    EXPECT_EQ(main_window.background_colour(), static_cast<COLORREF>(2));
+    const Layered l = LayeredAttributes();
+    EXPECT_EQ(l.key, static_cast<COLORREF>(2));
+    EXPECT_TRUE(l.flags & LWA_COLORKEY);
+    EXPECT_TRUE(ExStyle() & WS_EX_LAYERED);
+    EXPECT_EQ(PixelAt(30, 30), static_cast<COLORREF>(2)) << "no picture, only the key colour";
+
+    Apply("[ui]\r\ntransparency=100\r\n");
+    EXPECT_FALSE(main_window.picture_removed()) << "alpha mode brings the picture back";
+    EXPECT_EQ(LayeredAttributes().alpha, 100);
+}
+
+TEST_F(AppearanceTest, OpacityAbove255IsOpaque) {
+    for (const char* value : {"256", "255", "70000"}) {
+        Apply(std::string("[ui]\r\ntransparency=") + value + "\r\n");
+        EXPECT_EQ(LayeredAttributes().alpha, 255) << value;
+    }
+    EXPECT_EQ(opacity_setting, 4464);
+}
+
+TEST_F(AppearanceTest, AnyShapeOtherThanZeroGivesTheFramedWindow) {
+    for (const char* shape : {"1", "2"}) {
+        Apply(std::string("[ui]\r\nwinshape=") + shape + "\r\nwintitle=Framed\r\n");
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetWindowRgn(Window(), region), ERROR) << "a rectangle has no region";
+        DeleteObject(region);
+        const DWORD style = GetWindowLongA(Window(), GWL_STYLE);
+        EXPECT_TRUE(style & WS_THICKFRAME);
+        EXPECT_EQ(style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+        EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+        EXPECT_TRUE(ExStyle() & WS_EX_TOOLWINDOW);
+        char caption[64] = {};
+        GetWindowTextA(Window(), caption, sizeof(caption));
+        EXPECT_STREQ(caption, "Framed");
+    }
+    Apply("");
+    EXPECT_FALSE(ExStyle() & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(GetWindowLongA(Window(), GWL_STYLE) & WS_CAPTION, 0);
+}
+
+TEST_F(AppearanceTest, OnlyWinmidZeroUsesTheStoredPosition) {
+    Apply("[ui]\r\nwinmid=0\r\n");
+    EXPECT_EQ(Outer().left, 17);
+    EXPECT_EQ(Outer().top, 45);
+    Apply("[ui]\r\nwinmid=0\r\nwinleft=-5\r\nwintop=300\r\n");
+    EXPECT_EQ(Outer().left, -5);
+    EXPECT_EQ(Outer().top, 300);
+    Apply("[ui]\r\nwinmid=\r\n");
+    EXPECT_EQ(Outer().left, (GetSystemMetrics(SM_CXSCREEN) - 530) / 2);
+}
+
+TEST_F(AppearanceTest, OnlyTopOneKeepsTheWindowOnTop) {
+    Apply("[main]\r\ntop=yes\r\n");
+    EXPECT_FALSE(main_window.topmost());
+    EXPECT_FALSE(ExStyle() & WS_EX_TOPMOST);
+    Apply("[main]\r\ntop=1\r\n");
+    EXPECT_TRUE(main_window.topmost());
+    EXPECT_TRUE(ExStyle() & WS_EX_TOPMOST);
+    Apply("");
+    EXPECT_FALSE(ExStyle() & WS_EX_TOPMOST);
+}
+
+TEST_F(AppearanceTest, EmptySizeGivesAZeroHeightFont) {
+    Apply("[mtfont]\r\nsize=\r\n");
+    EXPECT_EQ(main_window.标题标签.font().lfHeight, 0);
+    EXPECT_NE(main_window.时间标签.font().lfHeight, 0);
+}
+
+TEST_F(AppearanceTest, TheStoredTitleLosesItsFirstAndLastByte) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"_", ""}, {"\"_ abc _\"", " abc "}, {"abc", "b"}, {"_距今还有_", "距今还有"}};
+    for (const auto& [stored, shown] : cases) {
+        Apply(std::string("[ui]\r\nmaintitle=") + stored + "\r\n");
+        EXPECT_EQ(main_window.标题标签.caption(), shown) << stored;
+    }
+}
+
+TEST_F(AppearanceTest, LimitSetsWhetherTheCountdownMayGoBelowZero) {
+    Apply("[main]\r\nlimit=0\r\n");
+    EXPECT_FALSE(allow_below_zero);
+    Apply("");
+    EXPECT_TRUE(allow_below_zero);
+}
+
+}  // namespace
+}  // namespace tq
