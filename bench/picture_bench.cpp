@@ -47,7 +47,8 @@ std::vector<uint8_t> EncodePhoto() {
             noise = noise * 1664525u + 1013904223u;
             const int grain = static_cast<int>(noise >> 28) - 8;
             row[3 * x] = static_cast<uint8_t>((x * 255 / kPhotoWidth + grain + 256) % 256);
-            row[3 * x + 1] = static_cast<uint8_t>((y * 255 / kPhotoHeight + ((x / 40 + y / 40) % 2) * 40) % 256);
+            row[3 * x + 1] =
+                static_cast<uint8_t>((y * 255 / kPhotoHeight + ((x / 40 + y / 40) % 2) * 40) % 256);
             row[3 * x + 2] = static_cast<uint8_t>((128 + grain * 2 + (x ^ y) % 32) % 256);
         }
         JSAMPROW samples = row.data();
@@ -78,6 +79,7 @@ void BM_DecodePhotoFullSize(benchmark::State& state) {
         benchmark::DoNotOptimize(bitmap.pixels.data());
     }
     ReportBitmap(state, bitmap);
+    state.counters["jpeg_bytes"] = static_cast<double>(photo.size());
 }
 BENCHMARK(BM_DecodePhotoFullSize)->Unit(benchmark::kMillisecond);
 
@@ -93,7 +95,8 @@ void BM_DecodePhotoForWindow(benchmark::State& state) {
 BENCHMARK(BM_DecodePhotoForWindow)->Unit(benchmark::kMillisecond);
 
 void BM_ScaleFittedPhotoToWindow(benchmark::State& state) {
-    const Bitmap fitted = DecodePicture(Photo().data(), Photo().size(), kWindowWidth, kWindowHeight);
+    const Bitmap fitted =
+        DecodePicture(Photo().data(), Photo().size(), kWindowWidth, kWindowHeight);
     Bitmap bitmap;
     for (auto _ : state) {
         bitmap = ScaleBitmap(fitted, kWindowWidth, kWindowHeight);

@@ -12,9 +12,10 @@ if(CMAKE_SCRIPT_MODE_FILE)
     if(byte_count EQUAL 0)
         message(FATAL_ERROR "${INPUT} is empty")
     endif()
-    # 16 bytes per line.
     string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-    string(REGEX REPLACE "((0x..,){16})" "\\1\n    " bytes "${bytes}")
+    # 16 bytes per line (CMake's regular expressions have no {n}).
+    string(REPEAT "0x..," 16 line)
+    string(REGEX REPLACE "(${line})" "\\1\n    " bytes "${bytes}")
     if(SYMBOL MATCHES "^(.*)::([^:]+)$")
         set(open_namespace "namespace ${CMAKE_MATCH_1} {\n")
         set(close_namespace "}\n")

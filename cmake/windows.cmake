@@ -33,6 +33,13 @@ add_executable(win_tests
     tests/win/settings_file_test.cpp
     tests/win/model_test.cpp
     tests/win/appearance_test.cpp
+    tests/win/debug_log_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)
+
+# Whole-process benchmarks under Wine (bench/wine_bench.sh, run by `make bench`): the
+# minimal countdown window the program is compared with, and the probe that times and
+# inspects both. Not tests, and built only on request (scripts/bench.sh names them).
+add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
+add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)

@@ -53,7 +53,8 @@ bool ReadFields(std::string text, int (&values)[6]) {
              ++n) {
             values[i] = values[i] * 10 + (text[pos++] - '0');
         }
-        if (pos < text.size() && text[pos] != '\0' && std::strchr(kFields[i].separators, text[pos])) {
+        if (pos < text.size() && text[pos] != '\0' &&
+            std::strchr(kFields[i].separators, text[pos])) {
             ++pos;
         } else if (*kFields[i].word && text.compare(pos, 2, kFields[i].word) == 0) {
             pos += 2;
@@ -80,14 +81,12 @@ double ReadPart(const std::string& text, size_t& pos, const char* mark) {
     return value;
 }
 
-bool SameSignOrZero(double part, double whole) {
-    return part == 0 || (part < 0) == (whole < 0);
-}
+bool SameSignOrZero(double part, double whole) { return part == 0 || (part < 0) == (whole < 0); }
 
 void CheckCountdown(double deadline, double now, bool allow_below_zero) {
     const double span = tq::kMaxDateTime - tq::kMinDateTime;
-    for (const tq::Accuracy accuracy : {tq::Accuracy::Second, tq::Accuracy::Minute,
-                                        tq::Accuracy::Hour, tq::Accuracy::Day}) {
+    for (const tq::Accuracy accuracy :
+         {tq::Accuracy::Second, tq::Accuracy::Minute, tq::Accuracy::Hour, tq::Accuracy::Day}) {
         const tq::CountdownReading reading =
             tq::ComputeCountdown(accuracy, deadline, now, allow_below_zero, 7.0);
         const double days = reading.remaining_days;

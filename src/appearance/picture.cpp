@@ -4,13 +4,12 @@
 #include <array>
 #include <cmath>
 #include <csetjmp>
-#include <cstdio>
+#include <cstdio>  // jpeglib.h uses FILE and size_t without including them
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 
-// jpeglib.h relies on <cstdio> for FILE and size_t.
 #include <gif_lib.h>
 #include <jerror.h>
 #include <jpeglib.h>
@@ -221,7 +220,8 @@ Bitmap DecodeGifImage(GifFileType* gif, uint32_t background, int transparent) {
                 if (index >= colour_count) return {};
                 const int screen_x = frame.Left + x;
                 if (y < bitmap.height && screen_x < bitmap.width) {
-                    bitmap.pixels[static_cast<size_t>(y) * bitmap.width + screen_x] = colours[index];
+                    bitmap.pixels[static_cast<size_t>(y) * bitmap.width + screen_x] =
+                        colours[index];
                 }
             }
         }
@@ -241,8 +241,8 @@ uint32_t ReadU32(const uint8_t* p) {
 int32_t ReadS32(const uint8_t* p) { return static_cast<int32_t>(ReadU32(p)); }
 
 constexpr size_t kBmpFileHeaderSize = 14;
-constexpr uint32_t kBmpInfoHeaderSize = 40;      // BITMAPINFOHEADER
-constexpr uint32_t kBmpMasksInHeaderSize = 52;   // V2 and larger carry the masks inside
+constexpr uint32_t kBmpInfoHeaderSize = 40;     // BITMAPINFOHEADER
+constexpr uint32_t kBmpMasksInHeaderSize = 52;  // V2 and larger carry the masks inside
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiBitfields = 3;
 
@@ -311,7 +311,8 @@ Bitmap DecodeGif(const uint8_t* data, size_t size) {
     for (;;) {
         GifRecordType record;
         if (DGifGetRecordType(gif.get(), &record) == GIF_ERROR) return {};
-        if (record == IMAGE_DESC_RECORD_TYPE) return DecodeGifImage(gif.get(), background, transparent);
+        if (record == IMAGE_DESC_RECORD_TYPE)
+            return DecodeGifImage(gif.get(), background, transparent);
         if (record != EXTENSION_RECORD_TYPE) return {};  // the trailer, before any image
 
         int code = 0;
@@ -405,7 +406,8 @@ Bitmap DecodeBmp(const uint8_t* data, size_t size) {
                 case 4:
                 case 8: {
                     const int bit = x * bits;
-                    const size_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+                    const size_t index =
+                        (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
                     if (index >= palette_size) return {};
                     out[x] = palette[index];
                     break;
@@ -456,7 +458,8 @@ AxisWeights ComputeAxisWeights(int source, int target) {
             double total = 0.0;
             int count = 0;
             for (int j = first; j < end && count < axis.taps; ++j, ++count) {
-                const double covered = std::min(end, j + 1.0) - std::max(begin, static_cast<double>(j));
+                const double covered =
+                    std::min(end, j + 1.0) - std::max(begin, static_cast<double>(j));
                 weight[count] = static_cast<float>(covered);
                 total += covered;
             }

@@ -16,6 +16,20 @@ constexpr char kHours[] = "\xD0\xA1\xCA\xB1";  // 小时
 constexpr char kHourMark[] = "\xCA\xB1";       // 时
 constexpr char kMinutes[] = "\xB7\xD6";        // 分
 constexpr char kSeconds[] = "\xC3\xEB";        // 秒
+// 0天0小时0分0秒, 0天0小时0分, 0天0小时, 0天
+constexpr char kStoppedAtSecond[] =
+    "0\xCC\xEC"
+    "0\xD0\xA1\xCA\xB1"
+    "0\xB7\xD6"
+    "0\xC3\xEB";
+constexpr char kStoppedAtMinute[] =
+    "0\xCC\xEC"
+    "0\xD0\xA1\xCA\xB1"
+    "0\xB7\xD6";
+constexpr char kStoppedAtHour[] =
+    "0\xCC\xEC"
+    "0\xD0\xA1\xCA\xB1";
+constexpr char kStoppedAtDay[] = "0\xCC\xEC";
 
 // The whole seconds toward zero of a day difference, with the same nudge as the time
 // interval in seconds but without cutting the count to 32 bits: a cut count would make
@@ -40,9 +54,8 @@ CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now
                                   bool allow_below_zero, double previous_remaining_seconds) {
     CountdownReading reading{};
     reading.remaining_days = TimeInterval(deadline, now, kUnitDays);
-    reading.remaining_seconds = accuracy == Accuracy::Day
-                                    ? previous_remaining_seconds
-                                    : WholeSeconds(reading.remaining_days);
+    reading.remaining_seconds = accuracy == Accuracy::Day ? previous_remaining_seconds
+                                                          : WholeSeconds(reading.remaining_days);
 
     // Days come from the real day difference, the smaller parts from the whole seconds; the
     // parts are real arithmetic, so below zero each part carries its own minus sign.
@@ -66,15 +79,15 @@ CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now
 const char* StoppedText(Accuracy accuracy) {
     switch (accuracy) {
         case Accuracy::Second:
-            return "0\xCC\xEC" "0\xD0\xA1\xCA\xB1" "0\xB7\xD6" "0\xC3\xEB";  // 0天0小时0分0秒
+            return kStoppedAtSecond;
         case Accuracy::Minute:
-            return "0\xCC\xEC" "0\xD0\xA1\xCA\xB1" "0\xB7\xD6";  // 0天0小时0分
+            return kStoppedAtMinute;
         case Accuracy::Hour:
-            return "0\xCC\xEC" "0\xD0\xA1\xCA\xB1";  // 0天0小时
+            return kStoppedAtHour;
         case Accuracy::Day:
             break;
     }
-    return "0\xCC\xEC";  // 0天
+    return kStoppedAtDay;
 }
 
 }  // namespace tq

@@ -989,6 +989,9 @@ bool Form::PreTranslate(MSG& msg) {
             form->Close();
             return true;
         }
+        for (Control* control : form->controls_) {
+            if (control->PreTranslate(msg)) return true;
+        }
         // Tab and Shift+Tab move through the controls as in a dialog; Enter sends IDOK,
         // which no control answers, so it never closes a window by accident.
         return form->border_ != Border::None && IsDialogMessageA(root, &msg);

@@ -140,6 +140,9 @@ protected:
     virtual bool OnScroll(WPARAM /*code*/) { return false; }
     virtual HBRUSH OnColour(HDC /*dc*/) { return nullptr; }
     virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
+    // Keyboard messages of the control's form before the dialog navigation sees them
+    // (for example Ctrl+Tab for a page control); true when the control used the message.
+    virtual bool PreTranslate(MSG& /*msg*/) { return false; }
 
     // Creates a child window of the form at this control's place; routes its mouse
     // events back to the control.

@@ -1,6 +1,5 @@
 #include "runtime/facilities.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include <shellapi.h>
@@ -10,11 +9,11 @@ namespace tq {
 namespace {
 
 // Win32 wants zero-terminated texts; views may not be.
-std::string Z(std::string_view text) { return std::string(text); }
+std::string ZeroTerminated(std::string_view text) { return std::string(text); }
 
 // --- Open files ----------------------------------------------------------------------------
 
-// File number n is open_files[n - 1]; a closed number keeps its slot (as
+// File number n is OpenFiles()[n - 1]; a closed number keeps its slot (as
 // INVALID_HANDLE_VALUE) so that a stale number can never reach another file.
 std::vector<HANDLE>& OpenFiles() {
     static std::vector<HANDLE> files;
@@ -28,6 +27,27 @@ HANDLE HandleOf(int file_number) {
     }
     return files[file_number - 1];
 }
+
+struct OpenModeRule {
+    DWORD access;
+    DWORD disposition;
+};
+// Indexed by open mode - 1.
+constexpr OpenModeRule kOpenModeRules[] = {
+    {GENERIC_READ, OPEN_EXISTING},                  // 1 read
+    {GENERIC_WRITE, OPEN_EXISTING},                 // 2 write
+    {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING},  // 3 read and write
+    {GENERIC_WRITE, CREATE_ALWAYS},                 // 4 create or truncate, write
+    {GENERIC_WRITE, OPEN_ALWAYS},                   // 5 create if missing, write
+    {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS},    // 6 create if missing, read and write
+};
+// Indexed by share mode - 1: what others may do with the file meanwhile.
+constexpr DWORD kShareModeFlags[] = {
+    FILE_SHARE_READ | FILE_SHARE_WRITE,  // 1 everything
+    FILE_SHARE_WRITE,                    // 2 deny reading
+    FILE_SHARE_READ,                     // 3 deny writing
+    0,                                   // 4 exclusive
+};
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -45,11 +65,16 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 HKEY RootKey(int root) {
     switch (root) {
-        case 1: return HKEY_CLASSES_ROOT;
-        case 2: return HKEY_CURRENT_CONFIG;
-        case 4: return HKEY_LOCAL_MACHINE;
-        case 5: return HKEY_USERS;
-        default: return HKEY_CURRENT_USER;
+        case 1:
+            return HKEY_CLASSES_ROOT;
+        case 2:
+            return HKEY_CURRENT_CONFIG;
+        case 4:
+            return HKEY_LOCAL_MACHINE;
+        case 5:
+            return HKEY_USERS;
+        default:
+            return HKEY_CURRENT_USER;
     }
 }
 
@@ -86,8 +111,8 @@ const LayeredEntryPoints& Layered() {
             found.set_window_long = reinterpret_cast<LayeredEntryPoints::SetLongFn>(
                 reinterpret_cast<void*>(GetProcAddress(user32, "SetWindowLongA")));
             found.set_layered_window_attributes =
-                reinterpret_cast<LayeredEntryPoints::SetAttributesFn>(reinterpret_cast<void*>(
-                    GetProcAddress(user32, "SetLayeredWindowAttributes")));
+                reinterpret_cast<LayeredEntryPoints::SetAttributesFn>(
+                    reinterpret_cast<void*>(GetProcAddress(user32, "SetLayeredWindowAttributes")));
         }
         return found;
     }();
@@ -110,7 +135,7 @@ void (*registered_cleanup)() = nullptr;
 
 bool FileExists(std::string_view path) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(Z(path).c_str(), &found);
+    HANDLE search = FindFirstFileA(ZeroTerminated(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return true;
@@ -118,7 +143,7 @@ bool FileExists(std::string_view path) {
 
 int32_t FileSize(std::string_view path) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(Z(path).c_str(), &found);
+    HANDLE search = FindFirstFileA(ZeroTerminated(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return -1;
     FindClose(search);
     return static_cast<int32_t>(found.nFileSizeLow);
@@ -128,8 +153,9 @@ std::string ReadWholeFile(std::string_view path) {
     if (path.empty()) return {};
     // Others may keep the file open for writing (the debug log does); reading it anyway
     // is what a reader of a whole file wants.
-    HANDLE file = CreateFileA(Z(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(ZeroTerminated(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     LARGE_INTEGER size;
@@ -153,8 +179,8 @@ std::string ReadWholeFile(std::string_view path) {
 
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
     if (path.empty()) return false;
-    HANDLE file = CreateFileA(Z(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(ZeroTerminated(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool written = true;
     for (std::string_view part : parts) {
@@ -167,35 +193,20 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
     return written;
 }
 
-bool DeleteFileAt(std::string_view path) { return DeleteFileA(Z(path).c_str()) != 0; }
+bool DeleteFileAt(std::string_view path) { return DeleteFileA(ZeroTerminated(path).c_str()) != 0; }
 
 bool CreateDirectoryAt(std::string_view path) {
-    return CreateDirectoryA(Z(path).c_str(), nullptr) != 0;
+    return CreateDirectoryA(ZeroTerminated(path).c_str(), nullptr) != 0;
 }
 
 int OpenFile(std::string_view path, int open_mode, int share_mode) {
     if (path.empty()) return 0;
-    DWORD access = 0;
-    DWORD disposition = 0;
-    switch (open_mode) {
-        case kOpenRead: access = GENERIC_READ; disposition = OPEN_EXISTING; break;
-        case kOpenWrite: access = GENERIC_WRITE; disposition = OPEN_EXISTING; break;
-        case kOpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_EXISTING; break;
-        case kOpenCreateTruncate: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
-        case kOpenCreateAppendable: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
-        case kOpenCreateReadWrite: access = GENERIC_READ | GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
-        default: return 0;
-    }
-    DWORD share = 0;
-    switch (share_mode) {
-        case kShareAll: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
-        case kShareDenyRead: share = FILE_SHARE_WRITE; break;
-        case kShareDenyWrite: share = FILE_SHARE_READ; break;
-        case kShareExclusive: share = 0; break;
-        default: return 0;
-    }
-    HANDLE file = CreateFileA(Z(path).c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (open_mode < kOpenRead || open_mode > kOpenCreateReadWrite) return 0;
+    if (share_mode < kShareAll || share_mode > kShareExclusive) return 0;
+    const OpenModeRule& rule = kOpenModeRules[open_mode - kOpenRead];
+    const DWORD share = kShareModeFlags[share_mode - kShareAll];
+    HANDLE file = CreateFileA(ZeroTerminated(path).c_str(), rule.access, share, nullptr,
+                              rule.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     OpenFiles().push_back(file);
     return static_cast<int>(OpenFiles().size());
@@ -255,24 +266,31 @@ bool DeleteRegistryValue(int root, std::string_view path) {
         RegCloseKey(key);
         if (status == ERROR_SUCCESS) return true;
     }
-    return RegDeleteKeyA(RootKey(root), Z(path).c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyA(RootKey(root), ZeroTerminated(path).c_str()) == ERROR_SUCCESS;
 }
 
 // --- User interface ------------------------------------------------------------------------
 
-int ShowMessageBox(std::string_view text, unsigned style,
-                   std::optional<std::string_view> caption) {
+int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::string_view> caption) {
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
-    const std::string shown_caption = caption ? Z(*caption) : std::string("信息：");
-    switch (MessageBoxA(nullptr, Z(text).c_str(), shown_caption.c_str(), style)) {
-        case IDOK: return 0;
-        case IDCANCEL: return 1;
-        case IDABORT: return 2;
-        case IDRETRY: return 3;
-        case IDIGNORE: return 4;
-        case IDYES: return 5;
-        case IDNO: return 6;
-        default: return -1;
+    const std::string shown_caption = caption ? ZeroTerminated(*caption) : std::string("信息：");
+    switch (MessageBoxA(nullptr, ZeroTerminated(text).c_str(), shown_caption.c_str(), style)) {
+        case IDOK:
+            return 0;
+        case IDCANCEL:
+            return 1;
+        case IDABORT:
+            return 2;
+        case IDRETRY:
+            return 3;
+        case IDIGNORE:
+            return 4;
+        case IDYES:
+            return 5;
+        case IDNO:
+            return 6;
+        default:
+            return -1;
     }
 }
 
@@ -320,7 +338,7 @@ bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
 void OpenWebAddress(std::string_view address) {
     if (address.empty()) return;
     HWND owner = FindWindowA(nullptr, "Microsoft Internet Explorer");
-    ShellExecuteA(owner, "open", Z(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(owner, "open", ZeroTerminated(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // --- System --------------------------------------------------------------------------------
@@ -389,8 +407,7 @@ std::vector<std::string> ListFontNames() {
     if (!screen) return reported;
     LOGFONTA wanted{};
     wanted.lfCharSet = DEFAULT_CHARSET;  // with an empty face name: every family, every charset
-    EnumFontFamiliesExA(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported),
-                        0);
+    EnumFontFamiliesExA(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported), 0);
     ReleaseDC(nullptr, screen);
 
     // A family comes once per character set, in a row; keep one of each such run.

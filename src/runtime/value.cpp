@@ -28,9 +28,7 @@ constexpr int64_t kUnixEpochDay = 25569;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // White space as isspace sees it in the "C" locale, which is what atof skips.
 bool IsSpace(char c) {
@@ -90,7 +88,8 @@ int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
     const int64_t era = (year >= 0 ? year : year - 399) / 400;
     const int64_t year_of_era = year - era * 400;
     const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const int64_t day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     return era * 146097 + day_of_era - 719468 + kUnixEpochDay;
 }
 
@@ -106,7 +105,8 @@ Date CivilFromDays(int64_t day_number) {
     const int64_t day_of_era = z - era * 146097;
     const int64_t year_of_era =
         (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int64_t day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const int64_t mp = (5 * day_of_year + 2) / 153;
     const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
     const int64_t month = mp < 10 ? mp + 3 : mp - 9;
@@ -258,7 +258,7 @@ std::string RealToText(double x) {
     if (x == 0) return "0";
     if (std::isnan(x)) return "nan";
     if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
-    // to_chars with a precision is specified as printf in the "C" locale, so a decimal
+    // to_chars with a precision formats as printf does in the "C" locale, so a decimal
     // comma of the user's locale can never creep in.
     char buffer[40];
     const auto result =

@@ -24,8 +24,8 @@ inline constexpr double kMaxDateTime = kMaxDate + 86399.0 / 86400.0;
 inline constexpr double kFailedDateTime = -657434.0;
 
 // Replaces the full-width GBK forms of ASCII (A3A1..A3FE) by their ASCII characters and the
-// ideographic space A1A1 by a space. A GBK lead byte (81..FE) always takes the byte after it,
-// so a trail byte is never mistaken for the start of a character.
+// ideographic space A1A1 by a space. A GBK lead byte (81..FE) takes the byte after it, unless
+// that is a NUL, so a trail byte is never mistaken for the start of a character.
 std::string NormalizeFullWidth(std::string_view text);
 
 // Text to real as the C library's atof reads it, after NormalizeFullWidth: leading white
@@ -111,12 +111,12 @@ enum DatePartKind : int {
     kPartYear = 1,
     kPartQuarter = 2,
     kPartMonth = 3,
-    kPartWeekOfYear = 4,   // (day of year - 1) / 7 + 1
+    kPartWeekOfYear = 4,  // (day of year - 1) / 7 + 1
     kPartDay = 5,
     kPartHour = 6,
     kPartMinute = 7,
     kPartSecond = 8,
-    kPartWeekday = 9,      // 1 Sunday .. 7 Saturday
+    kPartWeekday = 9,  // 1 Sunday .. 7 Saturday
     kPartDayOfYear = 10,
 };
 double DatePart(double t, int part);

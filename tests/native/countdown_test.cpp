@@ -111,13 +111,12 @@ TEST(CountdownTest, OneDayTwoHoursAfterGivesEveryPartItsOwnSign) {
 }
 
 TEST(CountdownTest, FailedDeadlineCountsFromYear100WithCorrectParts) {
-    const CountdownReading reading = ComputeCountdown(Accuracy::Second, kFailedDateTime,
-                                                      At(2049, 10, 1), kAllowBelowZero, 0);
+    const CountdownReading reading =
+        ComputeCountdown(Accuracy::Second, kFailedDateTime, At(2049, 10, 1), kAllowBelowZero, 0);
     EXPECT_EQ(reading.text, "-712131天-23小时-59分-59秒");
     EXPECT_FALSE(reading.stop);
-    EXPECT_TRUE(ComputeCountdown(Accuracy::Second, kFailedDateTime, At(2049, 10, 1), kStopAtZero,
-                                 0)
-                    .stop);
+    EXPECT_TRUE(
+        ComputeCountdown(Accuracy::Second, kFailedDateTime, At(2049, 10, 1), kStopAtZero, 0).stop);
 }
 
 TEST(CountdownTest, NonFiniteDeadlineOrClockIsClampedToTheRange) {
@@ -142,8 +141,7 @@ TEST(CountdownTest, DayAccuracyStopsOneSecondAfterTheDeadline) {
 }
 
 TEST(CountdownTest, DayAccuracyShowsZeroForTheWholeFirstDayAfter) {
-    const CountdownReading reading =
-        Refresh(Accuracy::Day, At(2049, 10, 2, 3), kAllowBelowZero);
+    const CountdownReading reading = Refresh(Accuracy::Day, At(2049, 10, 2, 3), kAllowBelowZero);
     EXPECT_EQ(reading.text, "0天");
     EXPECT_FALSE(reading.stop);
 }
@@ -168,8 +166,7 @@ TEST(DeadlineTextTest, DefaultsBuildTheDefaultDeadline) {
 }
 
 TEST(DeadlineTextTest, JoinsNumericDateAndTimeTexts) {
-    EXPECT_EQ(TextToDateTime(DeadlineText("2049-10-01 ", "8", "5", "9")),
-              At(2049, 10, 1, 8, 5, 9));
+    EXPECT_EQ(TextToDateTime(DeadlineText("2049-10-01 ", "8", "5", "9")), At(2049, 10, 1, 8, 5, 9));
 }
 
 TEST(AccuracyNumberTest, ReadsStoredTextAsNumber) {

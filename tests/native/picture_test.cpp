@@ -42,10 +42,10 @@ struct BmpLayout {
     int32_t width = 0;
     int32_t height = 0;  // negative: top-down
     uint16_t bits = 24;
-    uint32_t compression = 0;                 // 0 BI_RGB, 3 BI_BITFIELDS
-    uint32_t header_size = 40;                // 40, or 108 (V4) / 124 (V5)
-    std::vector<uint32_t> masks;              // red, green, blue
-    std::vector<uint32_t> palette;            // 0xRRGGBB
+    uint32_t compression = 0;       // 0 BI_RGB, 3 BI_BITFIELDS
+    uint32_t header_size = 40;      // 40, or 108 (V4) / 124 (V5)
+    std::vector<uint32_t> masks;    // red, green, blue
+    std::vector<uint32_t> palette;  // 0xRRGGBB
     uint32_t colours_used = 0;
     std::vector<Bytes> rows;
 };
@@ -74,7 +74,8 @@ Bytes MakeBmp(const BmpLayout& layout) {
     PutU32(header, 0);
     const bool masks_inside = layout.header_size > 40;
     if (masks_inside) {
-        for (size_t i = 0; i < 3; ++i) PutU32(header, i < layout.masks.size() ? layout.masks[i] : 0);
+        for (size_t i = 0; i < 3; ++i)
+            PutU32(header, i < layout.masks.size() ? layout.masks[i] : 0);
     }
     header.resize(layout.header_size, 0);
     if (!masks_inside) {
@@ -163,7 +164,8 @@ int WriteGifBytes(GifFileType* gif, const GifByteType* data, int length) {
 }
 
 // A GIF89a with a four-colour global table (black, red, green, blue) and the given frames.
-Bytes MakeGif(int screen_width, int screen_height, int background, const std::vector<GifFrame>& frames) {
+Bytes MakeGif(int screen_width, int screen_height, int background,
+              const std::vector<GifFrame>& frames) {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, WriteGifBytes, &error);
@@ -186,14 +188,14 @@ Bytes MakeGif(int screen_width, int screen_height, int background, const std::ve
     return out;
 }
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00,
-                   kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF;
+constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
+                   kWhite = 0xFFFFFFFF;
 
 // Channel distance, for lossy JPEG.
 bool Near(uint32_t a, uint32_t b, int tolerance = 3) {
     for (int shift = 0; shift < 32; shift += 8) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-            tolerance) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                     static_cast<int>((b >> shift) & 0xFF)) > tolerance) {
             return false;
         }
     }
@@ -215,9 +217,9 @@ TEST(PictureBuiltInTest, DefaultPictureIsBaselineJfif101At96DpiWithThreeEightBit
     ASSERT_EQ(kDefaultPictureSize, 35408u);
     ASSERT_EQ(std::memcmp(p, "\xFF\xD8\xFF\xE0", 4), 0);
     EXPECT_EQ(std::memcmp(p + 6, "JFIF\0", 5), 0);
-    EXPECT_EQ(p[11], 1);   // major version
-    EXPECT_EQ(p[12], 1);   // minor version: 1.01
-    EXPECT_EQ(p[13], 1);   // density in dots per inch
+    EXPECT_EQ(p[11], 1);  // major version
+    EXPECT_EQ(p[12], 1);  // minor version: 1.01
+    EXPECT_EQ(p[13], 1);  // density in dots per inch
     EXPECT_EQ(p[14] << 8 | p[15], 96);
     EXPECT_EQ(p[16] << 8 | p[17], 96);
 
@@ -226,12 +228,13 @@ TEST(PictureBuiltInTest, DefaultPictureIsBaselineJfif101At96DpiWithThreeEightBit
     size_t at = 2;
     while (at + 4 <= kDefaultPictureSize && p[at] == 0xFF && p[at + 1] != 0xDA) {
         const int marker = p[at + 1];
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
             frame_marker = marker;
-            EXPECT_EQ(p[at + 4], 8);                        // bits per sample
-            EXPECT_EQ(p[at + 5] << 8 | p[at + 6], 193);    // height
-            EXPECT_EQ(p[at + 7] << 8 | p[at + 8], 522);    // width
-            EXPECT_EQ(p[at + 9], 3);                        // components
+            EXPECT_EQ(p[at + 4], 8);                     // bits per sample
+            EXPECT_EQ(p[at + 5] << 8 | p[at + 6], 193);  // height
+            EXPECT_EQ(p[at + 7] << 8 | p[at + 8], 522);  // width
+            EXPECT_EQ(p[at + 9], 3);                     // components
         }
         at += 2 + (p[at + 2] << 8 | p[at + 3]);
     }
@@ -252,8 +255,8 @@ TEST(PictureBuiltInTest, ProgramIconHoldsFive32BitImagesFrom128To16) {
         EXPECT_EQ(entry[6] | entry[7] << 8, 32);
         const uint32_t offset = entry[12] | entry[13] << 8 | entry[14] << 16 | entry[15] << 24;
         const uint8_t* header = p + offset;
-        EXPECT_EQ(header[0], 40);                                  // BITMAPINFOHEADER, not PNG
-        EXPECT_EQ(header[8] | header[9] << 8, 2 * sizes[i]);      // colour image and mask
+        EXPECT_EQ(header[0], 40);                             // BITMAPINFOHEADER, not PNG
+        EXPECT_EQ(header[8] | header[9] << 8, 2 * sizes[i]);  // colour image and mask
         EXPECT_EQ(header[14], 32);
     }
 }
@@ -273,8 +276,8 @@ TEST(PictureFormatTest, UnrecognisedOrEmptyInputGivesEmptyBitmap) {
 
 TEST(PictureFormatTest, RandomBytesAfterEachSignatureGiveEmptyBitmap) {
     std::mt19937 random(7);
-    for (const Bytes& signature : {Bytes{0xFF, 0xD8}, Bytes{'G', 'I', 'F', '8', '7', 'a'},
-                                   Bytes{'B', 'M'}, Bytes{}}) {
+    for (const Bytes& signature :
+         {Bytes{0xFF, 0xD8}, Bytes{'G', 'I', 'F', '8', '7', 'a'}, Bytes{'B', 'M'}, Bytes{}}) {
         for (int trial = 0; trial < 50; ++trial) {
             Bytes bytes = signature;
             for (int i = 0; i < 300; ++i) bytes.push_back(random() & 0xFF);
@@ -323,11 +326,11 @@ TEST(JpegTest, WantedSizePicksTheSmallestScaleThatCoversIt) {
     struct Case {
         int want_width, want_height, width, height;
     } cases[] = {
-        {100, 50, 100, 50},    // exactly 1/8
-        {101, 50, 200, 100},   // just over 1/8: 2/8
-        {250, 0, 300, 150},    // width only: 3/8
-        {0, 390, 800, 400},    // height only: 8/8
-        {530, 200, 600, 300},  // the default window: 6/8
+        {100, 50, 100, 50},      // exactly 1/8
+        {101, 50, 200, 100},     // just over 1/8: 2/8
+        {250, 0, 300, 150},      // width only: 3/8
+        {0, 390, 800, 400},      // height only: 8/8
+        {530, 200, 600, 300},    // the default window: 6/8
         {2000, 2000, 800, 400},  // larger than the picture: full size, never enlarged
         {0, 0, 800, 400},
     };
@@ -371,10 +374,9 @@ TEST(BmpTest, PalettedPicturesOfOneFourAndEightBits) {
                 {0b01010101, 0b00000000}};  // top row: white at odd x below 8
     const Bitmap bitmap1 = Decode(MakeBmp(one));
     ASSERT_EQ(bitmap1.width, 10);
-    EXPECT_EQ(bitmap1.pixels, (Pixels{kBlack, kWhite, kBlack, kWhite, kBlack, kWhite, kBlack,
-                                      kWhite, kBlack, kBlack,  // top
-                                      kWhite, kBlack, kBlack, kBlack, kBlack, kBlack, kBlack,
-                                      kBlack, kBlack, kWhite}));
+    const uint32_t B = kBlack, W = kWhite;
+    EXPECT_EQ(bitmap1.pixels, (Pixels{B, W, B, W, B, W, B, W, B, B,  // top
+                                      W, B, B, B, B, B, B, B, B, W}));
 
     BmpLayout four = Bmp(3, 1, 4);
     four.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
@@ -453,9 +455,16 @@ TEST(BmpTest, PaletteIndexBeyondThePaletteMakesThePictureInvalid) {
 TEST(BmpTest, ZeroNegativeAndOversizedDimensionsAreRefused) {
     struct Case {
         int32_t width, height;
-    } cases[] = {{0, 1},         {1, 0},         {-1, 1},        {-2147483647 - 1, 1},
-                 {1, -2147483647 - 1},           {30000, 30000}, {16385, 1},
-                 {1, 16385},     {16384, 16384}, {0x40000001, 1},  // 4 bytes a pixel overflow 32 bits
+    } cases[] = {{0, 1},
+                 {1, 0},
+                 {-1, 1},
+                 {-2147483647 - 1, 1},
+                 {1, -2147483647 - 1},
+                 {30000, 30000},
+                 {16385, 1},
+                 {1, 16385},
+                 {16384, 16384},
+                 {0x40000001, 1},  // 4 bytes a pixel overflow 32 bits
                  {65536, 65536}};
     for (const Case& c : cases) {
         BmpLayout layout = Bmp(c.width, c.height, 32);
@@ -475,9 +484,10 @@ TEST(BmpTest, TruncatedOrUnsupportedFilesAreRefused) {
 
     // Run-length compression, 24-bit bitfields and odd bit depths are not decoded.
     for (auto [bits, compression] : {std::pair{8, 1}, {4, 2}, {24, 3}, {2, 0}, {0, 0}, {64, 0}}) {
-        BmpLayout other = Bmp(1, 1, static_cast<uint16_t>(bits), static_cast<uint32_t>(compression));
-        other.masks = compression == 3 ? std::vector<uint32_t>{0xFF0000, 0xFF00, 0xFF} :
-                                         std::vector<uint32_t>{};
+        BmpLayout other =
+            Bmp(1, 1, static_cast<uint16_t>(bits), static_cast<uint32_t>(compression));
+        other.masks = compression == 3 ? std::vector<uint32_t>{0xFF0000, 0xFF00, 0xFF}
+                                       : std::vector<uint32_t>{};
         other.palette = {0, 0};
         other.rows = {Bytes(8, 0)};
         EXPECT_TRUE(Decode(MakeBmp(other)).empty()) << bits << " bits, compression " << compression;
@@ -511,8 +521,8 @@ TEST(GifTest, ScreenAroundTheFrameAndTransparentPixelsShowTheBackgroundColour) {
     GifFrame frame = Frame(1, 1, 2, 2);
     frame.transparent = 0;
     frame.rows = {{2, 0}, {0, 3}};
-    const Bitmap bitmap = Decode(MakeGif(4, 3, 1, {frame}));  // background: red
-    EXPECT_EQ(bitmap.pixels, (Pixels{kRed, kRed, kRed, kRed,  //
+    const Bitmap bitmap = Decode(MakeGif(4, 3, 1, {frame}));    // background: red
+    EXPECT_EQ(bitmap.pixels, (Pixels{kRed, kRed, kRed, kRed,    //
                                      kRed, kGreen, kRed, kRed,  //
                                      kRed, kRed, kBlue, kRed}));
 }
@@ -537,16 +547,18 @@ TEST(GifTest, InterlacedRowsArePutBackInOrder) {
 
 // One pixel, a two-colour table (black, white), LZW codes clear, <pixel>, end.
 Bytes OnePixelGif(uint8_t lzw_byte) {
+    // clang-format off
     return {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,  // screen, 2-entry table
             0, 0, 0, 0xFF, 0xFF, 0xFF,                               // black, white
             0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0,                         // image 1x1 at 0,0
             2, 2, lzw_byte, 0x01, 0,                                 // code size 2, data
             0x3B};
+    // clang-format on
 }
 
 TEST(GifTest, ColourIndexBeyondTheTableMakesThePictureInvalid) {
     EXPECT_EQ(Decode(OnePixelGif(0x4C)).pixels, Pixels{kWhite});  // index 1
-    EXPECT_TRUE(Decode(OnePixelGif(0x5C)).empty());                 // index 3
+    EXPECT_TRUE(Decode(OnePixelGif(0x5C)).empty());               // index 3
 }
 
 TEST(GifTest, TruncatedOversizedOrImagelessFilesAreRefused) {

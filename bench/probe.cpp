@@ -1,0 +1,307 @@
+// Helper of bench/wine_bench.sh, run under Wine in the same prefix and display as the
+// programs it measures. Two commands; each prints one line of key=value pairs.
+//
+//   probe start <exe> <timeout-ms>
+//       Starts <exe> (a Windows path) with its own folder as working directory and waits
+//       for its first painted countdown: a visible child window of class
+//       TorvekQuindleTransparentLabel or Static whose text is a countdown
+//       ("<n>天<n>小时<n>分<n>秒"), with no update region left in that label or in its
+//       top-level window, i.e. the text has been set and every pending WM_PAINT of the
+//       window has run. Prints the milliseconds from just before CreateProcess to that
+//       moment, and the process id. The started process keeps running.
+//       Exit status 0 when found, 2 on timeout, 3 when the process ended first.
+//
+//   probe gui <pid>
+//       GDI objects, USER objects and kernel handles of a process. GetGuiResources is
+//       asked first; Wine 8 implements it as a stub (0, ERROR_CALL_NOT_IMPLEMENTED), and
+//       then the figures are counted instead:
+//         GDI objects: the in-use, non-stock entries of the process's GDI handle table,
+//           which Wine keeps, like Windows, at PEB->GdiSharedHandleTable (read with
+//           ReadProcessMemory), with a breakdown by object type;
+//         USER objects: the windows the process owns (top-level, child and message-only).
+//       Also prints the process's countdown label text, UTF-8.
+#define _WIN32_WINNT 0x0601
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Print(const char* format, ...) {
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (n <= 0) return;
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line,
+              static_cast<DWORD>(n < static_cast<int>(sizeof line) ? n : sizeof line - 1), &written,
+              nullptr);
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    for (char& c : out) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = '_';
+    }
+    return out;
+}
+
+// "<n>天<n>小时<n>分<n>秒", each number optionally negative.
+bool IsCountdown(const std::wstring& text) {
+    static const wchar_t* const kUnits[] = {L"\u5929", L"\u5C0F\u65F6", L"\u5206", L"\u79D2"};
+    size_t i = 0;
+    for (const wchar_t* unit : kUnits) {
+        if (i < text.size() && text[i] == L'-') ++i;
+        const size_t digits = i;
+        while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') ++i;
+        if (i == digits) return false;
+        const size_t n = std::wcslen(unit);
+        if (text.compare(i, n, unit) != 0) return false;
+        i += n;
+    }
+    return i == text.size();
+}
+
+// Reads a window's text from the window manager without sending it a message, so that
+// polling never waits for, or runs code in, the measured process.
+std::wstring WindowText(HWND hwnd) {
+    wchar_t buffer[512];
+    const int n = InternalGetWindowText(hwnd, buffer, 512);
+    return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+bool IsLabelClass(HWND hwnd) {
+    char name[64];
+    if (!GetClassNameA(hwnd, name, sizeof name)) return false;
+    return std::strcmp(name, "TorvekQuindleTransparentLabel") == 0 || lstrcmpiA(name, "Static") == 0;
+}
+
+struct Windows {
+    DWORD pid;
+    std::vector<HWND> list;
+};
+
+BOOL CALLBACK CollectOwned(HWND hwnd, LPARAM param) {
+    auto* windows = reinterpret_cast<Windows*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == windows->pid) windows->list.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD pid) {
+    Windows windows{pid, {}};
+    EnumWindows(CollectOwned, reinterpret_cast<LPARAM>(&windows));
+    return windows.list;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    Windows windows{0, {}};
+    GetWindowThreadProcessId(parent, &windows.pid);
+    EnumChildWindows(parent, CollectOwned, reinterpret_cast<LPARAM>(&windows));
+    return windows.list;
+}
+
+// The countdown label of a process: a visible label window whose text is a countdown.
+HWND FindCountdownLabel(DWORD pid, HWND* top_out) {
+    for (HWND top : TopLevelWindows(pid)) {
+        if (!IsWindowVisible(top)) continue;
+        for (HWND child : Descendants(top)) {
+            if (IsLabelClass(child) && IsWindowVisible(child) && IsCountdown(WindowText(child))) {
+                if (top_out) *top_out = top;
+                return child;
+            }
+        }
+    }
+    return nullptr;
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+}
+
+int Start(const char* exe, int timeout_ms) {
+    std::string folder(exe);
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+    std::string command = std::string("\"") + exe + "\"";
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    LARGE_INTEGER frequency, started, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&started);
+    if (!CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process)) {
+        Print("error=CreateProcess:%lu\n", GetLastError());
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    int polls = 0;
+    int pending = 0;  // polls that saw the text but a paint still to come
+    for (;;) {
+        ++polls;
+        HWND top = nullptr;
+        HWND label = FindCountdownLabel(process.dwProcessId, &top);
+        if (label) {
+            if (!GetUpdateRect(label, nullptr, FALSE) && !GetUpdateRect(top, nullptr, FALSE)) {
+                QueryPerformanceCounter(&now);
+                Print("first_paint_ms=%.1f pid=%lu polls=%d pending=%d text=%s\n",
+                      Milliseconds(started, now, frequency), process.dwProcessId, polls, pending,
+                      Utf8(WindowText(label)).c_str());
+                CloseHandle(process.hProcess);
+                return 0;
+            }
+            ++pending;
+        }
+        QueryPerformanceCounter(&now);
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
+            Print("error=exited pid=%lu ms=%.1f\n", process.dwProcessId,
+                  Milliseconds(started, now, frequency));
+            CloseHandle(process.hProcess);
+            return 3;
+        }
+        if (Milliseconds(started, now, frequency) > timeout_ms) {
+            Print("error=timeout pid=%lu polls=%d\n", process.dwProcessId, polls);
+            CloseHandle(process.hProcess);
+            return 2;
+        }
+        Sleep(2);
+    }
+}
+
+// Wine's GDI handle table entry (the Windows layout of GDI_HANDLE_ENTRY, 24 bytes).
+#pragma pack(push, 1)
+struct GdiEntry {
+    ULONGLONG object;
+    ULONG owner;
+    UCHAR ext_type;  // bits 0-6 the extended type, bit 7 the stock flag
+    UCHAR generation;
+    UCHAR type;  // 0: free
+    UCHAR flags;
+    ULONGLONG user_pointer;
+};
+#pragma pack(pop)
+static_assert(sizeof(GdiEntry) == 24);
+constexpr size_t kGdiEntries = 0x10000;
+constexpr size_t kFirstGdiHandle = 32;  // the stock white brush
+constexpr ULONG kPebGdiTableOffset = 0x94;  // PEB->GdiSharedHandleTable, 32-bit layout
+
+struct GdiCount {
+    long total = -1;
+    long dc = 0, bitmap = 0, font = 0, brush = 0, pen = 0, region = 0, other = 0;
+};
+
+GdiCount CountGdiObjects(HANDLE process) {
+    GdiCount count;
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic{};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) {
+        return count;
+    }
+    ULONG table = 0;
+    SIZE_T read = 0;
+    const auto* peb = static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress));
+    if (!ReadProcessMemory(process, peb + kPebGdiTableOffset, &table, sizeof table, &read) ||
+        !table) {
+        return count;
+    }
+    std::vector<GdiEntry> entries(kGdiEntries);
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(table)),
+                           entries.data(), entries.size() * sizeof(GdiEntry), &read) ||
+        read != entries.size() * sizeof(GdiEntry)) {
+        return count;
+    }
+    // Sanity check of the layout: the first handle is the stock white brush.
+    const GdiEntry& first = entries[kFirstGdiHandle];
+    if (first.type != 0x10 || !(first.ext_type & 0x80)) return count;
+    count.total = 0;
+    for (const GdiEntry& e : entries) {
+        if (!e.type || (e.ext_type & 0x80)) continue;  // free or stock
+        ++count.total;
+        switch (e.ext_type & 0x7f) {
+            case 0x01: case 0x41: ++count.dc; break;  // DC, memory DC
+            case 0x05: case 0x09: ++count.bitmap; break;
+            case 0x0a: ++count.font; break;
+            case 0x10: ++count.brush; break;
+            case 0x30: case 0x50: ++count.pen; break;
+            case 0x04: ++count.region; break;
+            default: ++count.other; break;
+        }
+    }
+    return count;
+}
+
+long CountWindows(DWORD pid) {
+    long n = 0;
+    for (HWND top : TopLevelWindows(pid)) n += 1 + static_cast<long>(Descendants(top).size());
+    for (HWND h = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); h;
+         h = FindWindowExA(HWND_MESSAGE, h, nullptr, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner == pid) n += 1 + static_cast<long>(Descendants(h).size());
+    }
+    return n;
+}
+
+int Gui(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) {
+        Print("error=OpenProcess:%lu\n", GetLastError());
+        return 1;
+    }
+    SetLastError(0);
+    long gdi = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
+    const DWORD gdi_error = GetLastError();
+    long user = static_cast<long>(GetGuiResources(process, GR_USEROBJECTS));
+    const char* gdi_source = "GetGuiResources";
+    const char* user_source = "GetGuiResources";
+    GdiCount table = CountGdiObjects(process);
+    if (gdi == 0 && gdi_error == ERROR_CALL_NOT_IMPLEMENTED) {
+        gdi = table.total;
+        gdi_source = "handle-table";
+    }
+    const long windows = CountWindows(pid);
+    if (user == 0) {
+        user = windows;
+        user_source = "windows";
+    }
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(process, &handles)) handles = 0;
+    HWND label = FindCountdownLabel(pid, nullptr);
+    Print("gdi=%ld user=%ld handles=%lu windows=%ld gdi_source=%s user_source=%s dc=%ld "
+          "bitmap=%ld font=%ld brush=%ld pen=%ld region=%ld other=%ld text=%s\n",
+          gdi, user, handles, windows, gdi_source, user_source, table.dc, table.bitmap, table.font,
+          table.brush, table.pen, table.region, table.other,
+          label ? Utf8(WindowText(label)).c_str() : "-");
+    CloseHandle(process);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "start") == 0) return Start(argv[2], std::atoi(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "gui") == 0) {
+        return Gui(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    }
+    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid>\n");
+    return 64;
+}

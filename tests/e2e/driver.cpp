@@ -1,0 +1,849 @@
+#include "e2e/driver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+constexpr char kFormClass[] = "TorvekQuindleForm";
+constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
+constexpr char kMenuClass[] = "#32768";
+constexpr char kDialogClass[] = "#32770";
+// Wine 8 shows icons in a small window of its X11 driver; later Wine versions (and a
+// desktop started with `explorer /desktop`) use explorer's taskbar window.
+constexpr const char* kTrayWindowClasses[] = {"__winex11_standalone_tray", "Shell_TrayWnd"};
+constexpr const char* kTrayIconClasses[] = {"__winex11_tray_icon", "__wine_tray_icon"};
+constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+constexpr UINT kTrayIconId = 100;
+
+std::string& ProgramPath() {
+    static std::string path;
+    return path;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Wine maps Unix paths onto drive letters; it tells which through this export.
+std::string WindowsPathFor(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    using ToDos = WCHAR*(CDECL*)(const char*);
+    auto to_dos = reinterpret_cast<ToDos>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    if (to_dos) {
+        if (WCHAR* wide = to_dos(path.c_str())) {
+            char buffer[MAX_PATH * 2] = {};
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, sizeof(buffer), nullptr, nullptr);
+            HeapFree(GetProcessHeap(), 0, wide);
+            return buffer;
+        }
+    }
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+ULONGLONG Ticks(const SYSTEMTIME& t) {
+    FILETIME file_time{};
+    SystemTimeToFileTime(&t, &file_time);
+    return (static_cast<ULONGLONG>(file_time.dwHighDateTime) << 32) | file_time.dwLowDateTime;
+}
+
+SYSTEMTIME FromTicks(ULONGLONG ticks) {
+    FILETIME file_time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME t{};
+    FileTimeToSystemTime(&file_time, &t);
+    t.wMilliseconds = 0;
+    return t;
+}
+
+void SendMouse(DWORD down, DWORD up, POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = down;
+    input[1].mi.dwFlags = up;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+// ---- Screen pixels ------------------------------------------------------------------------
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;  // 0x00RRGGBB, top-down rows
+    DWORD at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+Image Capture(HDC source, int left, int top, int width, int height) {
+    Image image;
+    if (width <= 0 || height <= 0) return image;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return image;
+    HDC memory = CreateCompatibleDC(source);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, left, top, SRCCOPY);
+    GdiFlush();
+    image.width = width;
+    image.height = height;
+    const auto* p = static_cast<const DWORD*>(bits);
+    image.pixels.assign(p, p + static_cast<size_t>(width) * height);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return image;
+}
+
+Image CaptureScreen(const RECT& r) {
+    HDC screen = GetDC(nullptr);
+    Image image = Capture(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+int ColourDistance(DWORD a, DWORD b) {
+    int largest = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        largest = std::max(largest, std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                             static_cast<int>((b >> shift) & 0xFF)));
+    }
+    return largest;
+}
+
+// A black-and-white mask of the pixels that stand out from the background.
+struct Mask {
+    int width = 0;
+    int height = 0;
+    std::vector<bool> ink;
+    bool at(int x, int y) const { return ink[static_cast<size_t>(y) * width + x]; }
+    int count() const { return static_cast<int>(std::count(ink.begin(), ink.end(), true)); }
+};
+
+constexpr int kInkDistance = 80;
+
+// The part of the image's ink in [x0, x1) × [y0, y1), cut to its bounding box; each row's
+// background is the colour of that row at `background_x`.
+Mask InkBox(const Image& image, int x0, int x1, int y0, int y1, int background_x, int* box_left = nullptr,
+            int* box_top = nullptr) {
+    int left = x1, right = x0 - 1, top = y1, bottom = y0 - 1;
+    for (int y = y0; y < y1; ++y) {
+        const DWORD background = image.at(background_x, y);
+        for (int x = x0; x < x1; ++x) {
+            if (ColourDistance(image.at(x, y), background) > kInkDistance) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    Mask mask;
+    if (right < left) return mask;
+    mask.width = right - left + 1;
+    mask.height = bottom - top + 1;
+    mask.ink.resize(static_cast<size_t>(mask.width) * mask.height);
+    for (int y = top; y <= bottom; ++y) {
+        const DWORD background = image.at(background_x, y);
+        for (int x = left; x <= right; ++x) {
+            mask.ink[static_cast<size_t>(y - top) * mask.width + (x - left)] =
+                ColourDistance(image.at(x, y), background) > kInkDistance;
+        }
+    }
+    if (box_left) *box_left = left;
+    if (box_top) *box_top = top;
+    return mask;
+}
+
+// How a caption looks in the system's menu font.
+Mask RenderMenuText(const std::string& text) {
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    const int width = 16 + 24 * static_cast<int>(text.size());
+    const int height = 64;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+    HGDIOBJ old_font = SelectObject(memory, font);
+    RECT all{0, 0, width, height};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, RGB(0, 0, 0));
+    TextOutA(memory, 8, 8, text.data(), static_cast<int>(text.size()));
+    GdiFlush();
+    Image image;
+    image.width = width;
+    image.height = height;
+    const auto* p = static_cast<const DWORD*>(bits);
+    image.pixels.assign(p, p + static_cast<size_t>(width) * height);
+    SelectObject(memory, old_font);
+    SelectObject(memory, old_bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return InkBox(image, 0, width, 0, height, width - 1);
+}
+
+// Intersection over union of two masks, the best over small shifts.
+double Likeness(const Mask& a, const Mask& b) {
+    if (a.count() == 0 || b.count() == 0) return 0;
+    if (std::abs(a.width - b.width) > 3 || std::abs(a.height - b.height) > 3) return 0;
+    double best = 0;
+    for (int dy = -2; dy <= 2; ++dy) {
+        for (int dx = -2; dx <= 2; ++dx) {
+            int both = 0;
+            for (int y = 0; y < a.height; ++y) {
+                const int by = y - dy;
+                if (by < 0 || by >= b.height) continue;
+                for (int x = 0; x < a.width; ++x) {
+                    const int bx = x - dx;
+                    if (bx >= 0 && bx < b.width && a.at(x, y) && b.at(bx, by)) ++both;
+                }
+            }
+            const int either = a.count() + b.count() - both;
+            best = std::max(best, either ? static_cast<double>(both) / either : 0.0);
+        }
+    }
+    return best;
+}
+
+struct Band {
+    int top;
+    int bottom;  // exclusive
+    int left;    // leftmost ink
+    int right;   // rightmost ink
+};
+
+}  // namespace
+
+// ---- Waiting -----------------------------------------------------------------------------
+
+bool WaitFor(const std::function<bool()>& condition, Milliseconds limit, Milliseconds step) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(step);
+    }
+}
+
+// ---- Files and folders ------------------------------------------------------------------
+
+std::string ProgramUnderTest() {
+    if (!ProgramPath().empty()) return ProgramPath();
+    char own[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, own, MAX_PATH);
+    return DirectoryOf(own) + "\\TorvekQuindle.exe";
+}
+
+void SetProgramUnderTest(std::string path) { ProgramPath() = WindowsPathFor(path); }
+
+TempFolder::TempFolder() {
+    static int counter = 0;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string base = temp;
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    for (;;) {
+        path_ = base + "\\tq-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+        if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+}
+
+TempFolder::~TempFolder() {
+    if (std::getenv("TQ_E2E_KEEP")) return;
+    // A program ended a moment ago may still hold its log file for a little while.
+    WaitFor([&] {
+        RemoveTree(path_);
+        return !FolderExists(path_);
+    }, Milliseconds(3000));
+}
+
+std::string TempFolder::operator/(std::string_view name) const {
+    return path_ + "\\" + std::string(name);
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, std::string_view bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// ---- Windows of the desktop --------------------------------------------------------------
+
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string TextOf(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    return process_id;
+}
+
+std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id, bool visible_only) {
+    struct Search {
+        const std::string* window_class;
+        DWORD process_id;
+        bool visible_only;
+        std::vector<HWND> found;
+    } search{&window_class, process_id, visible_only, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (ClassOf(window) != *s->window_class) return TRUE;
+            if (s->process_id && ProcessOf(window) != s->process_id) return TRUE;
+            if (s->visible_only && !IsWindowVisible(window)) return TRUE;
+            s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+RECT ScreenRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// ---- Real input ---------------------------------------------------------------------------
+
+void LeftClickAt(POINT screen) { SendMouse(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, screen); }
+
+void RightClickAt(POINT screen) { SendMouse(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, screen); }
+
+void DoubleClickAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT input[4]{};
+    for (INPUT& i : input) i.type = INPUT_MOUSE;
+    input[0].mi.dwFlags = input[2].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = input[3].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(4, input, sizeof(INPUT));
+}
+
+void PressKey(WORD virtual_key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = virtual_key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+// ---- The notification area ---------------------------------------------------------------
+
+std::vector<HWND> TrayIconWindows() {
+    std::vector<HWND> icons;
+    for (const char* tray_class : kTrayWindowClasses) {
+        for (HWND tray : TopLevelWindows(tray_class, 0, false)) {
+            for (const char* icon_class : kTrayIconClasses) {
+                for (HWND icon = FindWindowExA(tray, nullptr, icon_class, nullptr); icon;
+                     icon = FindWindowExA(tray, icon, icon_class, nullptr)) {
+                    if (IsWindowVisible(icon)) icons.push_back(icon);
+                }
+            }
+        }
+    }
+    return icons;
+}
+
+// ---- The popup menu, read off the screen --------------------------------------------------
+
+std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candidates) {
+    RECT client{};
+    GetClientRect(menu, &client);
+    POINT origin{0, 0};
+    ClientToScreen(menu, &origin);
+    const RECT on_screen{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    const Image image = CaptureScreen(on_screen);
+    std::vector<MenuEntry> entries;
+    // The menu's frame lies inside its client area; a margin keeps it out of the rows.
+    constexpr int kMargin = 3;
+    if (image.width <= 2 * kMargin + 1 || image.height <= 2 * kMargin) return entries;
+    const int background_x = image.width - kMargin - 1;
+
+    std::vector<Band> bands;
+    int gap = 0;
+    for (int y = kMargin; y < image.height - kMargin; ++y) {
+        const DWORD background = image.at(background_x, y);
+        int left = -1, right = -1;
+        for (int x = kMargin; x < image.width - kMargin; ++x) {
+            if (ColourDistance(image.at(x, y), background) > kInkDistance) {
+                if (left < 0) left = x;
+                right = x;
+            }
+        }
+        if (left < 0) {
+            ++gap;
+            continue;
+        }
+        // Rows of one caption may be parted by a blank row or two; captions lie further apart.
+        if (!bands.empty() && gap <= 2 && bands.back().bottom + gap == y) {
+            Band& band = bands.back();
+            band.bottom = y + 1;
+            band.left = std::min(band.left, left);
+            band.right = std::max(band.right, right);
+        } else {
+            bands.push_back({y, y + 1, left, right});
+        }
+        gap = 0;
+    }
+
+    const auto is_separator = [&](const Band& b) {
+        return b.bottom - b.top <= 2 && b.right - b.left >= (image.width - 2 * kMargin) / 2;
+    };
+    // Captions start in one column; ink further left is a check mark.
+    std::map<int, int> lefts;
+    for (const Band& b : bands) {
+        if (!is_separator(b)) ++lefts[b.left];
+    }
+    int text_left = kMargin;
+    int most = 0;
+    for (const auto& [left, count] : lefts) {
+        if (count > most) {
+            most = count;
+            text_left = left;
+        }
+    }
+
+    std::vector<std::pair<std::string, Mask>> rendered;
+    for (const std::string& candidate : candidates) {
+        if (candidate != "-") rendered.emplace_back(candidate, RenderMenuText(candidate));
+    }
+    for (const Band& b : bands) {
+        MenuEntry entry;
+        if (is_separator(b)) {
+            entry.text = "-";
+            entry.screen = {on_screen.left + b.left, on_screen.top + b.top, on_screen.left + b.right + 1,
+                            on_screen.top + b.bottom};
+            entries.push_back(entry);
+            continue;
+        }
+        const int caption_x0 = std::max(kMargin, text_left - 2);
+        int box_left = 0, box_top = 0;
+        const Mask caption = InkBox(image, caption_x0, image.width - kMargin, b.top, b.bottom, background_x,
+                                    &box_left, &box_top);
+        entry.checked = b.left < caption_x0;
+        entry.text = "?";
+        double best = 0.6;  // anything less alike is not read as that caption
+        for (const auto& [text, mask] : rendered) {
+            const double likeness = Likeness(caption, mask);
+            if (likeness > best) {
+                best = likeness;
+                entry.text = text;
+            }
+        }
+        entry.screen = {on_screen.left + box_left, on_screen.top + box_top,
+                        on_screen.left + box_left + caption.width, on_screen.top + box_top + caption.height};
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+// ---- The message box ----------------------------------------------------------------------
+
+MessageBoxContent ReadMessageBox(HWND box) {
+    MessageBoxContent content;
+    content.caption = TextOf(box);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::string window_class = ClassOf(child);
+        const std::string text = TextOf(child);
+        if (_stricmp(window_class.c_str(), "Button") == 0) {
+            content.buttons.emplace_back(GetDlgCtrlID(child), text);
+        } else if (_stricmp(window_class.c_str(), "Static") == 0 && !text.empty()) {
+            content.text = text;
+        }
+    }
+    return content;
+}
+
+bool ClickMessageBoxButton(HWND box, int button_id) {
+    HWND button = GetDlgItem(box, button_id);
+    if (!button || !IsWindowVisible(button)) return false;
+    LeftClickAt(Centre(ScreenRect(button)));
+    return true;
+}
+
+// ---- Settings -------------------------------------------------------------------------
+
+bool WriteSettings(const TempFolder& folder, std::string_view ini_text) {
+    return WriteFileBytes(folder / "setting.ini", ini_text);
+}
+
+// ---- Time ------------------------------------------------------------------------------
+
+SYSTEMTIME LocalNow() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    t.wMilliseconds = 0;
+    return t;
+}
+
+SYSTEMTIME AddSeconds(const SYSTEMTIME& t, long long seconds) {
+    return FromTicks(Ticks(t) + seconds * 10000000LL);
+}
+
+long long SecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
+    return (static_cast<long long>(Ticks(to)) - static_cast<long long>(Ticks(from))) / 10000000LL;
+}
+
+SYSTEMTIME LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(year);
+    t.wMonth = static_cast<WORD>(month);
+    t.wDay = static_cast<WORD>(day);
+    t.wHour = static_cast<WORD>(hour);
+    t.wMinute = static_cast<WORD>(minute);
+    t.wSecond = static_cast<WORD>(second);
+    return FromTicks(Ticks(t));  // fills in the day of the week
+}
+
+std::string RemainingText(const SYSTEMTIME& now, const SYSTEMTIME& deadline) {
+    const long long seconds = SecondsBetween(now, deadline);
+    return std::to_string(seconds / 86400) + "天" + std::to_string(seconds / 3600 % 24) + "小时" +
+           std::to_string(seconds / 60 % 60) + "分" + std::to_string(seconds % 60) + "秒";
+}
+
+std::string LogStamp(const SYSTEMTIME& t) {
+    char text[64];
+    std::snprintf(text, sizeof(text), "%u.%u-%u_%u_%u", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
+    int parts[5];
+    const char separators[] = {'.', '-', '_', '_', '\0'};
+    size_t at = 0;
+    for (int i = 0; i < 5; ++i) {
+        size_t digits = 0;
+        int value = 0;
+        while (at < stamp.size() && stamp[at] >= '0' && stamp[at] <= '9') {
+            if (digits == 0 && stamp[at] == '0' && at + 1 < stamp.size() && stamp[at + 1] >= '0' &&
+                stamp[at + 1] <= '9') {
+                return std::nullopt;  // no leading zeros
+            }
+            value = value * 10 + (stamp[at] - '0');
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || digits > 2) return std::nullopt;
+        parts[i] = value;
+        if (i < 4) {
+            if (at >= stamp.size() || stamp[at] != separators[i]) return std::nullopt;
+            ++at;
+        }
+    }
+    if (at != stamp.size()) return std::nullopt;
+    if (parts[0] < 1 || parts[0] > 12 || parts[1] < 1 || parts[1] > 31 || parts[2] > 23 || parts[3] > 59 ||
+        parts[4] > 59) {
+        return std::nullopt;
+    }
+    return LocalTime(year, parts[0], parts[1], parts[2], parts[3], parts[4]);
+}
+
+// ---- One run of the program ----------------------------------------------------------------
+
+std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder, const std::string& exe_name) {
+    std::unique_ptr<ProgramRun> run(new ProgramRun());
+    run->folder_ = folder;
+    run->icons_before_ = TrayIconWindows();
+    const std::string exe = folder + "\\" + exe_name;
+    std::string command_line = "\"" + exe + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    run->started_at_ = LocalNow();
+    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &info)) {
+        std::fprintf(stderr, "cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    run->process_ = info.hProcess;
+    run->process_id_ = info.dwProcessId;
+    return run;
+}
+
+ProgramRun::~ProgramRun() {
+    Kill();
+    if (process_) CloseHandle(process_);
+}
+
+bool ProgramRun::running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool ProgramRun::WaitUntilReady(Milliseconds limit) {
+    return WaitFor(
+        [&] {
+            if (!running()) return true;  // reported below
+            HWND main = main_window();
+            if (!main || !IsWindowVisible(main)) return false;
+            const std::string time = TimeLabel();
+            if (time.empty() || time.find("时间标签") != std::string::npos) return false;
+            for (HWND icon : TrayIconWindows()) {
+                if (std::find(icons_before_.begin(), icons_before_.end(), icon) == icons_before_.end()) {
+                    tray_icon_ = icon;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limit) &&
+           running();
+}
+
+std::optional<DWORD> ProgramRun::WaitForExit(Milliseconds limit) {
+    if (!process_) return std::nullopt;
+    if (WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void ProgramRun::Kill() {
+    if (!running()) return;
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+}
+
+std::vector<HWND> ProgramRun::FormWindows() const {
+    return TopLevelWindows(kFormClass, process_id_, false);
+}
+
+HWND ProgramRun::main_window() const {
+    for (HWND form : FormWindows()) {
+        if (FindWindowExA(form, nullptr, kLabelClass, nullptr)) return form;
+    }
+    return nullptr;
+}
+
+HWND ProgramRun::tray_menu_window() const {
+    for (HWND form : FormWindows()) {
+        if (!FindWindowExA(form, nullptr, kLabelClass, nullptr)) return form;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> ProgramRun::Labels() const {
+    std::vector<HWND> labels;
+    HWND main = main_window();
+    if (!main) return labels;
+    for (HWND label = FindWindowExA(main, nullptr, kLabelClass, nullptr); label;
+         label = FindWindowExA(main, label, kLabelClass, nullptr)) {
+        labels.push_back(label);
+    }
+    std::sort(labels.begin(), labels.end(),
+              [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
+    return labels;
+}
+
+std::string ProgramRun::TitleLabel() const {
+    const auto labels = Labels();
+    return labels.size() >= 1 ? TextOf(labels[0]) : std::string();
+}
+
+std::string ProgramRun::TimeLabel() const {
+    const auto labels = Labels();
+    return labels.size() >= 2 ? TextOf(labels[1]) : std::string();
+}
+
+RECT ProgramRun::WindowRect() const { return ScreenRect(main_window()); }
+
+std::optional<RECT> ProgramRun::RegionBox() const {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    std::optional<RECT> box;
+    if (GetWindowRgn(main_window(), region) != ERROR) {
+        RECT r{};
+        GetRgnBox(region, &r);
+        box = r;
+    }
+    DeleteObject(region);
+    return box;
+}
+
+std::optional<BYTE> ProgramRun::Alpha() const {
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    HWND main = main_window();
+    if (!main || !(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_LAYERED)) return std::nullopt;
+    if (!GetLayeredWindowAttributes(main, &key, &alpha, &flags) || !(flags & LWA_ALPHA)) return std::nullopt;
+    return alpha;
+}
+
+bool ProgramRun::Topmost() const { return ExStyle() & WS_EX_TOPMOST; }
+
+bool ProgramRun::Visible() const {
+    HWND main = main_window();
+    return main && IsWindowVisible(main);
+}
+
+HWND ProgramRun::Owner() const { return GetWindow(main_window(), GW_OWNER); }
+
+LONG ProgramRun::Style() const { return GetWindowLongA(main_window(), GWL_STYLE); }
+
+LONG ProgramRun::ExStyle() const { return GetWindowLongA(main_window(), GWL_EXSTYLE); }
+
+POINT ProgramRun::TitleLabelCentre() const {
+    const auto labels = Labels();
+    return labels.empty() ? Centre(WindowRect()) : Centre(ScreenRect(labels[0]));
+}
+
+bool ProgramRun::TrayIconPresent() const { return tray_icon_ && IsWindow(tray_icon_) && IsWindowVisible(tray_icon_); }
+
+HWND ProgramRun::OpenTrayMenu() {
+    if (TrayIconPresent()) {
+        RightClickAt(Centre(ScreenRect(tray_icon_)));
+    } else if (HWND tray = tray_menu_window()) {
+        // No icon window to click (for example when the icons are docked in a tray of the
+        // host desktop): hand the program what a right click on its icon sends.
+        std::fprintf(stderr, "note: no tray icon window to click; posting the icon's message instead\n");
+        PostMessageA(tray, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+    }
+    HWND menu = nullptr;
+    WaitFor([&] {
+        const auto menus = TopLevelWindows(kMenuClass, process_id_);
+        menu = menus.empty() ? nullptr : menus.front();
+        return menu != nullptr;
+    }, Milliseconds(3000));
+    if (menu) {
+        // Let the menu finish drawing before anyone reads it off the screen.
+        WaitFor([&] { return ReadMenu(menu, {}).size() >= kTrayMenuCaptions.size(); }, Milliseconds(1000));
+    }
+    return menu;
+}
+
+bool ProgramRun::ChooseFromTrayMenu(const std::string& caption) {
+    HWND menu = OpenTrayMenu();
+    if (!menu) return false;
+    for (const MenuEntry& entry : ReadMenu(menu, kTrayMenuCaptions)) {
+        if (entry.text != caption) continue;
+        LeftClickAt(Centre(entry.screen));
+        return WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, Milliseconds(3000));
+    }
+    PressKey(VK_ESCAPE);
+    return false;
+}
+
+HWND ProgramRun::WaitForMessageBox(const std::string& caption, Milliseconds limit) const {
+    HWND box = nullptr;
+    WaitFor([&] {
+        for (HWND candidate : TopLevelWindows(kDialogClass, process_id_)) {
+            if (TextOf(candidate) == caption) {
+                box = candidate;
+                return true;
+            }
+        }
+        return false;
+    }, limit);
+    return box;
+}
+
+std::vector<std::string> ProgramRun::LogFiles() const { return FilesIn(folder_ + "\\Log", "*.log"); }
+
+std::string ProgramRun::LogText() const {
+    const auto files = LogFiles();
+    if (files.empty()) return {};
+    return ReadFileBytes(folder_ + "\\Log\\" + files.back()).value_or("");
+}
+
+}  // namespace e2e

@@ -1,0 +1,197 @@
+// The end-to-end driver: runs the real TorvekQuindle.exe from a folder of its own, beside
+// this test program, in the same Wine prefix and on the same display, and does what a
+// person does: starts it, reads the countdown window, clicks the window and the
+// notification-area icon, reads the menu off the screen and picks an entry, answers the
+// message box, and reads the debug log. It links none of the program's code; everything
+// it knows about the program it learns through windows, files and the process.
+//
+// Waiting is always for a condition with a limit (polled every 50 ms), never a blind sleep.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <windows.h>
+
+namespace e2e {
+
+using Milliseconds = std::chrono::milliseconds;
+
+// ---- Waiting -----------------------------------------------------------------------------
+
+// Polls `condition` every `step` until it holds or `limit` has passed; true when it held.
+bool WaitFor(const std::function<bool()>& condition, Milliseconds limit,
+             Milliseconds step = Milliseconds(50));
+
+// ---- Files and folders ------------------------------------------------------------------
+
+// The program under test, as given on the command line (a Unix path from CMake is turned
+// into the Windows path Wine maps it to), or TorvekQuindle.exe beside this executable.
+std::string ProgramUnderTest();
+void SetProgramUnderTest(std::string path);
+
+// A fresh, empty folder under the temporary folder, removed with everything in it when the
+// object goes (unless TQ_E2E_KEEP is set in the environment, for looking at a failure).
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(std::string_view name) const;
+
+private:
+    std::string path_;
+};
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// The whole file, read while its writer keeps it open; nullopt when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, std::string_view bytes);
+// Names (not paths) of the files in a folder matching a pattern such as "*.log".
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern);
+
+// ---- Windows of the desktop --------------------------------------------------------------
+
+std::string ClassOf(HWND window);
+std::string TextOf(HWND window);  // the window text, GBK
+DWORD ProcessOf(HWND window);
+// Visible top-level windows of a class, optionally only those of one process.
+std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id = 0,
+                                  bool visible_only = true);
+RECT ScreenRect(HWND window);
+POINT Centre(const RECT& r);
+
+// ---- Real input ---------------------------------------------------------------------------
+
+// Moves the pointer there and presses and releases a button, as hardware input.
+void LeftClickAt(POINT screen);
+void RightClickAt(POINT screen);
+void DoubleClickAt(POINT screen);
+void PressKey(WORD virtual_key);
+
+// ---- The notification area ---------------------------------------------------------------
+
+// The windows in which Wine shows notification-area icons (one per icon, in the small
+// system-tray window at the top left of the screen).
+std::vector<HWND> TrayIconWindows();
+
+// ---- The popup menu, read off the screen --------------------------------------------------
+
+struct MenuEntry {
+    std::string text;  // the recognised caption, "-" for a separator, "?" when none fits
+    bool checked = false;
+    RECT screen{};  // the entry's ink on the screen
+};
+
+// Reads the entries of a popup menu window ("#32768") from the pixels it shows: each row
+// of ink is compared with the candidates drawn in the system's menu font.
+std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candidates);
+
+// ---- The message box ----------------------------------------------------------------------
+
+struct MessageBoxContent {
+    std::string caption;
+    std::string text;
+    std::vector<std::pair<int, std::string>> buttons;  // control id, caption
+};
+MessageBoxContent ReadMessageBox(HWND box);
+// A real click on the button with that id (IDYES, IDNO, ...).
+bool ClickMessageBoxButton(HWND box, int button_id);
+
+// ---- Settings -------------------------------------------------------------------------
+
+// Writes `setting.ini` with the given text (GBK, lines ended by "\r\n").
+bool WriteSettings(const TempFolder& folder, std::string_view ini_text);
+
+// ---- Time ------------------------------------------------------------------------------
+
+// Whole-second local time, as the program reads its clock.
+SYSTEMTIME LocalNow();
+SYSTEMTIME AddSeconds(const SYSTEMTIME& t, long long seconds);
+long long SecondsBetween(const SYSTEMTIME& from, const SYSTEMTIME& to);
+SYSTEMTIME LocalTime(int year, int month, int day, int hour, int minute, int second);
+// The time label's text at second accuracy for a deadline ahead of `now`.
+std::string RemainingText(const SYSTEMTIME& now, const SYSTEMTIME& deadline);
+// The log's time stamp: month "." day "-" hour "_" minute "_" second, no leading zeros.
+std::string LogStamp(const SYSTEMTIME& t);
+// Reads a time stamp back (the year taken from `year`); nullopt when it is not one.
+std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year);
+
+// ---- One run of the program ----------------------------------------------------------------
+
+class ProgramRun {
+public:
+    // Starts `exe_name` from `folder` (with the folder as working directory).
+    static std::unique_ptr<ProgramRun> Start(const std::string& folder, const std::string& exe_name);
+    ~ProgramRun();  // ends the process if it still runs
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    DWORD id() const { return process_id_; }
+    HANDLE process() const { return process_; }
+    const SYSTEMTIME& started_at() const { return started_at_; }
+    bool running() const;
+    // Waits until the countdown window shows a countdown and the tray icon is there.
+    bool WaitUntilReady(Milliseconds limit = Milliseconds(15000));
+    // Waits for the process to end; its exit code, or nullopt when it still runs.
+    std::optional<DWORD> WaitForExit(Milliseconds limit);
+    void Kill();
+
+    // The countdown window and its labels.
+    HWND main_window() const;
+    HWND tray_menu_window() const;
+    std::string TitleLabel() const;
+    std::string TimeLabel() const;
+    RECT WindowRect() const;
+    std::optional<RECT> RegionBox() const;  // nullopt: no window region
+    std::optional<BYTE> Alpha() const;      // nullopt: no alpha is set
+    bool Topmost() const;
+    bool Visible() const;
+    HWND Owner() const;
+    LONG Style() const;
+    LONG ExStyle() const;
+    // A point inside the title label, in screen coordinates.
+    POINT TitleLabelCentre() const;
+
+    // The icon this run put in the notification area (found at start-up); null if none.
+    HWND tray_icon() const { return tray_icon_; }
+    bool TrayIconPresent() const;
+
+    // Opens the tray menu the way a user does: a right click on the icon. The menu
+    // window, or null when none appeared.
+    HWND OpenTrayMenu();
+    // Opens the tray menu and picks the entry with that caption by clicking it.
+    bool ChooseFromTrayMenu(const std::string& caption);
+    // Waits for a message box of this process with that caption.
+    HWND WaitForMessageBox(const std::string& caption, Milliseconds limit = Milliseconds(5000)) const;
+
+    // The log files this run's folder holds, and the newest one's bytes.
+    std::vector<std::string> LogFiles() const;
+    std::string LogText() const;
+
+private:
+    ProgramRun() = default;
+    std::vector<HWND> FormWindows() const;
+    std::vector<HWND> Labels() const;
+
+    std::string folder_;
+    HANDLE process_ = nullptr;
+    DWORD process_id_ = 0;
+    SYSTEMTIME started_at_{};
+    std::vector<HWND> icons_before_;
+    HWND tray_icon_ = nullptr;
+};
+
+// The tray menu's captions, in the order the menu shows them.
+inline const std::vector<std::string> kTrayMenuCaptions = {"开始/暂停", "-",    "设置",
+                                                           "咨询/反馈", "关于", "退出"};
+
+}  // namespace e2e
