@@ -34,6 +34,7 @@ add_executable(win_tests
     tests/win/model_test.cpp
     tests/win/appearance_test.cpp
     tests/win/debug_log_test.cpp
+    tests/win/countdown_live_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)

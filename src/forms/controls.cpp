@@ -24,8 +24,8 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
 void EnsureCommonControls() {
     static const bool done = [] {
-        INITCOMMONCONTROLSEX init{sizeof(init), ICC_DATE_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
-                                                    ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX init{sizeof(init),
+                                  ICC_DATE_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
         return InitCommonControlsEx(&init) != FALSE;
     }();
     (void)done;
@@ -279,8 +279,6 @@ LRESULT CALLBACK GroupBox::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LP
             return 0;
         case WM_GETFONT: return box ? reinterpret_cast<LRESULT>(box->font_.handle()) : 0;
         case WM_SETFONT: return 0;
-        // The frame lets clicks through to the form, so the window can be dragged by it.
-        case WM_NCHITTEST: return HTTRANSPARENT;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);
 }
