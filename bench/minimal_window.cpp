@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
@@ -13,17 +12,24 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr int kLabelId = 100;
 HWND label = nullptr;
 
-// Seconds from now to 2049-10-01 15:00:00 local time, the program's default deadline.
+// Seconds from now to 2049-10-01 15:00:00 local time, the program's default deadline. Both
+// times are local wall-clock times, as the program computes them.
 long long SecondsLeft() {
-    std::tm deadline{};
-    deadline.tm_year = 2049 - 1900;
-    deadline.tm_mon = 9;
-    deadline.tm_mday = 1;
-    deadline.tm_hour = 15;
-    deadline.tm_isdst = -1;
-    const long long end = static_cast<long long>(_mktime64(&deadline));
-    const long long now = static_cast<long long>(_time64(nullptr));
-    return end - now;
+    SYSTEMTIME deadline{};
+    deadline.wYear = 2049;
+    deadline.wMonth = 10;
+    deadline.wDay = 1;
+    deadline.wHour = 15;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME end_time, now_time;
+    SystemTimeToFileTime(&deadline, &end_time);
+    SystemTimeToFileTime(&now, &now_time);
+    const auto ticks = [](FILETIME t) {
+        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                      t.dwLowDateTime);
+    };
+    return (ticks(end_time) - ticks(now_time)) / 10000000;
 }
 
 // Same shape as the program's text at second accuracy: 天 小时 分 秒 (GBK bytes).

@@ -200,7 +200,11 @@ struct GdiEntry {
 static_assert(sizeof(GdiEntry) == 24);
 constexpr size_t kGdiEntries = 0x10000;
 constexpr size_t kFirstGdiHandle = 32;  // the stock white brush
-constexpr ULONG kPebGdiTableOffset = 0x94;  // PEB->GdiSharedHandleTable, 32-bit layout
+// Where PEB->GdiSharedHandleTable may be: the 32-bit PEB (offset 0x94), or the 64-bit PEB
+// that Wine keeps beside a 32-bit process's PEB in a 64-bit prefix (offset 0xF8), one page
+// after or before it depending on the Wine version. The first that passes the sanity check
+// below is used.
+constexpr LONG kPebGdiTableOffsets[] = {0x94, 0x1000 + 0xF8, -0x1000 + 0xF8};
 
 struct GdiCount {
     long total = -1;
@@ -216,22 +220,29 @@ GdiCount CountGdiObjects(HANDLE process) {
     if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) {
         return count;
     }
-    ULONG table = 0;
-    SIZE_T read = 0;
     const auto* peb = static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress));
-    if (!ReadProcessMemory(process, peb + kPebGdiTableOffset, &table, sizeof table, &read) ||
-        !table) {
-        return count;
-    }
     std::vector<GdiEntry> entries(kGdiEntries);
-    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<ULONG_PTR>(table)),
-                           entries.data(), entries.size() * sizeof(GdiEntry), &read) ||
-        read != entries.size() * sizeof(GdiEntry)) {
-        return count;
+    bool found = false;
+    for (LONG offset : kPebGdiTableOffsets) {
+        ULONG table = 0;
+        SIZE_T read = 0;
+        if (!ReadProcessMemory(process, peb + offset, &table, sizeof table, &read) || !table) {
+            continue;
+        }
+        if (!ReadProcessMemory(process,
+                               reinterpret_cast<const void*>(static_cast<ULONG_PTR>(table)),
+                               entries.data(), entries.size() * sizeof(GdiEntry), &read) ||
+            read != entries.size() * sizeof(GdiEntry)) {
+            continue;
+        }
+        // Sanity check of the layout: the first handle is the stock white brush.
+        const GdiEntry& first = entries[kFirstGdiHandle];
+        if (first.type == 0x10 && (first.ext_type & 0x80)) {
+            found = true;
+            break;
+        }
     }
-    // Sanity check of the layout: the first handle is the stock white brush.
-    const GdiEntry& first = entries[kFirstGdiHandle];
-    if (first.type != 0x10 || !(first.ext_type & 0x80)) return count;
+    if (!found) return count;
     count.total = 0;
     for (const GdiEntry& e : entries) {
         if (!e.type || (e.ext_type & 0x80)) continue;  // free or stock
@@ -247,6 +258,43 @@ GdiCount CountGdiObjects(HANDLE process) {
         }
     }
     return count;
+}
+
+// Kernel handles of a process from the system-wide handle list (GetProcessHandleCount
+// answers 0 under Wine 8).
+long CountHandles(DWORD pid) {
+    struct Entry {  // SYSTEM_HANDLE_ENTRY, 32-bit layout
+        ULONG owner_pid;
+        UCHAR object_type;
+        UCHAR flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return -1;
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<char> buffer(1 << 16);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(),
+                                  static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(needed > buffer.size() ? needed + 4096 : buffer.size() * 2);
+            continue;
+        }
+        if (status != 0) return -1;
+        ULONG n = 0;
+        std::memcpy(&n, buffer.data(), sizeof n);
+        const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+        long count = 0;
+        for (ULONG i = 0; i < n; ++i) count += entries[i].owner_pid == pid;
+        return count;
+    }
+    return -1;
 }
 
 long CountWindows(DWORD pid) {
@@ -283,10 +331,11 @@ int Gui(DWORD pid) {
         user = windows;
         user_source = "windows";
     }
-    DWORD handles = 0;
-    if (!GetProcessHandleCount(process, &handles)) handles = 0;
+    DWORD counted = 0;
+    long handles = GetProcessHandleCount(process, &counted) && counted ? static_cast<long>(counted)
+                                                                      : CountHandles(pid);
     HWND label = FindCountdownLabel(pid, nullptr);
-    Print("gdi=%ld user=%ld handles=%lu windows=%ld gdi_source=%s user_source=%s dc=%ld "
+    Print("gdi=%ld user=%ld handles=%ld windows=%ld gdi_source=%s user_source=%s dc=%ld "
           "bitmap=%ld font=%ld brush=%ld pen=%ld region=%ld other=%ld text=%s\n",
           gdi, user, handles, windows, gdi_source, user_source, table.dc, table.bitmap, table.font,
           table.brush, table.pen, table.region, table.other,

@@ -6,7 +6,9 @@ add_library(tq_win STATIC
     src/settings/settings_file.cpp
     src/settings/picture_store.cpp
     src/forms/model.cpp
+    src/forms/controls.cpp
     src/forms/forms.cpp
+    src/dialogs/dialogs.cpp
     src/app/startup.cpp
     src/countdown/countdown.cpp
     src/tray/tray.cpp
@@ -44,3 +46,12 @@ add_test(NAME win_tests COMMAND win_tests)
 # inspects both. Not tests, and built only on request (scripts/bench.sh names them).
 add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
 add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)
+
+# End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
+# It links none of the program's code; it is given the program's path.
+add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp)
+target_include_directories(e2e_tests PRIVATE tests)
+target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32)
+add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
+set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)

@@ -1,32 +1,34 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the sanitized native core tests, a short run
 # of each fuzzer, and the Windows tests under Wine on a virtual display. The last line
-# sums up the test executables of all trees.
+# sums up the test cases of every test program (and one per fuzzer).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+results=$root/build/results
+rm -rf "$results"
+mkdir -p "$results"
 passed=0
 failed=0
 
-count() {  # count <label> <exit status>
-    if [ "$2" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
+# Each GoogleTest program writes an XML report into build/results; a program that
+# crashed or did not run leaves none and counts as one failure through ctest.
+run_ctest() {  # run_ctest <build dir> <report folder as the test programs see it>
+    local status
+    (cd "$1" && GTEST_OUTPUT="xml:$2" ctest --output-on-failure --timeout 1200)
+    status=$?
+    [ $status -ne 0 ] && ctest_failed=1
 }
 
-run_ctest() {  # run_ctest <build dir>: adds ctest's counts to the totals
-    local log
-    log=$(mktemp)
-    (cd "$1" && ctest --output-on-failure --timeout 900) 2>&1 | tee "$log"
-    local line
-    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-    if [ -z "$line" ]; then
-        failed=$((failed + 1)); echo "FAILED: ctest in $1 did not report"
-    else
-        local total bad
-        total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
-        bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
-        passed=$((passed + total - bad)); failed=$((failed + bad))
-    fi
-    rm -f "$log"
+count_reports() {
+    local f tests failures
+    for f in "$results"/*.xml; do
+        [ -f "$f" ] || continue
+        tests=$(grep -m1 -o '<testsuites tests="[0-9]*"' "$f" | grep -o '[0-9]*')
+        failures=$(grep -m1 -o '<testsuites [^>]*failures="[0-9]*"' "$f" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*')
+        passed=$((passed + ${tests:-0} - ${failures:-0}))
+        failed=$((failed + ${failures:-0}))
+    done
 }
 
 if ! bash scripts/build.sh; then
@@ -35,18 +37,27 @@ if ! bash scripts/build.sh; then
     exit 1
 fi
 
+ctest_failed=0
 echo "== native core tests (AddressSanitizer, UBSan)"
-run_ctest build/native
+run_ctest build/native "$results/"
 
 echo "== fuzzers (short run)"
-bash scripts/fuzz.sh
-count fuzzers $?
+fuzz_output=$(bash scripts/fuzz.sh 2>&1)
+fuzz_status=$?
+echo "$fuzz_output"
+passed=$((passed + $(grep -c 'without a finding' <<<"$fuzz_output")))
+failed=$((failed + $(grep -c 'FOUND A FAULT' <<<"$fuzz_output")))
+[ $fuzz_status -ne 0 ] && [ "$(grep -c 'FOUND A FAULT' <<<"$fuzz_output")" -eq 0 ] && failed=$((failed + 1))
 
 echo "== Windows tests under Wine"
 source scripts/wine-env.sh
-run_ctest build/win32
+run_ctest build/win32 "Z:${results//\//\\}\\"
 tq_wine_cleanup
 
+count_reports
+if [ $ctest_failed -ne 0 ] && [ $failed -eq 0 ]; then
+    failed=1  # a test program died before it could report
+fi
 echo
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -93,8 +93,6 @@ struct JpegDecoder {
 // Picks the smallest scale n/8 whose output still covers the wanted size.
 void ChooseJpegScale(jpeg_decompress_struct& info, int want_width, int want_height) {
     if (want_width <= 0 && want_height <= 0) return;
-    info.do_fancy_upsampling = FALSE;
-    info.dct_method = JDCT_IFAST;
     info.scale_denom = 8;
     for (unsigned int numerator = 1; numerator <= 8; ++numerator) {
         info.scale_num = numerator;

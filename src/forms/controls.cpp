@@ -32,9 +32,11 @@ void EnsureCommonControls() {
 }
 
 void RegisterClassOnce(const char* name, WNDPROC procedure) {
-    WNDCLASSEXA existing{sizeof(existing)};
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof(existing);
     if (GetClassInfoExA(Instance(), name, &existing)) return;
-    WNDCLASSEXA wc{sizeof(wc)};
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = procedure;
     wc.hInstance = Instance();
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);

@@ -377,23 +377,29 @@ DWORD ProcessOf(HWND window) {
     return process_id;
 }
 
+namespace {
+
+struct WindowSearch {
+    const std::string* window_class;
+    DWORD process_id;
+    bool visible_only;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    if (ClassOf(window) != *search->window_class) return TRUE;
+    if (search->process_id && ProcessOf(window) != search->process_id) return TRUE;
+    if (search->visible_only && !IsWindowVisible(window)) return TRUE;
+    search->found.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id, bool visible_only) {
-    struct Search {
-        const std::string* window_class;
-        DWORD process_id;
-        bool visible_only;
-        std::vector<HWND> found;
-    } search{&window_class, process_id, visible_only, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (ClassOf(window) != *s->window_class) return TRUE;
-            if (s->process_id && ProcessOf(window) != s->process_id) return TRUE;
-            if (s->visible_only && !IsWindowVisible(window)) return TRUE;
-            s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{&window_class, process_id, visible_only, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -4,7 +4,9 @@
 #include "appearance/picture.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -97,9 +99,11 @@ Bytes MakeBmp(const BmpLayout& layout) {
     return file;
 }
 
-// A baseline JPEG of a picture whose every row is `row` (3 or 4 samples per pixel).
+// A JPEG of a picture whose every row is `row` (1, 3 or 4 samples per pixel). Baseline, or
+// with a positive ac_band a progressive file of three components: one DC scan, then one scan
+// per ac_band coefficients of each component.
 Bytes MakeJpeg(int width, int height, J_COLOR_SPACE colour_space, const Bytes& row,
-               int quality = 100) {
+               int quality = 100, int ac_band = 0) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -113,6 +117,17 @@ Bytes MakeJpeg(int width, int height, J_COLOR_SPACE colour_space, const Bytes& r
     info.in_color_space = colour_space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    std::vector<jpeg_scan_info> scans;
+    if (ac_band > 0) {
+        scans.push_back({3, {0, 1, 2}, 0, 0, 0, 0});
+        for (int component = 0; component < 3; ++component) {
+            for (int first = 1; first < 64; first += ac_band) {
+                scans.push_back({1, {component}, first, std::min(first + ac_band - 1, 63), 0, 0});
+            }
+        }
+        info.scan_info = scans.data();
+        info.num_scans = static_cast<int>(scans.size());
+    }
     jpeg_start_compress(&info, TRUE);
     JSAMPROW samples = const_cast<JSAMPROW>(row.data());
     while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, &samples, 1);
@@ -311,6 +326,14 @@ TEST(JpegTest, DecodesColourGreyAndCmykPictures) {
     const Bitmap cmyk = Decode(MakeJpeg(16, 16, JCS_CMYK, RepeatPixel(16, {0, 255, 0, 255})));
     ASSERT_EQ(cmyk.width, 16);
     EXPECT_TRUE(Near(cmyk.pixels[100], kGreen));
+}
+
+TEST(JpegTest, ProgressivePicturesDecodeButEndlessScansAreRefused) {
+    const Bytes row = RepeatPixel(32, {200, 100, 50});
+    const Bitmap progressive = Decode(MakeJpeg(32, 16, JCS_RGB, row, 100, 8));  // 25 scans
+    ASSERT_EQ(progressive.width, 32);
+    EXPECT_TRUE(Near(progressive.pixels[300], 0xFFC86432));
+    EXPECT_TRUE(Decode(MakeJpeg(32, 16, JCS_RGB, row, 100, 1)).empty());  // 190 scans
 }
 
 TEST(JpegTest, BigPhotoForTheWindowIsDecodedAtOneEighth) {

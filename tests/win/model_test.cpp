@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <shellapi.h>
 
 #include "resources/resources.h"
@@ -179,6 +181,127 @@ TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
     DestroyWindow(form.handle());
     EXPECT_FALSE(form.has_tray_icon()) << "closing the window removes the icon";
     EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
+}
+
+}  // namespace
+}  // namespace tq::forms
+
+namespace tq::forms {
+namespace {
+
+std::vector<std::string> events;
+int selected_item = 0;
+void OnFirstItem() { selected_item = 1; }
+void OnSecondItem() { selected_item = 2; }
+
+struct EventForm : Form {
+    EventForm()
+        : Form({.title = "events",
+                .rect = {50, 50, 300, 150},
+                .border = Border::Fixed,
+                .position = StartPosition::AsStored,
+                .esc_closes = true,
+                .on_created = std::function<void()>([] { events.push_back("created"); }),
+                .on_first_activated = std::function<void()>([] { events.push_back("first activated"); }),
+                .on_activated = std::function<void()>([] { events.push_back("activated"); }),
+                .on_destroying = std::function<void()>([] { events.push_back("destroying"); })}) {}
+    MenuItem first{{.caption = "first", .checked = true, .on_selected = OnFirstItem}};
+    MenuItem line{{.caption = "-"}};
+    MenuItem second{{.caption = "second", .on_selected = OnSecondItem}};
+    MenuItem hidden{{.caption = "hidden", .visible = false}};
+    Menu menu{"menu", {&first, &line, &second, &hidden}};
+};
+
+TEST(FormEventsTest, CreatedThenFirstActivatedOnceBeforeActivated) {
+    events.clear();
+    EventForm form;
+    form.Load();
+    SetForegroundWindow(form.handle());
+    PumpFor(300);
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[0], "created");
+    EXPECT_EQ(events[1], "first activated");
+    EXPECT_EQ(events[2], "activated");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "first activated"), 1);
+    // Close is a request: the window goes once the loop runs again.
+    form.Close();
+    EXPECT_TRUE(IsWindow(form.handle()));
+    for (int i = 0; i < 100 && form.loaded(); ++i) PumpFor(50);
+    EXPECT_FALSE(form.loaded());
+    EXPECT_EQ(events.back(), "destroying");
+}
+
+TEST(FormEventsTest, EscClosesAWindowThatAsksForIt) {
+    EventForm form;
+    form.Load();
+    MSG msg{form.handle(), WM_KEYDOWN, VK_ESCAPE, 0};
+    EXPECT_TRUE(Form::PreTranslate(msg));
+    for (int i = 0; i < 100 && form.loaded(); ++i) PumpFor(50);
+    EXPECT_FALSE(form.loaded());
+}
+
+// Finds the popup menu from a second thread, records where it stands, then picks the
+// entry below the first one with the keyboard.
+struct MenuProbe {
+    RECT rect{};
+    int items = -1;
+    bool found = false;
+};
+DWORD WINAPI PickSecondEntry(void* param) {
+    auto* probe = static_cast<MenuProbe*>(param);
+    for (int i = 0; i < 200 && !probe->found; ++i) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        if (menu && IsWindowVisible(menu)) {
+            probe->found = true;
+            GetWindowRect(menu, &probe->rect);
+            HMENU handle = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
+            probe->items = GetMenuItemCount(handle);
+            // Down to "first", down again past the separator to "second", Enter.
+            for (UINT key : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+                PostMessageA(menu, WM_KEYDOWN, key, 0);
+                Sleep(100);
+            }
+        }
+        Sleep(25);
+    }
+    return 0;
+}
+
+TEST(PopupMenuTest, OpensRightAlignedAtTheCursorAndRaisesTheChosenItem) {
+    EventForm form;
+    form.Load();
+    SetCursorPos(400, 300);
+    selected_item = 0;
+    MenuProbe probe;
+    HANDLE thread = CreateThread(nullptr, 0, PickSecondEntry, &probe, 0, nullptr);
+    PopupMenu(form, form.menu);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    ASSERT_TRUE(probe.found);
+    EXPECT_EQ(probe.items, 3) << "the invisible item is left out";
+    EXPECT_EQ(probe.rect.right, 400 - 5);
+    EXPECT_EQ(probe.rect.top, 300 - 5);
+    EXPECT_EQ(selected_item, 2);
+    MSG msg;
+    bool null_posted = false;
+    while (PeekMessageA(&msg, form.handle(), WM_NULL, WM_NULL, PM_REMOVE)) null_posted = true;
+    EXPECT_TRUE(null_posted) << "an empty message follows the menu";
+    DestroyWindow(form.handle());
+}
+
+TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
+    ShapedForm form(Shape::Rectangle);
+    form.Load();
+    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = form.handle();
+    data.uID = 100;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));  // as if Explorer had restarted
+    SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon was added again";
+    DestroyWindow(form.handle());
 }
 
 }  // namespace

@@ -1,0 +1,671 @@
+// End-to-end tests: the real program, started from a folder of its own under Wine, watched
+// and operated from outside as a user would (see driver.h). Each test starts its own copies
+// one after another and ends whatever still runs when it finishes.
+//
+// Usage: e2e_tests [gtest flags] [path of TorvekQuindle.exe]
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e/driver.h"
+
+namespace e2e {
+namespace {
+
+using std::chrono::duration_cast;
+using std::chrono::steady_clock;
+
+constexpr char kExeName[] = "TorvekQuindle.exe";
+constexpr char kDefaultTitle[] = "距中华人民共和国成立100周年还有";
+constexpr char kExitCaption[] = "警示信息 - 退出确认";
+constexpr char kExitQuestion[] = "您确认要退出TorvekQuindle吗？";
+constexpr char kDebugOn[] = "[debug]\r\nmode=1\r\n";
+constexpr char kSixLineEnds[] = "\r\n\r\n\r\n\r\n\r\n\r\n";
+
+const SYSTEMTIME kDefaultDeadline = LocalTime(2049, 10, 1, 15, 0, 0);
+
+// The label is refreshed once a second from the clock: it shows the remaining time of a
+// moment at most about a second before it was read.
+bool ShowsRemainingTime(const std::string& label, const SYSTEMTIME& before, const SYSTEMTIME& after) {
+    for (long long s = -2; s <= SecondsBetween(before, after) + 1; ++s) {
+        if (label == RemainingText(AddSeconds(before, s), kDefaultDeadline)) return true;
+    }
+    return false;
+}
+
+std::string ExpectedNear(const SYSTEMTIME& t) { return RemainingText(t, kDefaultDeadline); }
+
+// The log split into its header and its non-empty lines.
+struct LogLine {
+    std::string stamp;
+    std::string text;
+};
+struct ParsedLog {
+    std::string header;
+    std::vector<LogLine> lines;
+};
+
+ParsedLog ParseLog(const std::string& bytes) {
+    ParsedLog log;
+    size_t at = 0;
+    bool first = true;
+    while (at < bytes.size()) {
+        size_t end = bytes.find("\r\n", at);
+        if (end == std::string::npos) end = bytes.size();
+        const std::string line = bytes.substr(at, end - at);
+        at = end + 2;
+        if (first) {
+            log.header = line;
+            first = false;
+            continue;
+        }
+        if (line.empty()) continue;
+        const size_t tab = line.find('\t');
+        if (tab == std::string::npos) {
+            log.lines.push_back({"", line});
+        } else {
+            log.lines.push_back({line.substr(0, tab), line.substr(tab + 1)});
+        }
+    }
+    return log;
+}
+
+std::vector<std::string> Texts(const ParsedLog& log) {
+    std::vector<std::string> texts;
+    for (const LogLine& line : log.lines) texts.push_back(line.text);
+    return texts;
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// A fixed message as the log holds it: the text, six empty lines' worth of line ends, and
+// the line's own end.
+std::string FixedLine(const std::string& stamp, const std::string& message) {
+    return stamp + "\t" + message + kSixLineEnds + "\r\n";
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::vector<std::string> RunningProcessesNamed(const std::vector<std::string>& names) {
+    std::vector<std::string> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (std::find(names.begin(), names.end(), entry.szExeFile) != names.end()) found.push_back(entry.szExeFile);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FileExists(ProgramUnderTest())) << "no program at " << ProgramUnderTest();
+        // A copy left running in this Wine prefix would make every start a second instance.
+        ASSERT_TRUE(RunningProcessesNamed({kExeName, "TorvekQuindle2.exe"}).empty())
+            << "a TorvekQuindle process already runs in this Wine prefix";
+    }
+
+    void TearDown() override {
+        for (auto it = runs_.rbegin(); it != runs_.rend(); ++it) (*it)->Kill();
+        runs_.clear();
+    }
+
+    // Copies the program into the folder (under that name) and starts it there.
+    ProgramRun* Launch(const TempFolder& folder, const std::string& exe_name = kExeName) {
+        const std::string target = folder / exe_name;
+        if (!FileExists(target) && !CopyFileA(ProgramUnderTest().c_str(), target.c_str(), FALSE)) {
+            ADD_FAILURE() << "cannot copy " << ProgramUnderTest() << " to " << target;
+            return nullptr;
+        }
+        auto run = ProgramRun::Start(folder.path(), exe_name);
+        if (!run) {
+            ADD_FAILURE() << "cannot start " << target;
+            return nullptr;
+        }
+        runs_.push_back(std::move(run));
+        return runs_.back().get();
+    }
+
+    // Starts the program and waits until it shows its countdown and its tray icon.
+    ProgramRun* LaunchReady(const TempFolder& folder, const std::string& exe_name = kExeName) {
+        ProgramRun* run = Launch(folder, exe_name);
+        if (run && !run->WaitUntilReady()) {
+            ADD_FAILURE() << exe_name << " did not show its countdown window and tray icon"
+                          << (run->running() ? "" : " (the process ended)");
+            return nullptr;
+        }
+        return run;
+    }
+
+    // Waits until the log's last line is that fixed message.
+    static bool WaitForLastLogLine(const ProgramRun& run, const std::string& message) {
+        return WaitFor([&] {
+            const std::string log = run.LogText();
+            return EndsWith(log, "\t" + message + kSixLineEnds + "\r\n");
+        }, Milliseconds(3000));
+    }
+
+    TempFolder folder_;
+    std::vector<std::unique_ptr<ProgramRun>> runs_;
+};
+
+// ---- The countdown window at the first start ---------------------------------------------
+
+using FirstRun = ProgramTest;
+
+TEST_F(FirstRun, ShowsDefaultTitleAndTheTimeLeftUntilTheDefaultDeadline) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    EXPECT_EQ(run->TitleLabel(), kDefaultTitle);
+    EXPECT_EQ(TextOf(run->main_window()), "TorvekQuindle 2.0");
+    for (int reading = 0; reading < 2; ++reading) {
+        const SYSTEMTIME before = LocalNow();
+        const std::string label = run->TimeLabel();
+        const SYSTEMTIME after = LocalNow();
+        EXPECT_TRUE(ShowsRemainingTime(label, before, after))
+            << "label \"" << label << "\", expected about \"" << ExpectedNear(after) << "\"";
+        if (reading == 0) {
+            EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != label; }, Milliseconds(2500)))
+                << "the time label did not count down";
+        }
+    }
+}
+
+TEST_F(FirstRun, WindowIsBorderless530By200CentredRoundedAndSemiTransparent) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    const RECT r = run->WindowRect();
+    EXPECT_EQ(r.right - r.left, 530);
+    EXPECT_EQ(r.bottom - r.top, 200);
+    // (247, 284) on the 1024 × 768 display of the test runs.
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 530) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 200) / 2);
+
+    const LONG style = run->Style();
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_CAPTION) << "no caption bar";
+    EXPECT_FALSE(style & WS_THICKFRAME) << "no frame";
+
+    const auto region = run->RegionBox();
+    ASSERT_TRUE(region.has_value()) << "the window has no rounded region";
+    // A rounded rectangle of (0, 0, 530, 200): the right and bottom edges lie outside.
+    EXPECT_EQ(region->left, 0);
+    EXPECT_EQ(region->top, 0);
+    EXPECT_EQ(region->right, 529);
+    EXPECT_EQ(region->bottom, 199);
+
+    EXPECT_EQ(run->Alpha(), std::optional<BYTE>(175));
+}
+
+TEST_F(FirstRun, WindowIsNotTopmostAndHasNoTaskbarButton) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    EXPECT_FALSE(run->Topmost());
+    // A top-level window owned by a hidden window, without WS_EX_APPWINDOW, gets no button.
+    HWND owner = run->Owner();
+    ASSERT_NE(owner, nullptr) << "the window has no owner and so a taskbar button";
+    EXPECT_FALSE(IsWindowVisible(owner));
+    EXPECT_FALSE(run->ExStyle() & WS_EX_APPWINDOW);
+}
+
+TEST_F(FirstRun, PutsItsIconInTheNotificationAreaAndWritesNoFile) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    EXPECT_TRUE(run->TrayIconPresent());
+    HWND tray = run->tray_menu_window();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(TextOf(tray), "TorvekQuindle托盘菜单");
+    EXPECT_FALSE(IsWindowVisible(tray));
+
+    EXPECT_FALSE(FileExists(folder_ / "setting.ini")) << "start-up must not write the settings file";
+    EXPECT_FALSE(FolderExists(folder_ / "Log")) << "no log without debug mode";
+}
+
+// ---- One copy per executable file name ---------------------------------------------------
+
+using SingleInstance = ProgramTest;
+
+TEST_F(SingleInstance, SecondCopyFromTheSameFileEndsAtOnceWithCodeZero) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* first = LaunchReady(folder_);
+    ASSERT_NE(first, nullptr);
+    const auto first_logs = first->LogFiles();
+    ASSERT_EQ(first_logs.size(), 1u);
+    // A second copy that opened a log would name it by a later second than the first's.
+    const auto first_stamp = ParseLogStamp(first_logs[0].substr(0, first_logs[0].size() - 4), LocalNow().wYear);
+    ASSERT_TRUE(first_stamp.has_value()) << first_logs[0];
+    ASSERT_TRUE(WaitFor([&] { return SecondsBetween(*first_stamp, LocalNow()) >= 1; }, Milliseconds(3000)));
+    const std::string first_log_before = first->LogText();
+    const size_t icons_before = TrayIconWindows().size();
+
+    ProgramRun* second = Launch(folder_);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->WaitForExit(Milliseconds(10000)), std::optional<DWORD>(0));
+
+    EXPECT_EQ(TrayIconWindows().size(), icons_before) << "the second copy set up a tray icon";
+    EXPECT_EQ(first->LogFiles(), first_logs) << "the second copy opened a log of its own";
+    EXPECT_EQ(first->LogText().substr(0, first_log_before.size()), first_log_before);
+    EXPECT_TRUE(first->running());
+    EXPECT_TRUE(first->TrayIconPresent());
+}
+
+TEST_F(SingleInstance, SecondCopyUnderTheSameNameInAnotherFolderEndsToo) {
+    ProgramRun* first = LaunchReady(folder_);
+    ASSERT_NE(first, nullptr);
+    TempFolder other;
+    ASSERT_TRUE(WriteSettings(other, kDebugOn));
+
+    ProgramRun* second = Launch(other);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->WaitForExit(Milliseconds(10000)), std::optional<DWORD>(0));
+    EXPECT_FALSE(FolderExists(other / "Log"));
+    EXPECT_TRUE(first->running());
+}
+
+TEST_F(SingleInstance, CopyUnderAnotherFileNameRunsBeside) {
+    ProgramRun* first = LaunchReady(folder_);
+    ASSERT_NE(first, nullptr);
+    ProgramRun* second = LaunchReady(folder_, "TorvekQuindle2.exe");
+    ASSERT_NE(second, nullptr);
+
+    EXPECT_TRUE(first->running());
+    EXPECT_TRUE(second->running());
+    EXPECT_TRUE(first->Visible());
+    EXPECT_TRUE(second->Visible());
+    EXPECT_NE(first->tray_icon(), second->tray_icon());
+    EXPECT_TRUE(first->TrayIconPresent());
+    EXPECT_TRUE(second->TrayIconPresent());
+}
+
+// ---- The tray icon and its menu -------------------------------------------------------------
+
+using TrayMenu = ProgramTest;
+
+TEST_F(TrayMenu, RightClickOnTheIconOpensTheMenuWithStartPauseChecked) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    const POINT icon = Centre(ScreenRect(run->tray_icon()));
+
+    HWND menu = run->OpenTrayMenu();
+    ASSERT_NE(menu, nullptr) << "no menu after a right click on the icon";
+    const auto entries = ReadMenu(menu, kTrayMenuCaptions);
+    std::vector<std::string> texts;
+    for (const MenuEntry& entry : entries) texts.push_back(entry.text);
+    EXPECT_EQ(texts, kTrayMenuCaptions);
+    ASSERT_EQ(entries.size(), kTrayMenuCaptions.size());
+    EXPECT_TRUE(entries[0].checked) << "开始/暂停 carries the check mark while the countdown runs";
+    for (size_t i = 1; i < entries.size(); ++i) EXPECT_FALSE(entries[i].checked) << entries[i].text;
+
+    // Top at the cursor less five pixels; right edge likewise, unless the screen's left
+    // edge pushes the menu to the right.
+    const RECT place = ScreenRect(menu);
+    EXPECT_EQ(place.top, icon.y - 5);
+    if (icon.x - 5 - (place.right - place.left) >= 0) {
+        EXPECT_EQ(place.right, icon.x - 5);
+    } else {
+        EXPECT_EQ(place.left, 0);
+    }
+
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, Milliseconds(3000)));
+    EXPECT_TRUE(run->running());
+}
+
+TEST_F(TrayMenu, LeftClickOrDoubleClickOnTheIconOpensNothing) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    const POINT icon = Centre(ScreenRect(run->tray_icon()));
+    const auto menu_shown = [&] { return !TopLevelWindows("#32768", run->id()).empty(); };
+
+    LeftClickAt(icon);
+    EXPECT_FALSE(WaitFor(menu_shown, Milliseconds(800)));
+    DoubleClickAt(icon);
+    EXPECT_FALSE(WaitFor(menu_shown, Milliseconds(800)));
+    EXPECT_TRUE(run->Visible());
+    EXPECT_TRUE(run->running());
+}
+
+TEST_F(TrayMenu, StartPauseTwicePausesThenResumesTheCountdown) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    // Pause: the label is refreshed once and then stands still.
+    const SYSTEMTIME before_pause = LocalNow();
+    ASSERT_TRUE(run->ChooseFromTrayMenu("开始/暂停"));
+    const SYSTEMTIME after_pause = LocalNow();
+    ASSERT_TRUE(WaitForLastLogLine(*run, "Countdown stopped"));
+    const std::string paused = run->TimeLabel();
+    EXPECT_TRUE(ShowsRemainingTime(paused, before_pause, after_pause))
+        << "label \"" << paused << "\", expected about \"" << ExpectedNear(after_pause) << "\"";
+    EXPECT_FALSE(WaitFor([&] { return run->TimeLabel() != paused; }, Milliseconds(2500)))
+        << "the label kept counting after the pause";
+
+    HWND menu = run->OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    auto entries = ReadMenu(menu, kTrayMenuCaptions);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries[0].text, "开始/暂停");
+    EXPECT_FALSE(entries[0].checked) << "the check mark stays after the pause";
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, Milliseconds(3000)));
+
+    // Start again: the label counts once more.
+    ASSERT_TRUE(run->ChooseFromTrayMenu("开始/暂停"));
+    EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != paused; }, Milliseconds(2500)));
+    const std::string resumed = run->TimeLabel();
+    EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != resumed; }, Milliseconds(2500)))
+        << "the label does not count after the restart";
+
+    menu = run->OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    entries = ReadMenu(menu, kTrayMenuCaptions);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_TRUE(entries[0].checked) << "the check mark is back after the restart";
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, Milliseconds(3000)));
+
+    // The log: started and initialized at start-up, then stopped, then started.
+    const auto texts = Texts(ParseLog(run->LogText()));
+    std::vector<std::string> fixed;
+    for (const std::string& text : texts) {
+        if (text.rfind("Countdown ", 0) == 0) fixed.push_back(text);
+    }
+    const std::vector<std::string> expected = {"Countdown started", "Countdown initialized", "Countdown stopped",
+                                               "Countdown started"};
+    EXPECT_EQ(fixed, expected);
+}
+
+// ---- Ending the program -----------------------------------------------------------------------
+
+using Exit = ProgramTest;
+
+TEST_F(Exit, ClosingTheCountdownWindowEndsWithCodeZeroAndLogsAForcedClose) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND tray = run->tray_menu_window();
+    ASSERT_NE(tray, nullptr);
+
+    // What the window manager's close command sends.
+    PostMessageA(run->main_window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(run->WaitForExit(Milliseconds(20000)), std::optional<DWORD>(0));
+    EXPECT_FALSE(run->TrayIconPresent());
+    EXPECT_FALSE(IsWindow(tray));
+
+    const std::string log = run->LogText();
+    const ParsedLog parsed = ParseLog(log);
+    ASSERT_FALSE(parsed.lines.empty());
+    EXPECT_EQ(parsed.lines.back().text, "Countdown been forecd closed");
+    EXPECT_TRUE(EndsWith(log, FixedLine(parsed.lines.back().stamp, "Countdown been forecd closed")));
+    EXPECT_FALSE(Contains(Texts(parsed), "Countdown exited by user"));
+}
+
+TEST_F(Exit, ExitAsksForConfirmationAndNoKeepsTheProgramRunning) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    ASSERT_TRUE(run->ChooseFromTrayMenu("退出"));
+    HWND box = run->WaitForMessageBox(kExitCaption);
+    ASSERT_NE(box, nullptr) << "no confirmation box";
+    const MessageBoxContent content = ReadMessageBox(box);
+    EXPECT_EQ(content.text, kExitQuestion);
+    std::vector<int> ids;
+    for (const auto& [id, caption] : content.buttons) ids.push_back(id);
+    EXPECT_EQ(ids, (std::vector<int>{IDYES, IDNO})) << "Yes and No, and no Cancel";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has no owner window";
+    // The countdown goes on while the question is shown.
+    const std::string label = run->TimeLabel();
+    EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != label; }, Milliseconds(2500)));
+
+    ASSERT_TRUE(ClickMessageBoxButton(box, IDNO));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, Milliseconds(3000)));
+    EXPECT_FALSE(run->WaitForExit(Milliseconds(1000)).has_value()) << "the program ended after No";
+    EXPECT_TRUE(run->Visible());
+    EXPECT_FALSE(run->Topmost());
+    EXPECT_TRUE(run->TrayIconPresent());
+    const auto texts = Texts(ParseLog(run->LogText()));
+    EXPECT_FALSE(Contains(texts, "Countdown exited by user"));
+    EXPECT_FALSE(Contains(texts, "Countdown stopped"));
+}
+
+TEST_F(Exit, ExitAnsweredNoRestoresAlwaysOnTop) {
+    ASSERT_TRUE(WriteSettings(folder_, "[main]\r\ntop=1\r\n"));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    EXPECT_TRUE(run->Topmost());
+
+    ASSERT_TRUE(run->ChooseFromTrayMenu("退出"));
+    HWND box = run->WaitForMessageBox(kExitCaption);
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(run->Topmost()) << "always-on-top is off while the question is shown";
+
+    ASSERT_TRUE(ClickMessageBoxButton(box, IDNO));
+    EXPECT_TRUE(WaitFor([&] { return run->Topmost(); }, Milliseconds(3000)));
+    EXPECT_TRUE(run->running());
+}
+
+TEST_F(Exit, ExitAnsweredYesFadesOutRemovesTheIconAndEndsWithCodeZero) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND main = run->main_window();
+
+    ASSERT_TRUE(run->ChooseFromTrayMenu("退出"));
+    HWND box = run->WaitForMessageBox(kExitCaption);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(ClickMessageBoxButton(box, IDYES));
+
+    // Watch closely until the process ends: the fade, the icon going.
+    std::vector<int> alphas;
+    bool icon_gone_before_end = false;
+    WaitFor([&] {
+        if (!run->running()) return true;
+        if (const auto alpha = run->Alpha(); alpha && (alphas.empty() || alphas.back() != *alpha)) {
+            alphas.push_back(*alpha);
+        }
+        if (!run->TrayIconPresent()) icon_gone_before_end = run->running();
+        return false;
+    }, Milliseconds(20000), Milliseconds(5));
+    EXPECT_EQ(run->WaitForExit(Milliseconds(0)), std::optional<DWORD>(0));
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_TRUE(std::count_if(alphas.begin(), alphas.end(), [](int a) { return a < 175; }) >= 3)
+        << "no fade seen; opacities seen: " << ::testing::PrintToString(alphas);
+    EXPECT_TRUE(icon_gone_before_end) << "the icon was still there when the process ended";
+
+    const std::string log = run->LogText();
+    const ParsedLog parsed = ParseLog(log);
+    ASSERT_FALSE(parsed.lines.empty());
+    const auto texts = Texts(parsed);
+    const auto exited = std::find(texts.begin(), texts.end(), "Countdown exited by user");
+    ASSERT_NE(exited, texts.end());
+    const std::string stamp = parsed.lines[exited - texts.begin()].stamp;
+    EXPECT_NE(log.find(FixedLine(stamp, "Countdown exited by user")), std::string::npos);
+}
+
+// ---- Out of the way: the hide-and-return cycle ---------------------------------------------------
+
+using AvoidBlock = ProgramTest;
+
+TEST_F(AvoidBlock, LeftClickHidesTheWindowForTenSecondsWhileTheCountdownGoesOn) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    std::vector<int> fading_out;
+    const auto clicked = steady_clock::now();
+    LeftClickAt(run->TitleLabelCentre());
+    ASSERT_TRUE(WaitFor([&] {
+        if (const auto alpha = run->Alpha(); alpha && (fading_out.empty() || fading_out.back() != *alpha)) {
+            fading_out.push_back(*alpha);
+        }
+        return !run->Visible();
+    }, Milliseconds(3000), Milliseconds(5)))
+        << "the window did not hide after a left click";
+    const auto hidden = steady_clock::now();
+    EXPECT_LE(duration_cast<Milliseconds>(hidden - clicked).count(), 700) << "hiding took too long";
+    for (size_t i = 1; i < fading_out.size(); ++i) {
+        EXPECT_LT(fading_out[i], fading_out[i - 1]) << ::testing::PrintToString(fading_out);
+        EXPECT_EQ(fading_out[i] % 10, 0) << ::testing::PrintToString(fading_out);
+    }
+
+    const std::string label = run->TimeLabel();
+    EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != label; }, Milliseconds(2500)))
+        << "the countdown stood still while the window was hidden";
+    EXPECT_FALSE(run->Visible());
+
+    ASSERT_TRUE(WaitFor([&] { return run->Visible(); }, Milliseconds(15000))) << "the window did not come back";
+    const auto shown = steady_clock::now();
+    const auto hidden_for = duration_cast<Milliseconds>(shown - hidden).count();
+    EXPECT_GE(hidden_for, 9500);
+    EXPECT_LE(hidden_for, 12000);
+
+    std::vector<int> fading_in;
+    EXPECT_TRUE(WaitFor([&] {
+        const auto alpha = run->Alpha();
+        if (alpha && (fading_in.empty() || fading_in.back() != *alpha)) fading_in.push_back(*alpha);
+        return alpha == std::optional<BYTE>(170);
+    }, Milliseconds(3000), Milliseconds(5)))
+        << "opacities seen on return: " << ::testing::PrintToString(fading_in);
+    for (size_t i = 1; i < fading_in.size(); ++i) {
+        EXPECT_GT(fading_in[i], fading_in[i - 1]) << ::testing::PrintToString(fading_in);
+        EXPECT_EQ(fading_in[i] % 10, 0) << ::testing::PrintToString(fading_in);
+    }
+    EXPECT_TRUE(WaitForLastLogLine(*run, "Countdown avoid block"));
+    // The window keeps 170 rather than 175 until the look is applied again.
+    EXPECT_FALSE(WaitFor([&] { return run->Alpha() != std::optional<BYTE>(170); }, Milliseconds(500)));
+}
+
+TEST_F(AvoidBlock, WithOpacity5TheWindowHidesAtOnceAndReturnsWithItsOpacityUntouched) {
+    ASSERT_TRUE(WriteSettings(folder_, "[ui]\r\ntransparency=5\r\n"));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    ASSERT_EQ(run->Alpha(), std::optional<BYTE>(5));
+
+    std::vector<int> alphas;
+    const auto note_alpha = [&] {
+        if (const auto alpha = run->Alpha(); alpha && (alphas.empty() || alphas.back() != *alpha)) {
+            alphas.push_back(*alpha);
+        }
+    };
+    const auto clicked = steady_clock::now();
+    LeftClickAt(run->TitleLabelCentre());
+    ASSERT_TRUE(WaitFor([&] {
+        note_alpha();
+        return !run->Visible();
+    }, Milliseconds(3000), Milliseconds(5)));
+    EXPECT_LE(duration_cast<Milliseconds>(steady_clock::now() - clicked).count(), 300)
+        << "without fade steps the window hides at once";
+    ASSERT_TRUE(WaitFor([&] {
+        note_alpha();
+        return run->Visible();
+    }, Milliseconds(15000)));
+    WaitFor([&] {
+        note_alpha();
+        return false;
+    }, Milliseconds(300));
+    EXPECT_EQ(alphas, std::vector<int>{5});
+}
+
+TEST_F(AvoidBlock, ExitChosenWhileHiddenEndsTheProgramWithinTheWait) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+
+    LeftClickAt(run->TitleLabelCentre());
+    ASSERT_TRUE(WaitFor([&] { return !run->Visible(); }, Milliseconds(3000)));
+    const auto hidden = steady_clock::now();
+
+    ASSERT_TRUE(run->ChooseFromTrayMenu("退出")) << "the tray menu does not work while the window is hidden";
+    HWND box = run->WaitForMessageBox(kExitCaption);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(ClickMessageBoxButton(box, IDYES));
+    bool came_back = false;
+    WaitFor([&] {
+        came_back = came_back || run->Visible();
+        return !run->running();
+    }, Milliseconds(20000));
+    EXPECT_EQ(run->WaitForExit(Milliseconds(0)), std::optional<DWORD>(0));
+    EXPECT_FALSE(came_back) << "the window came back before the program ended";
+    EXPECT_LT(duration_cast<Milliseconds>(steady_clock::now() - hidden).count(), 10000)
+        << "the program ended only after the ten seconds";
+
+    const auto texts = Texts(ParseLog(run->LogText()));
+    EXPECT_TRUE(Contains(texts, "Countdown exited by user"));
+    EXPECT_FALSE(Contains(texts, "Countdown avoid block"));
+}
+
+// ---- The debug log ------------------------------------------------------------------------------
+
+using DebugLog = ProgramTest;
+
+TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneLinePerRefresh) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    // Wait for a few refreshes after start-up.
+    ASSERT_TRUE(WaitFor([&] { return ParseLog(run->LogText()).lines.size() >= 5; }, Milliseconds(5000)));
+
+    const auto files = run->LogFiles();
+    ASSERT_EQ(files.size(), 1u);
+    ASSERT_TRUE(EndsWith(files[0], ".log"));
+    const std::string stem = files[0].substr(0, files[0].size() - 4);
+    const auto opened = ParseLogStamp(stem, run->started_at().wYear);
+    ASSERT_TRUE(opened.has_value()) << "log file name " << files[0];
+    EXPECT_GE(SecondsBetween(run->started_at(), *opened), 0);
+    EXPECT_LE(SecondsBetween(run->started_at(), *opened), 5);
+
+    const std::string log = run->LogText();
+    const ParsedLog parsed = ParseLog(log);
+    EXPECT_EQ(parsed.header, "Debug " + stem);
+    ASSERT_GE(parsed.lines.size(), 5u);
+    for (const LogLine& line : parsed.lines) {
+        const auto when = ParseLogStamp(line.stamp, run->started_at().wYear);
+        ASSERT_TRUE(when.has_value()) << "time stamp \"" << line.stamp << "\"";
+        EXPECT_GE(SecondsBetween(*opened, *when), 0) << line.stamp;
+    }
+    // Byte for byte: header, the first refresh's label text, started, initialized.
+    const LogLine& first = parsed.lines[0];
+    const std::string expected = "Debug " + stem + "\r\n" + first.stamp + "\t" + first.text + "\r\n" +
+                                 FixedLine(parsed.lines[1].stamp, "Countdown started") +
+                                 FixedLine(parsed.lines[2].stamp, "Countdown initialized");
+    EXPECT_EQ(log.substr(0, expected.size()), expected);
+    // The refresh text is the label's text of that second (the stamp is taken just after).
+    for (size_t i = 0; i < parsed.lines.size(); ++i) {
+        if (i == 1 || i == 2) continue;
+        const LogLine& line = parsed.lines[i];
+        const SYSTEMTIME when = *ParseLogStamp(line.stamp, run->started_at().wYear);
+        EXPECT_TRUE(line.text == ExpectedNear(when) || line.text == ExpectedNear(AddSeconds(when, -1)))
+            << "line " << i << ": \"" << line.text << "\" at " << line.stamp;
+    }
+    // Each later refresh is one plain line.
+    const size_t after_start = expected.size();
+    EXPECT_EQ(log.find(kSixLineEnds, after_start), std::string::npos) << "a fixed message after start-up";
+}
+
+}  // namespace
+}  // namespace e2e
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) e2e::SetProgramUnderTest(argv[1]);
+    return RUN_ALL_TESTS();
+}
