@@ -9,7 +9,7 @@ seconds=${FUZZ_SECONDS:-5}
     -DTQ_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j"${JOBS:-2}"
 mkdir -p build/fuzz/seeds
-python3 fuzz/make_seeds.py build/fuzz/seeds >/dev/null
+/usr/bin/python3 fuzz/make_seeds.py build/fuzz/seeds >/dev/null
 status=0
 for target in build/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
