@@ -11,6 +11,14 @@
 //       moment, and the process id. The started process keeps running.
 //       Exit status 0 when found, 2 on timeout, 3 when the process ended first.
 //
+//   probe tray
+//       Puts an icon in the notification area and keeps it there until the process is
+//       ended. Wine's system tray window (top left of a display without a window manager)
+//       is hidden when its last icon goes, and hiding it there holds explorer.exe, and
+//       every program starting meanwhile, for about 1.5 s (an X wait that times out).
+//       Each killed TorvekQuindle takes its icon with it; a second, lasting icon keeps
+//       the tray as a desktop has it, so that one run does not slow the next one's start.
+//
 //   probe gui <pid>
 //       GDI objects, USER objects and kernel handles of a process. GetGuiResources is
 //       asked first; Wine 8 implements it as a stub (0, ERROR_CALL_NOT_IMPLEMENTED), and
@@ -22,6 +30,7 @@
 //       Also prints the process's countdown label text, UTF-8.
 #define _WIN32_WINNT 0x0601
 #include <windows.h>
+#include <shellapi.h>
 #include <winternl.h>
 
 #include <cstdarg>
@@ -152,24 +161,34 @@ int Start(const char* exe, int timeout_ms) {
         return 1;
     }
     CloseHandle(process.hThread);
+    LARGE_INTEGER created;
+    QueryPerformanceCounter(&created);
+    const double create_ms = Milliseconds(started, created, frequency);
     int polls = 0;
     int pending = 0;  // polls that saw the text but a paint still to come
+    double longest_poll_ms = 0;  // a long poll means the probe, not the program, was held up
     for (;;) {
         ++polls;
+        LARGE_INTEGER poll_start;
+        QueryPerformanceCounter(&poll_start);
         HWND top = nullptr;
         HWND label = FindCountdownLabel(process.dwProcessId, &top);
         if (label) {
             if (!GetUpdateRect(label, nullptr, FALSE) && !GetUpdateRect(top, nullptr, FALSE)) {
                 QueryPerformanceCounter(&now);
-                Print("first_paint_ms=%.1f pid=%lu polls=%d pending=%d text=%s\n",
-                      Milliseconds(started, now, frequency), process.dwProcessId, polls, pending,
-                      Utf8(WindowText(label)).c_str());
+                Print("first_paint_ms=%.1f pid=%lu create_ms=%.1f polls=%d pending=%d "
+                      "longest_poll_ms=%.1f text=%s\n",
+                      Milliseconds(started, now, frequency), process.dwProcessId, create_ms, polls,
+                      pending, longest_poll_ms, Utf8(WindowText(label)).c_str());
                 CloseHandle(process.hProcess);
                 return 0;
             }
             ++pending;
         }
         QueryPerformanceCounter(&now);
+        if (Milliseconds(poll_start, now, frequency) > longest_poll_ms) {
+            longest_poll_ms = Milliseconds(poll_start, now, frequency);
+        }
         if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) {
             Print("error=exited pid=%lu ms=%.1f\n", process.dwProcessId,
                   Milliseconds(started, now, frequency));
@@ -346,11 +365,41 @@ int Gui(DWORD pid) {
 
 }  // namespace
 
+LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+int Tray() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = TrayWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "BenchTrayHolder";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = hwnd;
+    icon.uID = 1;
+    icon.uFlags = NIF_ICON | NIF_TIP;
+    icon.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    lstrcpynA(icon.szTip, "benchmark", sizeof icon.szTip);
+    if (!hwnd || !Shell_NotifyIconA(NIM_ADD, &icon)) {
+        Print("error=tray\n");
+        return 1;
+    }
+    Print("tray=ready\n");
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "tray") == 0) return Tray();
     if (argc >= 4 && std::strcmp(argv[1], "start") == 0) return Start(argv[2], std::atoi(argv[3]));
     if (argc >= 3 && std::strcmp(argv[1], "gui") == 0) {
         return Gui(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
-    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid>\n");
+    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid> | probe tray\n");
     return 64;
 }

@@ -36,6 +36,7 @@ add_executable(win_tests
     tests/win/model_test.cpp
     tests/win/appearance_test.cpp
     tests/win/debug_log_test.cpp
+    tests/win/dialog_forms_test.cpp
     tests/win/countdown_live_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win gtest gtest_main)
@@ -46,6 +47,7 @@ add_test(NAME win_tests COMMAND win_tests)
 # inspects both. Not tests, and built only on request (scripts/bench.sh names them).
 add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
 add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)
+target_link_libraries(probe PRIVATE shell32)
 
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.

@@ -24,8 +24,8 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
 void EnsureCommonControls() {
     static const bool done = [] {
-        INITCOMMONCONTROLSEX init{sizeof(init),
-                                  ICC_DATE_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
+        INITCOMMONCONTROLSEX init{
+            sizeof(init), ICC_DATE_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
         return InitCommonControlsEx(&init) != FALSE;
     }();
     (void)done;
@@ -79,9 +79,20 @@ void FinishChild(HWND hwnd, HFONT font) {
     PlaceInLayer(hwnd);
 }
 
+// The first control in focus order that can take the focus now.
+HWND FirstTabStop(HWND window) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        if ((style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE))
+            return child;
+    }
+    return nullptr;
+}
+
 std::string WindowText(HWND hwnd) {
     std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -211,14 +222,19 @@ void Label::SetVAlign(VAlign valign) {
 LRESULT CALLBACK Label::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* label = reinterpret_cast<Label*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     switch (message) {
-        case WM_ERASEBKGND: return 1;
+        case WM_ERASEBKGND:
+            return 1;
         case WM_PAINT:
             if (!label) break;
             PaintBuffered(hwnd, [label](HDC dc, const RECT&) { label->Paint(dc); });
             return 0;
-        case WM_GETFONT: return label ? reinterpret_cast<LRESULT>(label->font_.handle()) : 0;
-        case WM_SETFONT: return 0;  // the label keeps the font its form gave it
-        case WM_ENABLE: InvalidateRect(hwnd, nullptr, FALSE); break;
+        case WM_GETFONT:
+            return label ? reinterpret_cast<LRESULT>(label->font_.handle()) : 0;
+        case WM_SETFONT:
+            return 0;  // the label keeps the font its form gave it
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            break;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);
 }
@@ -274,13 +290,16 @@ void GroupBox::SetCaption(std::string_view caption) {
 LRESULT CALLBACK GroupBox::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* box = reinterpret_cast<GroupBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     switch (message) {
-        case WM_ERASEBKGND: return 1;
+        case WM_ERASEBKGND:
+            return 1;
         case WM_PAINT:
             if (!box) break;
             PaintBuffered(hwnd, [box](HDC dc, const RECT&) { box->Paint(dc); });
             return 0;
-        case WM_GETFONT: return box ? reinterpret_cast<LRESULT>(box->font_.handle()) : 0;
-        case WM_SETFONT: return 0;
+        case WM_GETFONT:
+            return box ? reinterpret_cast<LRESULT>(box->font_.handle()) : 0;
+        case WM_SETFONT:
+            return 0;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);
 }
@@ -439,8 +458,12 @@ LRESULT CALLBACK EditBox::InputFilter(HWND hwnd, UINT message, WPARAM wparam, LP
                 return 0;
             }
             break;
-        case WM_DESTROY: edit->content_ = WindowText(hwnd); break;
-        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, InputFilter, kInputFilterId); break;
+        case WM_DESTROY:
+            edit->content_ = WindowText(hwnd);
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, InputFilter, kInputFilterId);
+            break;
     }
     return DefSubclassProc(hwnd, message, wparam, lparam);
 }
@@ -512,28 +535,57 @@ void ComboBox::Create(HWND form_window) {
                         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
-    for (const std::string& text : items_) SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    for (const std::string& text : items_)
+        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SetIndex(args_.index);
 
-    // The selection field takes the form's height (the platform derives it from the font),
-    // and the list below it gets its own height on top.
+    FitHeights();
+}
+
+// The selection field takes the form's height (the platform derives it from the font), and
+// the list drops at least kComboListHeight below it. Resizing the window sets the list's
+// height and may reset the field's, so the field comes last.
+void ComboBox::FitHeights() {
     const Rect r = rect();
-    RECT actual;
-    GetWindowRect(hwnd_, &actual);
-    const int field = actual.bottom - actual.top;
-    if (field != r.height) {
-        const LRESULT item = SendMessageA(hwnd_, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-        if (item != CB_ERR && item + r.height - field > 0) {
-            SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item + r.height - field);
+    const auto resize = [&](int total) {
+        SetWindowPos(hwnd_, nullptr, 0, 0, r.width, total,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const auto list_height = [&] {
+        RECT field, dropped;
+        GetWindowRect(hwnd_, &field);
+        SendMessageA(hwnd_, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+        return static_cast<int>(dropped.bottom - field.bottom);
+    };
+    const auto field_height = [&] {
+        RECT field;
+        GetWindowRect(hwnd_, &field);
+        return static_cast<int>(field.bottom - field.top);
+    };
+    // The item height read back and the one to set differ by a platform-dependent amount,
+    // so it is corrected by what the field actually became.
+    const auto fit_field = [&] {
+        LRESULT item = SendMessageA(hwnd_, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+        for (int attempt = 0; attempt < 3 && item != CB_ERR; ++attempt) {
+            const int error = r.height - field_height();
+            if (error == 0 || item + error <= 0) break;
+            item += error;
+            SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
         }
+    };
+    int total = r.height + kComboListHeight;
+    resize(total);
+    fit_field();
+    if (const int missing = kComboListHeight - list_height(); missing > 0) {
+        resize(total + missing);
+        fit_field();
     }
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.width, r.height + kComboListHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ComboBox::AddItem(std::string_view text) {
     items_.emplace_back(text);
-    if (hwnd_) SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
+    if (hwnd_)
+        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
 }
 
 void ComboBox::ClearItems() {
@@ -589,9 +641,14 @@ void Slider::Create(HWND form_window) {
     minimum_ = args_.minimum;
     maximum_ = args_.maximum;
     position_ = args_.position;
-    hwnd_ = CreateChild(form_window, TRACKBAR_CLASSA, "",
-                        TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | WS_TABSTOP | WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(
+        form_window, TRACKBAR_CLASSA, "",
+        TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | TBS_FIXEDLENGTH | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
+    // A thumb of the platform's default length leaves no room for the ticks below it in a
+    // low track bar; this one leaves ten pixels for them.
+    SendMessageA(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(rect().height - 10, 8)),
+                 0);
     SendMessageA(hwnd_, TBM_SETPAGESIZE, 0, 5);
     SendMessageA(hwnd_, TBM_SETLINESIZE, 0, 1);
     ApplyRange();
@@ -643,7 +700,8 @@ bool Slider::OnScroll(WPARAM) {
 // ---- Spinner ----------------------------------------------------------------------------
 
 Spinner::Spinner(Form* form, Args args)
-    : Control(form, args.container, args.rect, args.visible, args.disabled), args_(std::move(args)) {
+    : Control(form, args.container, args.rect, args.visible, args.disabled),
+      args_(std::move(args)) {
     mouse = args_.mouse;
 }
 
@@ -658,6 +716,9 @@ void Spinner::Create(HWND form_window) {
     // One unit per press, also while an arrow is held down.
     UDACCEL single{0, 1};
     SendMessageA(hwnd_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&single));
+    // Without a buddy the control may pick a width of its own; the form's size wins.
+    SetWindowPos(hwnd_, nullptr, 0, 0, rect().width, rect().height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
@@ -708,7 +769,8 @@ void DatePicker::ShowDate() {
 double DatePicker::value() const {
     double day = day_;
     SYSTEMTIME st{};
-    if (hwnd_ && SendMessageA(hwnd_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
+    if (hwnd_ &&
+        SendMessageA(hwnd_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
         day = DateTimeFromCivil({st.wYear, st.wMonth, st.wDay, 0, 0, 0});
     }
     return day + seconds_of_day_ / 86400.0;
@@ -786,7 +848,8 @@ void ColourPicker::PaintSwatch(HDC dc) const {
     HBRUSH fill = CreateSolidBrush(colour_);
     FillRect(dc, &swatch, fill);
     DeleteObject(fill);
-    FrameRect(dc, &swatch, GetSysColorBrush(IsWindowEnabled(hwnd_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    FrameRect(dc, &swatch,
+              GetSysColorBrush(IsWindowEnabled(hwnd_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
 }
 
 // The button paints itself as usual; the swatch goes on top, also after the changes of
@@ -810,7 +873,9 @@ LRESULT CALLBACK ColourPicker::SwatchPainter(HWND hwnd, UINT message, WPARAM wpa
             InvalidateRect(hwnd, nullptr, FALSE);
             return result;
         }
-        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, SwatchPainter, kSwatchPainterId); break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, SwatchPainter, kSwatchPainterId);
+            break;
     }
     return DefSubclassProc(hwnd, message, wparam, lparam);
 }
@@ -855,8 +920,8 @@ bool FileDialog::Open() {
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
     dialog.lpstrTitle = *args_.title ? args_.title : nullptr;
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
-                   OFN_NOCHANGEDIR;
+    dialog.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameA(&dialog)) return false;
     file_name_ = buffer.c_str();
     return true;
@@ -865,7 +930,8 @@ bool FileDialog::Open() {
 // ---- PageControl and Page ---------------------------------------------------------------
 
 PageControl::PageControl(Form* form, Args args)
-    : Control(form, args.container, args.rect, args.visible, args.disabled), args_(std::move(args)) {
+    : Control(form, args.container, args.rect, args.visible, args.disabled),
+      args_(std::move(args)) {
     mouse = args_.mouse;
 }
 
@@ -887,9 +953,10 @@ void PageControl::Create(HWND form_window) {
     SendMessageA(hwnd_, TCM_SETCURSEL, 0, 0);
 
     // Each tab shows its page's hint when the mouse rests on it.
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, form_window, nullptr, Instance(), nullptr);
+    tooltip_ =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, form_window, nullptr, Instance(), nullptr);
     if (!tooltip_) return;
     for (size_t i = 0; i < pages_.size(); ++i) {
         TOOLINFOA tool{};
@@ -916,16 +983,17 @@ void PageControl::SetCurrent(int page) {
 }
 
 void PageControl::ShowCurrentPage() {
+    HWND focus = GetFocus();
     for (size_t i = 0; i < pages_.size(); ++i) {
         if (static_cast<int>(i) != current_) pages_[i]->SetVisible(false);
     }
-    if (current_ >= 0 && current_ < static_cast<int>(pages_.size())) pages_[current_]->SetVisible(true);
-    // The focus must not stay on a control that is now hidden: it goes to the first
-    // control that takes it, which is on the page just shown.
-    HWND focus = GetFocus();
+    if (current_ >= 0 && current_ < static_cast<int>(pages_.size()))
+        pages_[current_]->SetVisible(true);
+    // A control that loses the focus by being hidden hands it to its window; it goes on to
+    // the first control that can take it, which is on the page just shown.
     HWND window = form_->handle();
-    if (window && focus && GetAncestor(focus, GA_ROOT) == window && !IsWindowVisible(focus)) {
-        if (HWND first = GetNextDlgTabItem(window, nullptr, FALSE)) SetFocus(first);
+    if (window && focus && IsChild(window, focus) && !IsWindowVisible(focus)) {
+        if (HWND first = FirstTabStop(window)) SetFocus(first);
     }
 }
 
@@ -938,13 +1006,16 @@ bool PageControl::OnNotify(NMHDR* header, LRESULT* result) {
             args_.on_page_changed();
             *result = 0;
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 bool PageControl::PreTranslate(MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || GetKeyState(VK_CONTROL) >= 0) return false;
-    if (!hwnd_ || !IsWindowVisible(hwnd_) || !IsWindowEnabled(hwnd_) || pages_.size() < 2) return false;
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || GetKeyState(VK_CONTROL) >= 0)
+        return false;
+    if (!hwnd_ || !IsWindowVisible(hwnd_) || !IsWindowEnabled(hwnd_) || pages_.size() < 2)
+        return false;
     const int n = static_cast<int>(pages_.size());
     const int step = GetKeyState(VK_SHIFT) < 0 ? n - 1 : 1;
     SetCurrent((current_ + step) % n);
@@ -953,7 +1024,8 @@ bool PageControl::PreTranslate(MSG& msg) {
 }
 
 Page::Page(Form* form, PageControl* owner, Args args)
-    : Control(form, owner, {0, 0, owner->rect().width, owner->rect().height}, owner->pages_.empty(), false),
+    : Control(form, owner, {0, 0, owner->rect().width, owner->rect().height}, owner->pages_.empty(),
+              false),
       owner_(owner),
       caption_(args.caption),
       hint_(args.hint) {
@@ -963,7 +1035,8 @@ Page::Page(Form* form, PageControl* owner, Args args)
 void Page::Create(HWND) {
     ResetCommonState();
     const auto& pages = owner_->pages();
-    const bool current = owner_->current() < static_cast<int>(pages.size()) && pages[owner_->current()] == this;
+    const bool current =
+        owner_->current() < static_cast<int>(pages.size()) && pages[owner_->current()] == this;
     SetVisible(current);
 }
 

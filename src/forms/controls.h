@@ -246,6 +246,7 @@ private:
     void Create(HWND form_window) override;
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
+    void FitHeights();
 
     Args args_;
     std::vector<std::string> items_;
@@ -342,8 +343,8 @@ private:
     double ClampDate(double day) const;
 
     Args args_;
-    double day_ = 0;           // the date at midnight
-    int seconds_of_day_ = 0;   // the time of day the control does not show
+    double day_ = 0;          // the date at midnight
+    int seconds_of_day_ = 0;  // the time of day the control does not show
     double earliest_;
     double latest_;
     ControlFont font_;

@@ -53,6 +53,8 @@ struct SettingsForm : forms::Form {
               .on_destroying = RestoreTopmostAfterSettings,
           }) {}
 
+    // One control a line, as in the form's tables.
+    // clang-format off
     PageControl 设置选择夹{this, {.rect = {8, 14, 536, 402}, .font = kSettingsTabsFont}};
     Page 文字设置页{this, &设置选择夹, {.caption = "文字设置", .hint = "设置提示文字、时间文字显示效果"}};
     Page 主窗口设置页{this, &设置选择夹, {.caption = "主窗口设置", .hint = "对窗口界面布局进行设置"}};
@@ -156,6 +158,7 @@ struct SettingsForm : forms::Form {
     Button 确定按钮{this, {.rect = {357, 421, 87, 27}, .caption = "确定", .on_clicked = ApplyAndCloseSettings}};
     Button 取消按钮{this, {.rect = {457, 420, 87, 27}, .caption = "取消", .on_clicked = CancelSettings}};
     FileDialog 通用对话框{this, {}};
+    // clang-format on
 };
 
 struct AboutForm : forms::Form {
@@ -176,11 +179,13 @@ struct AboutForm : forms::Form {
               .on_created = LoadAboutWindow,
           }) {}
 
+    // clang-format off
     Label 关于窗口主标签{this, {.rect = {0, 16, 376, 40}, .caption = "关于", .align = forms::HAlign::Centre, .font = kAboutHeadingFont}};
     Label 关于_内容{this, {.rect = {16, 64, 344, 40}, .caption = "标签", .word_wrap = true, .valign = forms::VAlign::Top}};
     Label Email{this, {.rect = {16, 111, 348, 36}, .caption = kAboutContactLines, .word_wrap = true}};
     Button 打开博客{this, {.rect = {149, 157, 88, 26}, .caption = "Torvek博客", .on_clicked = OpenBlogPage}};
     Button 确定{this, {.rect = {266, 157, 88, 26}, .caption = "确定", .on_clicked = CloseAboutWindow}};
+    // clang-format on
 };
 
 extern SettingsForm settings_window;

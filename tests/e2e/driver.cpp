@@ -532,6 +532,10 @@ std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candi
         double best = 0.6;  // anything less alike is not read as that caption
         for (const auto& [text, mask] : rendered) {
             const double likeness = Likeness(caption, mask);
+            if (std::getenv("TQ_E2E_DEBUG")) {
+                std::fprintf(stderr, "menu row %d-%d (%dx%d) vs \"%s\" (%dx%d): %.2f\n", b.top, b.bottom,
+                             caption.width, caption.height, text.c_str(), mask.width, mask.height, likeness);
+            }
             if (likeness > best) {
                 best = likeness;
                 entry.text = text;

@@ -109,6 +109,25 @@ std::vector<std::string> RunningProcessesNamed(const std::vector<std::string>& n
     return found;
 }
 
+// The log of a run that ended: the ending's fixed message comes after start-up's, with its
+// six empty lines, and no other fixed message follows it. Refreshes may still follow:
+// the exit paths dispatch pending messages, timer ticks among them, before the end.
+void ExpectFinalMessage(const std::string& log, const std::string& message) {
+    const ParsedLog parsed = ParseLog(log);
+    std::vector<std::string> fixed;
+    const LogLine* ending = nullptr;
+    for (const LogLine& line : parsed.lines) {
+        if (line.text.rfind("Countdown ", 0) != 0) continue;
+        fixed.push_back(line.text);
+        if (line.text == message) ending = &line;
+    }
+    const std::vector<std::string> expected = {"Countdown started", "Countdown initialized", message};
+    EXPECT_EQ(fixed, expected);
+    ASSERT_NE(ending, nullptr) << "\"" << message << "\" not logged";
+    EXPECT_NE(log.find(FixedLine(ending->stamp, message)), std::string::npos)
+        << "\"" << message << "\" is not followed by six empty lines";
+}
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -248,10 +267,10 @@ TEST_F(SingleInstance, SecondCopyFromTheSameFileEndsAtOnceWithCodeZero) {
     ASSERT_NE(first, nullptr);
     const auto first_logs = first->LogFiles();
     ASSERT_EQ(first_logs.size(), 1u);
-    // A second copy that opened a log would name it by a later second than the first's.
-    const auto first_stamp = ParseLogStamp(first_logs[0].substr(0, first_logs[0].size() - 4), LocalNow().wYear);
-    ASSERT_TRUE(first_stamp.has_value()) << first_logs[0];
-    ASSERT_TRUE(WaitFor([&] { return SecondsBetween(*first_stamp, LocalNow()) >= 1; }, Milliseconds(3000)));
+    // A second copy that opened a log would name it by a later second than the first's
+    // (the log is named by the second it was opened in).
+    const auto first_ready = steady_clock::now();
+    WaitFor([&] { return steady_clock::now() - first_ready >= Milliseconds(1100); }, Milliseconds(1200));
     const std::string first_log_before = first->LogText();
     const size_t icons_before = TrayIconWindows().size();
 
@@ -347,14 +366,14 @@ TEST_F(TrayMenu, StartPauseTwicePausesThenResumesTheCountdown) {
     ProgramRun* run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
 
-    // Pause: the label is refreshed once and then stands still.
-    const SYSTEMTIME before_pause = LocalNow();
+    // Pause: the label is refreshed once (its text is logged just before "stopped") and
+    // then stands still.
     ASSERT_TRUE(run->ChooseFromTrayMenu("开始/暂停"));
-    const SYSTEMTIME after_pause = LocalNow();
     ASSERT_TRUE(WaitForLastLogLine(*run, "Countdown stopped"));
     const std::string paused = run->TimeLabel();
-    EXPECT_TRUE(ShowsRemainingTime(paused, before_pause, after_pause))
-        << "label \"" << paused << "\", expected about \"" << ExpectedNear(after_pause) << "\"";
+    const ParsedLog at_pause = ParseLog(run->LogText());
+    ASSERT_GE(at_pause.lines.size(), 2u);
+    EXPECT_EQ(at_pause.lines[at_pause.lines.size() - 2].text, paused);
     EXPECT_FALSE(WaitFor([&] { return run->TimeLabel() != paused; }, Milliseconds(2500)))
         << "the label kept counting after the pause";
 
@@ -410,12 +429,7 @@ TEST_F(Exit, ClosingTheCountdownWindowEndsWithCodeZeroAndLogsAForcedClose) {
     EXPECT_FALSE(run->TrayIconPresent());
     EXPECT_FALSE(IsWindow(tray));
 
-    const std::string log = run->LogText();
-    const ParsedLog parsed = ParseLog(log);
-    ASSERT_FALSE(parsed.lines.empty());
-    EXPECT_EQ(parsed.lines.back().text, "Countdown been forecd closed");
-    EXPECT_TRUE(EndsWith(log, FixedLine(parsed.lines.back().stamp, "Countdown been forecd closed")));
-    EXPECT_FALSE(Contains(Texts(parsed), "Countdown exited by user"));
+    ExpectFinalMessage(run->LogText(), "Countdown been forecd closed");
 }
 
 TEST_F(Exit, ExitAsksForConfirmationAndNoKeepsTheProgramRunning) {
@@ -491,14 +505,7 @@ TEST_F(Exit, ExitAnsweredYesFadesOutRemovesTheIconAndEndsWithCodeZero) {
         << "no fade seen; opacities seen: " << ::testing::PrintToString(alphas);
     EXPECT_TRUE(icon_gone_before_end) << "the icon was still there when the process ended";
 
-    const std::string log = run->LogText();
-    const ParsedLog parsed = ParseLog(log);
-    ASSERT_FALSE(parsed.lines.empty());
-    const auto texts = Texts(parsed);
-    const auto exited = std::find(texts.begin(), texts.end(), "Countdown exited by user");
-    ASSERT_NE(exited, texts.end());
-    const std::string stamp = parsed.lines[exited - texts.begin()].stamp;
-    EXPECT_NE(log.find(FixedLine(stamp, "Countdown exited by user")), std::string::npos);
+    ExpectFinalMessage(run->LogText(), "Countdown exited by user");
 }
 
 // ---- Out of the way: the hide-and-return cycle ---------------------------------------------------
@@ -535,8 +542,10 @@ TEST_F(AvoidBlock, LeftClickHidesTheWindowForTenSecondsWhileTheCountdownGoesOn) 
     ASSERT_TRUE(WaitFor([&] { return run->Visible(); }, Milliseconds(15000))) << "the window did not come back";
     const auto shown = steady_clock::now();
     const auto hidden_for = duration_cast<Milliseconds>(shown - hidden).count();
+    // Ten seconds, plus the two that Wine takes to hide a window when no window manager
+    // runs (the program's hide call returns only then, and its wait starts after it).
     EXPECT_GE(hidden_for, 9500);
-    EXPECT_LE(hidden_for, 12000);
+    EXPECT_LE(hidden_for, 13000);
 
     std::vector<int> fading_in;
     EXPECT_TRUE(WaitFor([&] {
@@ -630,8 +639,9 @@ TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneL
     const std::string stem = files[0].substr(0, files[0].size() - 4);
     const auto opened = ParseLogStamp(stem, run->started_at().wYear);
     ASSERT_TRUE(opened.has_value()) << "log file name " << files[0];
-    EXPECT_GE(SecondsBetween(run->started_at(), *opened), 0);
-    EXPECT_LE(SecondsBetween(run->started_at(), *opened), 5);
+    // Named by the local time of the start.
+    EXPECT_TRUE(SecondsBetween(run->started_at(), *opened) >= 0 && SecondsBetween(run->started_at(), *opened) <= 5)
+        << "log " << files[0] << " for a start at " << LogStamp(run->started_at()) << " local time";
 
     const std::string log = run->LogText();
     const ParsedLog parsed = ParseLog(log);

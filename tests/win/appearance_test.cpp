@@ -159,6 +159,29 @@ TEST_F(AppearanceTest, OpacityBelowTwoKeysOutTheBackgroundAvoidingTheLabelColour
     EXPECT_EQ(LayeredAttributes().alpha, 100);
 }
 
+TEST_F(AppearanceTest, ColourKeyedTextHasNoFringeOfBlendedPixels) {
+    Apply("[ui]\r\ntransparency=0\r\n[ttfont]\r\ncolor=16777215\r\nsize=30\r\n");
+    const COLORREF key = main_window.background_colour();
+    const RECT r = main_window.时间标签.ClientRect();
+    RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HDC dc = GetDC(Window());
+    int text = 0;
+    int blended = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (c == RGB(255, 255, 255)) {
+                ++text;
+            } else if (c != key) {
+                ++blended;
+            }
+        }
+    }
+    ReleaseDC(Window(), dc);
+    EXPECT_GT(text, 50);
+    EXPECT_EQ(blended, 0) << "every pixel is either the key colour or the text colour";
+}
+
 TEST_F(AppearanceTest, OpacityAbove255IsOpaque) {
     for (const char* value : {"256", "255", "70000"}) {
         Apply(std::string("[ui]\r\ntransparency=") + value + "\r\n");

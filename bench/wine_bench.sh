@@ -1,0 +1,425 @@
+#!/usr/bin/env bash
+# Whole-process benchmarks of TorvekQuindle.exe under Wine, each figure a ratio against
+# minimal_window.exe (one window, one STATIC label, a one-second timer) measured in the
+# same run, the two programs alternating. Nothing here is a pass/fail test: the goals are
+# printed beside the ratios (BENCH_STRICT=1 makes a missed goal the exit status).
+#
+#   start-up   probe.exe starts the program and polls until its countdown label shows a
+#              countdown and the window has no paint pending; milliseconds from just
+#              before CreateProcess (median of the rounds)                   goal <= 1.3x
+#   CPU        utime+stime of the program's Wine process (/proc/<pid>/stat) over
+#              BENCH_CPU_SECONDS (60) at the default one-second refresh, from 10 s after
+#              the start                                                     goal <= 1.5x
+#   memory     VmRSS, PSS and private memory (/proc/<pid>/status, smaps_rollup) 10 s
+#              after the start (median of the rounds)                        goal <= 1.3x
+#   picture    the same memory with a 6000 x 4000 JPEG as background.pic, against the
+#              program with its built-in picture                            goal <= 1.25x
+#   soak       setting.ini refresh=0.01 (10 ms at second accuracy) and [debug] mode=1;
+#              every refresh writes one log line, and the lines are counted until
+#              BENCH_SOAK_REFRESHES (20000) refreshes have happened. VmRSS, GDI objects,
+#              USER objects and kernel handles (probe.exe gui) after a warm-up and at the
+#              end must be where they were.
+#
+# Every program runs from its own copy in its own temporary folder, one at a time (the
+# program ends a second instance of the same file name). The results go to
+# build/bench-wine/ (summary.md, raw.tsv, smaps of the first round and their difference).
+#
+# Environment: TQ_BENCH_BUILD (build/win32), WINEPREFIX (build/wineprefix-bench),
+# BENCH_QUICK=1 (one round, 15 s of CPU, 1500 soak refreshes: about a minute),
+# BENCH_ROUNDS, BENCH_CPU_SECONDS, BENCH_MEMORY_AT, BENCH_SOAK_REFRESHES,
+# BENCH_SOAK_WARMUP, BENCH_RESULTS, BENCH_UPDATE_DOC=1 (write the figures into
+# docs/performance.md between its wine-bench markers), BENCH_STRICT=1.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+build=$(cd "${TQ_BENCH_BUILD:-$root/build/win32}" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-bench}
+quick=${BENCH_QUICK:-0}
+if [ "$quick" = 1 ]; then
+    rounds=${BENCH_ROUNDS:-1}
+    start_runs=${BENCH_START_RUNS:-2}
+    cpu_seconds=${BENCH_CPU_SECONDS:-15}
+    soak_refreshes=${BENCH_SOAK_REFRESHES:-1500}
+    soak_warmup=${BENCH_SOAK_WARMUP:-200}
+else
+    rounds=${BENCH_ROUNDS:-3}
+    start_runs=${BENCH_START_RUNS:-4}
+    cpu_seconds=${BENCH_CPU_SECONDS:-60}
+    soak_refreshes=${BENCH_SOAK_REFRESHES:-20000}
+    soak_warmup=${BENCH_SOAK_WARMUP:-500}
+fi
+memory_at=${BENCH_MEMORY_AT:-10}
+results=${BENCH_RESULTS:-$root/build/bench-wine}
+python=/usr/bin/python3  # Debian's, which has python3-pil
+for f in TorvekQuindle.exe minimal_window.exe probe.exe; do
+    [ -f "$build/$f" ] || { echo "missing $build/$f (build the targets TorvekQuindle minimal_window probe)"; exit 1; }
+done
+
+mkdir -p "$results"
+rm -f "$results"/*.txt "$results"/*.tsv "$results"/*.md "$results"/*.log
+work=$(mktemp -d /tmp/tq-bench.XXXXXX)
+raw=$results/raw.tsv
+printf 'phase\tround\tvariant\tkey\tvalue\n' >"$raw"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+started_at=$(date +%s)
+
+source scripts/wine-env.sh
+running=()
+finish() {
+    for p in "${running[@]}"; do kill -9 "$p" 2>/dev/null; done
+    tq_wine_cleanup
+    rm -rf "$work"
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+# ---- helpers -----------------------------------------------------------------------------
+now() { date +%s.%N; }
+sleep_until() { sleep "$(awk -v t="$1" -v n="$(now)" 'BEGIN { d = t - n; if (d < 0) d = 0; printf "%.3f", d }')"; }
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+kv() { sed -nE "s/^(.* )?$1=([^ ]*).*/\2/p" | head -n 1; }
+record() { printf '%s\t%s\t%s\t%s\t%s\n' "$@" >>"$raw"; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print a[(NR + 1) / 2]; else print (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.2f", a / b }'; }
+meets() { awk -v r="$1" -v g="$2" 'BEGIN { if (g == "n/a") print "-"; else if (r != "n/a" && r + 0 <= g + 0) print "yes"; else print "NO" }'; }
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+clk_tck=$(getconf CLK_TCK)
+
+# The Linux process of a Wine program: Wine writes the program's path as argument 0.
+unix_pid() {
+    local want=$1 f first
+    for _ in $(seq 20); do
+        for f in $(grep -l -F -a -- "$want" /proc/[0-9]*/cmdline 2>/dev/null); do
+            first=$(tr '\0' '\n' <"$f" 2>/dev/null | head -n 1)
+            if [ "$first" = "$want" ]; then f=${f#/proc/}; echo "${f%/cmdline}"; return 0; fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+wineserver_pid() {
+    local f
+    for f in /proc/[0-9]*/comm; do
+        case $(cat "$f" 2>/dev/null) in wineserver*) ;; *) continue ;; esac
+        f=${f%/comm}
+        if tr '\0' '\n' <"$f/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "${f#/proc/}"; return 0
+        fi
+    done
+    return 1
+}
+
+cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+# Nanoseconds on a CPU, summed over the process's threads: the same time as utime+stime,
+# without the 10 ms granularity of the clock ticks.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
+# mem_sample <pid>: VmRSS, PSS and private dirty memory, kB. Private_Clean is left out: the
+# clean pages of Wine's 32-bit DLLs and libraries count as private or shared depending on
+# whether any other 32-bit Wine process on the machine maps them at that moment (other
+# builds' tests do), which would make the figure follow the neighbours, not the program.
+mem_sample() {
+    local rss pss priv
+    rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$1/status")
+    pss=$(awk '/^Pss:/ { print $2 }' "/proc/$1/smaps_rollup")
+    priv=$(awk '/^Private_Dirty:/ { s += $2 } END { print s }' "/proc/$1/smaps_rollup")
+    echo "$rss $pss $priv"
+}
+alive() { [ -e "/proc/$1" ] && [ "$(awk '{ sub(/.*\) /, ""); print $1 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
+
+# launch <folder> <exe>: starts the program through the probe; sets L_MS (start to first
+# painted countdown), L_WINPID, L_UPID and L_T0 (the time the probe was started).
+launch() {
+    local dir=$1 exe=$2 out=$1/probe-start.txt
+    L_T0=$(now)
+    wine "$build/probe.exe" start "$(winpath "$dir/$exe")" 60000 >"$out" 2>>"$results/wine-stderr.txt"
+    local status=$?
+    printf '%s %s\n' "${dir##*/}" "$(cat "$out")" >>"$results/probe.log"
+    L_MS=$(kv first_paint_ms <"$out")
+    L_WINPID=$(kv pid <"$out")
+    L_UPID=$(unix_pid "$(winpath "$dir/$exe")")
+    [ -n "$L_UPID" ] && running+=("$L_UPID")
+    if [ "$status" -ne 0 ] || [ -z "$L_MS" ] || [ -z "$L_UPID" ]; then
+        echo "  start of $dir/$exe failed: $(cat "$out")" >&2
+        [ -n "$L_UPID" ] && stop "$L_UPID"
+        return 1
+    fi
+}
+
+stop() {
+    kill -9 "$1" 2>/dev/null
+    for _ in $(seq 100); do alive "$1" || break; sleep 0.05; done
+    sleep 0.3  # the wineserver notices the end; the next instance must not see it
+}
+
+gui_sample() { wine "$build/probe.exe" gui "$1" 2>>"$results/wine-stderr.txt"; }
+
+# prepare <name> <exe>: a fresh folder with a copy of the program
+prepare() {
+    local dir=$work/$1
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    cp "$build/$2" "$dir/"
+    echo "$dir"
+}
+
+exe_of() { case $1 in min) echo minimal_window.exe ;; *) echo TorvekQuindle.exe ;; esac; }
+
+# ---- the large picture -------------------------------------------------------------------
+big_jpeg=$work/photo.jpg
+have_big=0
+if "$python" - "$big_jpeg" <<'EOF'; then have_big=1; fi
+# A camera-sized photo: 6000 x 4000, quality 85, 4:2:0, gradients, a checker pattern and
+# fine grain, so the entropy data is closer to a photo's than a flat picture's would be.
+import sys
+from PIL import Image, ImageChops
+W, H = 6000, 4000
+gx = Image.linear_gradient("L").rotate(90).resize((W, H))
+gy = Image.linear_gradient("L").resize((W, H))
+grain = Image.effect_noise((W, H), 8)
+square = Image.new("L", (80, 80), 0)
+square.paste(40, (0, 0, 40, 40))
+square.paste(40, (40, 40, 80, 80))
+checker = Image.new("L", (W, H))
+for y in range(0, H, 80):
+    for x in range(0, W, 80):
+        checker.paste(square, (x, y))
+r = ImageChops.add(gx, grain, 1, -128)
+g = ImageChops.add(ImageChops.add(gy, checker), grain, 1, -128)
+b = ImageChops.add(ImageChops.invert(gx), grain, 1, -128)
+Image.merge("RGB", (r, g, b)).save(sys.argv[1], "JPEG", quality=85, subsampling=2)
+EOF
+if [ "$have_big" = 1 ]; then
+    big_bytes=$(stat -c %s "$big_jpeg")
+    variants=(tq min big)
+else
+    echo "python3-pil missing: the large-picture check is skipped"
+    variants=(tq min)
+fi
+
+echo "== TorvekQuindle under Wine: $rounds round(s), CPU over ${cpu_seconds}s, soak of $soak_refreshes refreshes"
+echo "   build $build, WINEPREFIX $WINEPREFIX, load average $load_before"
+
+# ---- a lasting tray icon (see "probe tray"), then one untimed start of each program --------
+tray_out=$work/tray.txt
+wine "$build/probe.exe" tray >"$tray_out" 2>>"$results/wine-stderr.txt" &
+for _ in $(seq 100); do grep -q tray= "$tray_out" 2>/dev/null && break; sleep 0.1; done
+tray_pid=$(unix_pid "$(winpath "$build/probe.exe")" || true)
+[ -n "$tray_pid" ] && running+=("$tray_pid")
+grep -q tray=ready "$tray_out" || echo "  no lasting tray icon: starts after a killed TorvekQuindle may wait ~1.5 s for explorer.exe"
+
+# ---- warm-up: one untimed start of each program (page cache, font cache) -----------------
+for v in tq min; do
+    dir=$(prepare "warm-$v" "$(exe_of "$v")")
+    if launch "$dir" "$(exe_of "$v")"; then stop "$L_UPID"; fi
+done
+
+# ---- start-up: short runs, the variants alternating ---------------------------------------
+declare -A start_ms rss pss priv cpu cpu_ticks_s server_cpu
+for run in $(seq "$start_runs"); do
+    for v in "${variants[@]}"; do
+        exe=$(exe_of "$v")
+        dir=$(prepare "s$run-$v" "$exe")
+        [ "$v" = big ] && cp "$big_jpeg" "$dir/background.pic"
+        launch "$dir" "$exe" || continue
+        start_ms[$v]+=" $L_MS"
+        record start "$run" "$v" start_ms "$L_MS"
+        sleep 0.5
+        stop "$L_UPID"
+    done
+done
+echo "  start-up runs: TorvekQuindle${start_ms[tq]:-}; minimal${start_ms[min]:-}${start_ms[big]:+; large picture${start_ms[big]}} (ms)"
+
+# ---- rounds: memory after BENCH_MEMORY_AT seconds; CPU in the first round ------------------
+server=$(wineserver_pid || true)
+for round in $(seq "$rounds"); do
+    for v in "${variants[@]}"; do
+        exe=$(exe_of "$v")
+        dir=$(prepare "r$round-$v" "$exe")
+        [ "$v" = big ] && cp "$big_jpeg" "$dir/background.pic"
+        launch "$dir" "$exe" || continue
+        start_ms[$v]+=" $L_MS"
+        record rounds "$round" "$v" start_ms "$L_MS"
+        sleep_until "$(awk -v t="$L_T0" -v d="$memory_at" 'BEGIN { printf "%.3f", t + d }')"
+        if ! alive "$L_UPID"; then echo "  $v ended by itself" >&2; continue; fi
+        read -r r p q < <(mem_sample "$L_UPID")
+        rss[$v]+=" $r"; pss[$v]+=" $p"; priv[$v]+=" $q"
+        record rounds "$round" "$v" rss_kb "$r"; record rounds "$round" "$v" pss_kb "$p"
+        record rounds "$round" "$v" private_dirty_kb "$q"
+        [ "$round" = 1 ] && cp "/proc/$L_UPID/smaps" "$results/smaps-$v.txt" 2>/dev/null
+        if [ "$round" = 1 ] && [ "$v" != big ]; then
+            c0=$(cpu_ns "$L_UPID"); t0=$(cpu_ticks "$L_UPID"); s0=0
+            [ -n "$server" ] && s0=$(cpu_ns "$server")
+            sleep "$cpu_seconds"
+            c1=$(cpu_ns "$L_UPID"); t1=$(cpu_ticks "$L_UPID"); s1=0
+            [ -n "$server" ] && s1=$(cpu_ns "$server")
+            cpu[$v]=$(awk -v a="$c0" -v b="$c1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+            cpu_ticks_s[$v]=$(awk -v a="$t0" -v b="$t1" -v t="$clk_tck" 'BEGIN { printf "%.2f", (b - a) / t }')
+            server_cpu[$v]=$(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+            record cpu "$round" "$v" cpu_s "${cpu[$v]}"; record cpu "$round" "$v" utime_stime_s "${cpu_ticks_s[$v]}"
+            record cpu "$round" "$v" wineserver_cpu_s "${server_cpu[$v]}"
+        fi
+        echo "  round $round $v: start ${L_MS} ms, VmRSS $(mb "$r") MB, PSS $(mb "$p") MB, private dirty $(mb "$q") MB${cpu[$v]:+, CPU ${cpu[$v]} s}"
+        stop "$L_UPID"
+    done
+done
+
+# ---- soak ----------------------------------------------------------------------------------
+dir=$(prepare soak TorvekQuindle.exe)
+printf '[main]\r\nrefresh=0.01\r\n[debug]\r\nmode=1\r\n' >"$dir/setting.ini"
+refreshes() { cat "$dir"/Log/*.log 2>/dev/null | LC_ALL=C grep -c $'\xcc\xec'; }  # GBK 天: one per refresh line
+soak_ok=0
+if launch "$dir" TorvekQuindle.exe; then
+    soak_pid=$L_UPID
+    first_gui=$(gui_sample "$L_WINPID"); read -r first_rss _ _ < <(mem_sample "$soak_pid")
+    deadline=$(( $(date +%s) + soak_refreshes / 25 + 120 ))
+    until [ "$(refreshes)" -ge "$soak_warmup" ] || [ "$(date +%s)" -gt "$deadline" ] || ! alive "$soak_pid"; do sleep 0.5; done
+    t_start=$(now); n_start=$(refreshes)
+    start_gui=$(gui_sample "$L_WINPID"); read -r start_rss _ start_priv < <(mem_sample "$soak_pid")
+    series=""
+    while alive "$soak_pid" && [ "$(date +%s)" -le "$deadline" ]; do
+        n=$(refreshes)
+        [ "$n" -ge "$soak_refreshes" ] && break
+        read -r r _ _ < <(mem_sample "$soak_pid")
+        series+=" $r"
+        sleep 5
+    done
+    if alive "$soak_pid"; then
+        end_gui=$(gui_sample "$L_WINPID"); read -r end_rss _ end_priv < <(mem_sample "$soak_pid")
+        t_end=$(now); n_end=$(refreshes)
+        soak_ok=1
+    else
+        echo "  the soak program ended by itself" >&2
+    fi
+    stop "$soak_pid"
+    cp "$dir"/Log/*.log "$results/soak-log.txt" 2>/dev/null
+fi
+if [ "$soak_ok" = 1 ]; then
+    soak_seconds=$(awk -v a="$t_start" -v b="$t_end" 'BEGIN { printf "%.0f", b - a }')
+    soak_rate=$(awk -v n="$((n_end - n_start))" -v s="$soak_seconds" 'BEGIN { r = 0; if (s + 0) r = n / s; printf "%.0f", r }')
+    rss_min=$(printf '%s\n' $series "$start_rss" "$end_rss" | sort -n | head -n 1)
+    rss_max=$(printf '%s\n' $series "$start_rss" "$end_rss" | sort -n | tail -n 1)
+    for k in gdi user handles windows; do
+        eval "soak_${k}_first=\$(kv $k <<<\"\$first_gui\")"
+        eval "soak_${k}_start=\$(kv $k <<<\"\$start_gui\")"
+        eval "soak_${k}_end=\$(kv $k <<<\"\$end_gui\")"
+        eval "record soak 1 tq ${k}_first \"\$soak_${k}_first\"; record soak 1 tq ${k}_start \"\$soak_${k}_start\"; record soak 1 tq ${k}_end \"\$soak_${k}_end\""
+    done
+    record soak 1 tq refreshes "$n_end"; record soak 1 tq seconds "$soak_seconds"
+    record soak 1 tq rss_first_kb "$first_rss"; record soak 1 tq rss_start_kb "$start_rss"; record soak 1 tq rss_end_kb "$end_rss"
+    record soak 1 tq private_start_kb "$start_priv"; record soak 1 tq private_end_kb "$end_priv"
+    rss_growth=$((end_rss - start_rss))
+    stable=yes
+    for k in gdi user handles; do
+        eval "[ \"\$soak_${k}_start\" = \"\$soak_${k}_end\" ]" || stable=NO
+    done
+    awk -v d="$rss_growth" -v s="$start_rss" 'BEGIN { exit !(d > 256 && d > s / 100) }' && stable=NO
+fi
+
+# ---- summary -------------------------------------------------------------------------------
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+elapsed=$(( $(date +%s) - started_at ))
+status=0
+row() {  # row <measure> <tq> <min> <goal>
+    local r; r=$(ratio "$2" "$3")
+    local ok; ok=$(meets "$r" "$4")
+    [ "$ok" = NO ] && status=1
+    printf '| %s | %s | %s | %s | <= %s | %s |\n' "$1" "$2" "$3" "$r" "$4" "$ok"
+}
+{
+    echo "Wine $(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'),"
+    echo "load average $load_before before and $load_after after; $rounds round(s); ${elapsed} s in all."
+    echo
+    echo "| Measure | TorvekQuindle | minimal window | Ratio | Goal | Met |"
+    echo "|---|---|---|---|---|---|"
+    s_tq=$(median ${start_ms[tq]:-}); s_min=$(median ${start_ms[min]:-})
+    row "Start to first painted countdown, ms (median)" "$s_tq" "$s_min" 1.3
+    row "CPU time over ${cpu_seconds} s at 1 s refresh, s (utime+stime: ${cpu_ticks_s[tq]:-nan} / ${cpu_ticks_s[min]:-nan})" "${cpu[tq]:-nan}" "${cpu[min]:-nan}" 1.5
+    row "VmRSS after ${memory_at} s, MB (median)" "$(mb "$(median ${rss[tq]:-})")" "$(mb "$(median ${rss[min]:-})")" 1.3
+    row "PSS after ${memory_at} s, MB (median)" "$(mb "$(median ${pss[tq]:-})")" "$(mb "$(median ${pss[min]:-})")" 1.3
+    row "Private dirty after ${memory_at} s, MB (median)" "$(mb "$(median ${priv[tq]:-})")" "$(mb "$(median ${priv[min]:-})")" 1.3
+    echo
+    echo "Start-up runs, ms: TorvekQuindle${start_ms[tq]:-}; minimal window${start_ms[min]:-}${start_ms[big]:+; with the large picture${start_ms[big]}}."
+    echo "wineserver CPU during the CPU window: ${server_cpu[tq]:-nan} s (TorvekQuindle), ${server_cpu[min]:-nan} s (minimal window)."
+    if [ "$have_big" = 1 ]; then
+        echo
+        echo "| Large picture ($(awk -v b="$big_bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MB 6000 x 4000 JPEG as background.pic) | with it | built-in picture | Ratio | Goal | Met |"
+        echo "|---|---|---|---|---|---|"
+        row "VmRSS after ${memory_at} s, MB (median)" "$(mb "$(median ${rss[big]:-})")" "$(mb "$(median ${rss[tq]:-})")" 1.25
+        row "PSS after ${memory_at} s, MB (median)" "$(mb "$(median ${pss[big]:-})")" "$(mb "$(median ${pss[tq]:-})")" 1.25
+        row "Private dirty after ${memory_at} s, MB (median)" "$(mb "$(median ${priv[big]:-})")" "$(mb "$(median ${priv[tq]:-})")" 1.25
+        row "Start to first painted countdown, ms (median)" "$(median ${start_ms[big]:-})" "$s_tq" "n/a"
+    fi
+    echo
+    if [ "$soak_ok" = 1 ]; then
+        echo "Soak, refresh=0.01 with [debug] mode=1: $n_end refreshes (log lines) in all, $((n_end - n_start)) of them in ${soak_seconds} s"
+        echo "between the samples (${soak_rate} per second); stable: $stable."
+        echo
+        echo "| Soak | after first paint | after $n_start refreshes | after $n_end refreshes |"
+        echo "|---|---|---|---|"
+        echo "| VmRSS, kB | $first_rss | $start_rss | $end_rss (range during the soak $rss_min to $rss_max) |"
+        echo "| Private dirty, kB | | $start_priv | $end_priv |"
+        echo "| GDI objects | $soak_gdi_first | $soak_gdi_start | $soak_gdi_end |"
+        echo "| USER objects (windows) | $soak_user_first | $soak_user_start | $soak_user_end |"
+        echo "| Kernel handles | $soak_handles_first | $soak_handles_start | $soak_handles_end |"
+        [ "$stable" = NO ] && status=1
+    else
+        echo "Soak: did not complete (see $results)."
+        status=1
+    fi
+} >"$results/summary.md"
+
+if [ -f "$results/smaps-tq.txt" ] && [ -f "$results/smaps-min.txt" ]; then
+    "$python" - "$results/smaps-tq.txt" "$results/smaps-min.txt" >"$results/smaps-difference.txt" <<'EOF'
+# Resident memory by mapping, TorvekQuindle against the minimal window, largest difference first.
+import collections, sys
+def load(path):
+    sizes = collections.defaultdict(lambda: [0, 0])
+    name = None
+    for line in open(path):
+        parts = line.split()
+        if not parts:
+            continue
+        if not parts[0].endswith(":") and "-" in parts[0]:
+            name = parts[5].rsplit("/", 1)[-1] if len(parts) > 5 else "[anonymous]"
+        elif parts[0] == "Rss:":
+            sizes[name][0] += int(parts[1])
+        elif parts[0] in ("Private_Clean:", "Private_Dirty:"):
+            sizes[name][1] += int(parts[1])
+    return sizes
+a, b = load(sys.argv[1]), load(sys.argv[2])
+rows = sorted(set(a) | set(b), key=lambda k: -(a.get(k, [0, 0])[0] - b.get(k, [0, 0])[0]))
+print("%-32s %9s %9s %9s %11s %11s" % ("mapping", "RSS TQ", "RSS min", "diff kB", "private TQ", "private min"))
+for k in rows:
+    x, y = a.get(k, [0, 0]), b.get(k, [0, 0])
+    if x[0] != y[0]:
+        print("%-32s %9d %9d %9d %11d %11d" % (k[:32], x[0], y[0], x[0] - y[0], x[1], y[1]))
+EOF
+fi
+
+echo
+cat "$results/summary.md"
+if [ -f "$results/smaps-difference.txt" ]; then
+    echo
+    echo "Resident memory by mapping, largest differences (all in $results/smaps-difference.txt):"
+    head -n 9 "$results/smaps-difference.txt"
+fi
+
+if [ "${BENCH_UPDATE_DOC:-0}" = 1 ]; then
+    doc=$root/docs/performance.md
+    begin='<!-- wine-bench:begin -->'
+    end='<!-- wine-bench:end -->'
+    if [ -f "$doc" ] && grep -qF "$begin" "$doc" && grep -qF "$end" "$doc"; then
+        awk -v b="$begin" -v e="$end" -v f="$results/summary.md" '
+            $0 == b { print; while ((getline line < f) > 0) print line; skip = 1; next }
+            $0 == e { skip = 0 }
+            !skip { print }' "$doc" >"$doc.new" && mv "$doc.new" "$doc"
+        echo "figures written to $doc"
+    else
+        echo "no wine-bench markers in $doc; figures left in $results/summary.md"
+    fi
+fi
+
+[ "${BENCH_STRICT:-0}" = 1 ] && exit "$status"
+exit 0
