@@ -275,7 +275,7 @@ if launch "$dir" TorvekQuindle.exe; then
     first_gui=$(gui_sample "$L_WINPID"); read -r first_rss _ _ < <(mem_sample "$soak_pid")
     deadline=$(( $(date +%s) + soak_refreshes / 25 + 120 ))
     until [ "$(refreshes)" -ge "$soak_warmup" ] || [ "$(date +%s)" -gt "$deadline" ] || ! alive "$soak_pid"; do sleep 0.5; done
-    t_start=$(now); n_start=$(refreshes)
+    t_start=$(now); n_start=$(refreshes); c_start=$(cpu_ns "$soak_pid")
     start_gui=$(gui_sample "$L_WINPID"); read -r start_rss _ start_priv < <(mem_sample "$soak_pid")
     series=""
     while alive "$soak_pid" && [ "$(date +%s)" -le "$deadline" ]; do
@@ -287,7 +287,7 @@ if launch "$dir" TorvekQuindle.exe; then
     done
     if alive "$soak_pid"; then
         end_gui=$(gui_sample "$L_WINPID"); read -r end_rss _ end_priv < <(mem_sample "$soak_pid")
-        t_end=$(now); n_end=$(refreshes)
+        t_end=$(now); n_end=$(refreshes); c_end=$(cpu_ns "$soak_pid")
         soak_ok=1
     else
         echo "  the soak program ended by itself" >&2
@@ -298,6 +298,9 @@ fi
 if [ "$soak_ok" = 1 ]; then
     soak_seconds=$(awk -v a="$t_start" -v b="$t_end" 'BEGIN { printf "%.0f", b - a }')
     soak_rate=$(awk -v n="$((n_end - n_start))" -v s="$soak_seconds" 'BEGIN { r = 0; if (s + 0) r = n / s; printf "%.0f", r }')
+    soak_cpu_us=$(awk -v c="$((c_end - c_start))" -v n="$((n_end - n_start))" 'BEGIN { r = 0; if (n > 0) r = c / n / 1000; printf "%.0f", r }')
+    soak_cpu_share=$(awk -v c="$((c_end - c_start))" -v s="$soak_seconds" 'BEGIN { r = 0; if (s + 0) r = c / 1e9 / s * 100; printf "%.0f", r }')
+    record soak 1 tq cpu_us_per_refresh "$soak_cpu_us"
     rss_min=$(printf '%s\n' $series "$start_rss" "$end_rss" | sort -n | head -n 1)
     rss_max=$(printf '%s\n' $series "$start_rss" "$end_rss" | sort -n | tail -n 1)
     for k in gdi user handles windows; do
@@ -354,7 +357,7 @@ row() {  # row <measure> <tq> <min> <goal>
     echo
     if [ "$soak_ok" = 1 ]; then
         echo "Soak, refresh=0.01 with [debug] mode=1: $n_end refreshes (log lines) in all, $((n_end - n_start)) of them in ${soak_seconds} s"
-        echo "between the samples (${soak_rate} per second); stable: $stable."
+        echo "between the samples (${soak_rate} per second), at ${soak_cpu_us} µs of CPU per refresh (${soak_cpu_share}% of a core); stable: $stable."
         echo
         echo "| Soak | after first paint | after $n_start refreshes | after $n_end refreshes |"
         echo "|---|---|---|---|"

@@ -52,6 +52,8 @@ failed=$((failed + $(grep -c 'FOUND A FAULT' <<<"$fuzz_output")))
 echo "== Windows tests under Wine"
 source scripts/wine-env.sh
 run_ctest build/win32 "Z:${results//\//\\}\\"
+# Pictures of the settings and about windows for a person to compare with the forms.
+bash scripts/form_screenshots.sh build/win32 || echo "form screenshots could not be taken"
 tq_wine_cleanup
 
 count_reports

@@ -175,13 +175,13 @@ Label::Label(Form* form, Args args)
       align_(args_.align),
       word_wrap_(args_.word_wrap),
       valign_(args_.valign) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void Label::Create(HWND form_window) {
     RegisterClassOnce(kLabelClass, WindowProc);
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     caption_ = args_.caption;
     align_ = args_.align;
     word_wrap_ = args_.word_wrap;
@@ -336,13 +336,13 @@ Button::Button(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)),
       caption_(args_.caption) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void Button::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     caption_ = args_.caption;
     font_.Make(args_.font);
     hwnd_ = CreateChild(form_window, "BUTTON", caption_.c_str(),
@@ -373,12 +373,12 @@ EditBox::EditBox(Form* form, Args args)
       max_length_(args_.max_length),
       read_only_(args_.read_only),
       background_(args_.background) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void EditBox::Create(HWND form_window) {
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     content_ = args_.content;
     input_ = args_.input;
     max_length_ = args_.max_length;
@@ -475,12 +475,12 @@ CheckBox::CheckBox(Form* form, Args args)
       args_(std::move(args)),
       checked_(args_.checked),
       caption_(args_.caption) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void CheckBox::Create(HWND form_window) {
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     checked_ = args_.checked;
     caption_ = args_.caption;
     font_.Make(args_.font);
@@ -521,13 +521,13 @@ ComboBox::ComboBox(Form* form, Args args)
       args_(std::move(args)),
       items_(args_.items),
       index_(-1) {
-    mouse = args_.mouse;
+    events = args_.events;
     SetIndex(args_.index);
 }
 
 void ComboBox::Create(HWND form_window) {
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     items_ = args_.items;
     index_ = -1;
     font_.Make(args_.font);
@@ -630,14 +630,14 @@ Slider::Slider(Form* form, Args args)
       minimum_(args_.minimum),
       maximum_(args_.maximum),
       position_(args_.position) {
-    mouse = args_.mouse;
+    events = args_.events;
     ApplyRange();
 }
 
 void Slider::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     minimum_ = args_.minimum;
     maximum_ = args_.maximum;
     position_ = args_.position;
@@ -702,13 +702,13 @@ bool Slider::OnScroll(WPARAM) {
 Spinner::Spinner(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void Spinner::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     hwnd_ = CreateChild(form_window, UPDOWN_CLASSA, "", WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     SendMessageA(hwnd_, UDM_SETRANGE32, static_cast<WPARAM>(-kSpinnerRange), kSpinnerRange);
@@ -738,14 +738,14 @@ DatePicker::DatePicker(Form* form, Args args)
       args_(std::move(args)),
       earliest_(DateTimeFromCivil(args_.earliest)),
       latest_(DateTimeFromCivil(args_.latest)) {
-    mouse = args_.mouse;
+    events = args_.events;
     SetValue(args_.value);
 }
 
 void DatePicker::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     earliest_ = MidnightOf(DateTimeFromCivil(args_.earliest));
     latest_ = MidnightOf(DateTimeFromCivil(args_.latest));
     font_.Make(args_.font);
@@ -800,12 +800,12 @@ ColourPicker::ColourPicker(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)),
       colour_(args_.colour) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void ColourPicker::Create(HWND form_window) {
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     colour_ = args_.colour;
     hwnd_ = CreateChild(form_window, "BUTTON", "", BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
@@ -932,13 +932,13 @@ bool FileDialog::Open() {
 PageControl::PageControl(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)) {
-    mouse = args_.mouse;
+    events = args_.events;
 }
 
 void PageControl::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     current_ = 0;
     font_.Make(args_.font);
     hwnd_ = CreateChild(form_window, WC_TABCONTROLA, "", WS_CLIPSIBLINGS);

@@ -47,7 +47,7 @@ public:
         std::optional<FontSpec> font;
         bool visible = true;
         bool disabled = false;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     Label(Form* form, Args args);
 
@@ -113,7 +113,7 @@ public:
         bool visible = true;
         bool disabled = false;
         Handler<> on_clicked;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     Button(Form* form, Args args);
 
@@ -149,7 +149,7 @@ public:
         bool disabled = false;
         // Raised at every change the user makes, and exactly once per SetContent.
         Handler<> on_content_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     EditBox(Form* form, Args args);
 
@@ -195,7 +195,7 @@ public:
         bool disabled = false;
         // Raised after a click has toggled the box; setting `checked` raises nothing.
         Handler<> on_clicked;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     CheckBox(Form* form, Args args);
 
@@ -228,7 +228,7 @@ public:
         bool disabled = false;
         // Raised when the user selects an item; setting the index raises nothing.
         Handler<> on_selection_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     ComboBox(Form* form, Args args);
 
@@ -268,7 +268,7 @@ public:
         bool disabled = false;
         // Raised at every move of the thumb by the user; setting the position raises nothing.
         Handler<> on_position_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     Slider(Form* form, Args args);
 
@@ -300,7 +300,7 @@ public:
         bool visible = true;
         bool disabled = false;
         Handler<int> on_arrow;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     Spinner(Form* form, Args args);
 
@@ -325,7 +325,7 @@ public:
         std::optional<FontSpec> font;
         bool visible = true;
         bool disabled = false;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     DatePicker(Form* form, Args args);
 
@@ -361,7 +361,7 @@ public:
         bool disabled = false;
         // Raised when the user has chosen a colour in the dialog.
         Handler<> on_colour_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     ColourPicker(Form* form, Args args);
 
@@ -422,7 +422,7 @@ public:
         bool visible = true;
         bool disabled = false;
         Handler<> on_page_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
     PageControl(Form* form, Args args);
 

@@ -45,7 +45,7 @@ struct MainForm : forms::Form {
               .on_first_activated = ApplyWindowPosition,
               .on_destroying = ForcedClose,
               .on_clock_changed = RefreshAfterClockChange,
-              .mouse = {.on_left_button_down = AvoidBlock},
+              .events = {.on_left_button_down = AvoidBlock},
           }) {}
 
     TransparentLabel 标题标签{this, {
@@ -56,7 +56,7 @@ struct MainForm : forms::Form {
         .align = HAlign::Centre,
         .word_wrap = true,
         .valign = VAlign::Centre,
-        .mouse = {.on_left_button_down = AvoidBlock},
+        .events = {.on_left_button_down = AvoidBlock},
     }};
     TransparentLabel 时间标签{this, {
         .rect = {0, 140, 530, 40},
@@ -66,7 +66,7 @@ struct MainForm : forms::Form {
         .align = HAlign::Centre,
         .word_wrap = true,
         .valign = VAlign::Centre,
-        .mouse = {.on_left_button_down = AvoidBlock},
+        .events = {.on_left_button_down = AvoidBlock},
     }};
     Timer 倒计时_秒{this, {.interval = 0, .on_tick = RefreshBySecond}};
     Timer 倒计时_分{this, {.interval = 0, .on_tick = RefreshByMinute}};

@@ -106,27 +106,33 @@ HRGN MakeRegion(Shape shape, int w, int h) {
     }
 }
 
-MouseEvent MouseFrom(WPARAM wparam, LPARAM lparam) {
-    int keys = 0;
-    if (wparam & MK_CONTROL) keys |= kCtrl;
-    if (wparam & MK_SHIFT) keys |= kShift;
-    if (GetKeyState(VK_MENU) < 0) keys |= kAlt;
-    return {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), keys};
+int KeyMask(WPARAM mouse_keys) {
+    int mask = 0;
+    if (mouse_keys & MK_CONTROL) mask |= kCtrl;
+    if (mouse_keys & MK_SHIFT) mask |= kShift;
+    if (GetKeyState(VK_MENU) < 0) mask |= kAlt;
+    return mask;
 }
 
-// Raises the mouse event that matches a window message; false when it is none.
-bool RaiseMouseMessage(const MouseHandlers& handlers, UINT message, WPARAM wparam, LPARAM lparam) {
-    const Handler<const MouseEvent&>* handler = nullptr;
+// Raises the input event that matches a window message; false when it is none.
+bool RaiseInputMessage(const InputHandlers& handlers, UINT message, WPARAM wparam, LPARAM lparam) {
+    const MouseEvent mouse{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)),
+                           KeyMask(wparam)};
     switch (message) {
-        case WM_LBUTTONDOWN: handler = &handlers.on_left_button_down; break;
-        case WM_LBUTTONUP: handler = &handlers.on_left_button_up; break;
-        case WM_RBUTTONDOWN: handler = &handlers.on_right_button_down; break;
-        case WM_RBUTTONUP: handler = &handlers.on_right_button_up; break;
-        case WM_LBUTTONDBLCLK: handler = &handlers.on_double_click; break;
+        case WM_LBUTTONDOWN: handlers.on_left_button_down(mouse); return true;
+        case WM_LBUTTONUP: handlers.on_left_button_up(mouse); return true;
+        case WM_RBUTTONDOWN: handlers.on_right_button_down(mouse); return true;
+        case WM_RBUTTONUP: handlers.on_right_button_up(mouse); return true;
+        case WM_LBUTTONDBLCLK: handlers.on_double_click(mouse); return true;
+        case WM_MOUSEMOVE: handlers.on_mouse_move(mouse); return true;
+        case WM_MOUSEWHEEL:
+            handlers.on_wheel(GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA, KeyMask(LOWORD(wparam)));
+            return true;
+        case WM_KEYDOWN: handlers.on_key_down(); return true;
+        case WM_KEYUP: handlers.on_key_up(); return true;
+        case WM_CHAR: handlers.on_character(); return true;
         default: return false;
     }
-    (*handler)(MouseFrom(wparam, lparam));
-    return true;
 }
 
 HICON IconFromFile(std::string_view bytes, int size) {
@@ -261,7 +267,7 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         control->hwnd_ = nullptr;
         control->AfterDestroy();
     } else {
-        RaiseMouseMessage(control->mouse, message, wparam, lparam);
+        RaiseInputMessage(control->events, message, wparam, lparam);
     }
     return DefSubclassProc(hwnd, message, wparam, lparam);
 }
@@ -270,7 +276,7 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
 
 TransparentLabel::TransparentLabel(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, false), args_(std::move(args)) {
-    mouse = args_.mouse;
+    events = args_.events;
     caption_ = args_.caption;
     font_ = MakeLogFont(args_.font);
     colour_ = args_.colour;
@@ -292,7 +298,7 @@ void TransparentLabel::Create(HWND form_window) {
         RegisterClassExA(&wc);
     }
     ResetCommonState();
-    mouse = args_.mouse;
+    events = args_.events;
     caption_ = args_.caption;
     font_ = MakeLogFont(args_.font);
     colour_ = args_.colour;
@@ -856,10 +862,6 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     return form->HandleMessage(message, wparam, lparam);
 }
 
-void Form::RaiseMouse(const Handler<const MouseEvent&>& handler, LPARAM lparam, WPARAM wparam) {
-    handler(MouseFrom(wparam, lparam));
-}
-
 void Form::OnDestroyed() {
     FreePictureBitmap();
     auto& forms = LoadedForms();
@@ -935,16 +937,22 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
         case WM_LBUTTONDOWN:
-            RaiseMouse(args_.mouse.on_left_button_down, lparam, wparam);
-            if (args_.drag_anywhere && hwnd_) {
+        case WM_LBUTTONUP:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_MOUSEMOVE:
+        case WM_MOUSEWHEEL:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+            RaiseInputMessage(args_.events, message, wparam, lparam);
+            if (message == WM_LBUTTONDOWN && args_.drag_anywhere && hwnd_) {
                 ReleaseCapture();
                 SendMessageA(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+                return 0;
             }
-            return 0;
-        case WM_LBUTTONUP: RaiseMouse(args_.mouse.on_left_button_up, lparam, wparam); return 0;
-        case WM_RBUTTONDOWN: RaiseMouse(args_.mouse.on_right_button_down, lparam, wparam); return 0;
-        case WM_RBUTTONUP: RaiseMouse(args_.mouse.on_right_button_up, lparam, wparam); return 0;
-        case WM_LBUTTONDBLCLK: RaiseMouse(args_.mouse.on_double_click, lparam, wparam); return 0;
+            break;
         case kTrayCallbackMessage:
             switch (LOWORD(lparam)) {
                 case WM_LBUTTONUP: args_.on_tray_event(1); break;

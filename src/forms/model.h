@@ -87,13 +87,20 @@ LOGFONTA MakeLogFont(const FontSpec& spec);
 
 class Form;
 
-// Events every control and window can raise.
-struct MouseHandlers {
+// Mouse and keyboard events every control and window can raise. Mouse events pass the
+// position and key-state mask, the wheel its delta in notches and the mask; key events
+// pass nothing.
+struct InputHandlers {
     Handler<const MouseEvent&> on_left_button_down;
     Handler<const MouseEvent&> on_left_button_up;
     Handler<const MouseEvent&> on_right_button_down;
     Handler<const MouseEvent&> on_right_button_up;
     Handler<const MouseEvent&> on_double_click;
+    Handler<const MouseEvent&> on_mouse_move;
+    Handler<int, int> on_wheel;
+    Handler<> on_key_down;
+    Handler<> on_key_up;
+    Handler<> on_character;
 };
 
 // Everything placed on a form. Controls register with their form when constructed; a
@@ -121,7 +128,7 @@ public:
     void SetDisabled(bool disabled);
     std::string tag;
 
-    MouseHandlers mouse;
+    InputHandlers events;
 
     // The control's rectangle in its form's client area (containers' offsets added).
     RECT ClientRect() const;
@@ -183,7 +190,7 @@ public:
         VAlign valign = VAlign::Top;
         Effect effect = Effect::None;
         bool visible = true;
-        MouseHandlers mouse;
+        InputHandlers events;
         Control* container = nullptr;
     };
     TransparentLabel(Form* form, Args args);
@@ -313,7 +320,7 @@ public:
         Handler<int> on_tray_event;
         // The system clock was changed or the machine resumed from sleep.
         Handler<> on_clock_changed;
-        MouseHandlers mouse;
+        InputHandlers events;
     };
 
     explicit Form(Args args);
@@ -392,7 +399,6 @@ private:
     void RebuildPictureBitmap();
     void FreePictureBitmap();
     Control* ControlById(int id) const;
-    void RaiseMouse(const Handler<const MouseEvent&>& handler, LPARAM lparam, WPARAM wparam);
     void OnDestroyed();
 
     Args args_;

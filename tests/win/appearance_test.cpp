@@ -256,3 +256,37 @@ TEST_F(AppearanceTest, LimitSetsWhetherTheCountdownMayGoBelowZero) {
 
 }  // namespace
 }  // namespace tq
+
+namespace tq {
+namespace {
+
+// The form as declared, before any setting is applied over it.
+TEST(MainFormTest, FreshFormHoldsTheInitialLabelsAndStoppedTimers) {
+    MainForm form;
+    EXPECT_EQ(form.标题标签.caption(), "标题标签-未读入数据");
+    EXPECT_EQ(form.时间标签.caption(), "时间标签-未读入时间");
+    for (const forms::TransparentLabel* label : {&form.标题标签, &form.时间标签}) {
+        EXPECT_EQ(label->colour(), RGB(0, 0, 128));
+        EXPECT_EQ(label->font().lfHeight, -13);
+        EXPECT_EQ(label->font().lfWeight, FW_NORMAL);
+        EXPECT_EQ(label->font().lfCharSet, GB2312_CHARSET);
+        EXPECT_EQ(label->align(), forms::HAlign::Centre);
+    }
+    EXPECT_STREQ(form.标题标签.font().lfFaceName, "");
+    EXPECT_STREQ(form.时间标签.font().lfFaceName, "宋体");
+    for (const forms::Timer* timer : {&form.倒计时_秒, &form.倒计时_分, &form.倒计时_时, &form.倒计时_天}) {
+        EXPECT_EQ(timer->interval(), 0);
+    }
+}
+
+TEST(MainFormTest, TrayMenuWindowIsHiddenDisabledAndHoldsTheSixEntries) {
+    if (!tray_menu_window.loaded()) tray_menu_window.Load();
+    EXPECT_FALSE(IsWindowVisible(tray_menu_window.handle()));
+    EXPECT_FALSE(IsWindowEnabled(tray_menu_window.handle()));
+    std::vector<std::string> captions;
+    for (const forms::MenuItem* item : tray_menu_window.菜单.items()) captions.push_back(item->caption);
+    EXPECT_EQ(captions, (std::vector<std::string>{"开始/暂停", "-", "设置", "咨询/反馈", "关于", "退出"}));
+}
+
+}  // namespace
+}  // namespace tq

@@ -306,3 +306,55 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
 
 }  // namespace
 }  // namespace tq::forms
+
+namespace tq::forms {
+namespace {
+
+int wheel_notches = 0;
+int wheel_mask = 0;
+int key_downs = 0;
+void OnWheel(int notches, int mask) {
+    wheel_notches = notches;
+    wheel_mask = mask;
+}
+void OnKeyDown() { ++key_downs; }
+
+struct InputForm : Form {
+    InputForm()
+        : Form({.title = "input",
+                .rect = {60, 60, 200, 100},
+                .border = Border::None,
+                .position = StartPosition::AsStored,
+                .in_taskbar = false,
+                .events = {.on_wheel = OnWheel, .on_key_down = OnKeyDown}}) {}
+    TransparentLabel label{this, {.rect = {0, 0, 100, 30}, .caption = "label"}};
+};
+
+TEST(FormInputTest, WheelPassesNotchesAndMaskAndKeysPassNothing) {
+    InputForm form;
+    form.Load();
+    SendMessageA(form.handle(), WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL | MK_SHIFT, -240), 0);
+    EXPECT_EQ(wheel_notches, -2);
+    EXPECT_EQ(wheel_mask, kCtrl | kShift);
+    SendMessageA(form.handle(), WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(key_downs, 1);
+    DestroyWindow(form.handle());
+}
+
+TEST(TransparentLabelTest, ANewCaptionRepaintsOnlyTheLabel) {
+    InputForm form;
+    form.Load();
+    UpdateWindow(form.handle());
+    UpdateWindow(form.label.handle());
+    form.label.SetCaption("changed");
+    RECT dirty{};
+    EXPECT_FALSE(GetUpdateRect(form.handle(), &dirty, FALSE)) << "the window is not repainted";
+    EXPECT_TRUE(GetUpdateRect(form.label.handle(), &dirty, FALSE));
+    char text[32] = {};
+    GetWindowTextA(form.label.handle(), text, sizeof(text));
+    EXPECT_STREQ(text, "changed") << "other programs can read what the label shows";
+    DestroyWindow(form.handle());
+}
+
+}  // namespace
+}  // namespace tq::forms
