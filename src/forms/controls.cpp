@@ -245,16 +245,7 @@ void Label::Paint(HDC dc) {
     PaintFormBackground(*form_, dc, ClientRect(), client);
     if (caption_.empty()) return;
     HGDIOBJ old_font = SelectObject(dc, font_.handle());
-    UINT flags = DT_NOPREFIX | DT_EXPANDTABS;
-    if (align_ == HAlign::Centre) flags |= DT_CENTER;
-    if (align_ == HAlign::Right) flags |= DT_RIGHT;
-    if (word_wrap_) {
-        flags |= DT_WORDBREAK;
-    } else {
-        flags |= DT_SINGLELINE;
-        if (valign_ == VAlign::Centre) flags |= DT_VCENTER;
-        if (valign_ == VAlign::Bottom) flags |= DT_BOTTOM;
-    }
+    const UINT flags = DT_NOPREFIX | DT_EXPANDTABS | DrawTextFlags(align_, word_wrap_, valign_);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(hwnd_) ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
     DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &client, flags);

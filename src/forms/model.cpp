@@ -165,6 +165,17 @@ HICON IconFromFile(std::string_view bytes, int size) {
 
 }  // namespace
 
+UINT DrawTextFlags(HAlign align, bool word_wrap, VAlign valign) {
+    UINT flags = 0;
+    if (align == HAlign::Centre) flags |= DT_CENTER;
+    if (align == HAlign::Right) flags |= DT_RIGHT;
+    if (word_wrap) return flags | DT_WORDBREAK;
+    flags |= DT_SINGLELINE;
+    if (valign == VAlign::Centre) flags |= DT_VCENTER;
+    if (valign == VAlign::Bottom) flags |= DT_BOTTOM;
+    return flags;
+}
+
 LOGFONTA MakeLogFont(const FontSpec& spec) {
     LOGFONTA font{};
     font.lfHeight = spec.height;
@@ -431,19 +442,7 @@ void TransparentLabel::Paint(HDC dc) {
     if (!caption_.empty()) {
         HGDIOBJ old_font =
             SelectObject(memory, hfont_ ? static_cast<HGDIOBJ>(hfont_) : GetStockObject(DEFAULT_GUI_FONT));
-        UINT flags = DT_NOCLIP;
-        if (align_ == HAlign::Centre) {
-            flags |= DT_CENTER;
-        } else if (align_ == HAlign::Right) {
-            flags |= DT_RIGHT;
-        }
-        if (word_wrap_) {
-            flags |= DT_WORDBREAK;
-        } else {
-            flags |= DT_SINGLELINE;
-            if (valign_ == VAlign::Centre) flags |= DT_VCENTER;
-            if (valign_ == VAlign::Bottom) flags |= DT_BOTTOM;
-        }
+        const UINT flags = DT_NOCLIP | DrawTextFlags(align_, word_wrap_, valign_);
         SetBkMode(memory, TRANSPARENT);
         RECT r = client;
         auto draw = [&](COLORREF colour, RECT at) {

@@ -85,6 +85,10 @@ struct FontSpec {
 };
 LOGFONTA MakeLogFont(const FontSpec& spec);
 
+// DrawText flags for a caption: horizontal alignment; with word wrap the text breaks at
+// words, without it a single line placed by the vertical alignment.
+UINT DrawTextFlags(HAlign align, bool word_wrap, VAlign valign);
+
 class Form;
 
 // Mouse and keyboard events every control and window can raise. Mouse events pass the

@@ -15,17 +15,6 @@
 namespace tq {
 namespace {
 
-void Pump(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    while (static_cast<int>(end - GetTickCount()) > 0) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
 
 // The deadline keys for a moment `offset_seconds` from now.
 std::string DeadlineIni(int offset_seconds) {
@@ -102,7 +91,7 @@ TEST_F(LiveCountdownTest, ToggleRefreshesThenPausesAndResumes) {
     EXPECT_EQ(Intervals(), (std::vector<int>{0, 0, 0, 0}));
     const std::string paused = main_window.时间标签.caption();
     EXPECT_TRUE(paused == "1天2小时3分4秒" || paused == "1天2小时3分3秒") << paused;
-    Pump(1300);
+    PumpMessagesFor(1300);
     EXPECT_EQ(main_window.时间标签.caption(), paused) << "a paused label keeps its text";
     ToggleCountdown();
     EXPECT_EQ(running, 1);
@@ -116,7 +105,7 @@ TEST_F(LiveCountdownTest, AnExpiredDeadlineStopsAtTheNextTickWhenBelowZeroIsNotA
     ApplyCountdownSettings(true);
     EXPECT_EQ(main_window.时间标签.caption(), "0天0小时0分0秒");
     EXPECT_EQ(running, 1) << "applying restarts the countdown after the refresh stopped it";
-    Pump(1400);
+    PumpMessagesFor(1400);
     EXPECT_EQ(running, 0) << "the next tick stops it again";
     EXPECT_EQ(main_window.时间标签.caption(), "0天0小时0分0秒");
     EXPECT_EQ(Intervals(), (std::vector<int>{0, 0, 0, 0}));

@@ -29,19 +29,7 @@ using forms::Form;
 
 // ---- Helpers ---------------------------------------------------------------------------------
 
-// Dispatches messages for a while as the program's loop does, keyboard handling included.
-void Pump(DWORD milliseconds = 30) {
-    const DWORD end = GetTickCount() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (Form::PreTranslate(msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-}
+void Pump(DWORD milliseconds = 30) { PumpMessagesFor(milliseconds); }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout = 5000) {
     const DWORD end = GetTickCount() + timeout;

@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include "resources/resources.h"
+#include "test_support.h"
 
 namespace tq::forms {
 namespace {
@@ -28,18 +29,6 @@ struct ShapedForm : Form {
     Timer timer{this, {.interval = 0, .on_tick = CountTick}};
 };
 
-// Dispatches messages for a while, as the program's loop would.
-void PumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    while (static_cast<int>(end - GetTickCount()) > 0) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
 
 bool RegionEquals(HWND window, HRGN expected) {
     HRGN actual = CreateRectRgn(0, 0, 0, 0);
@@ -119,18 +108,18 @@ TEST(TimerTest, SettingAnIntervalRestartsTheFullPeriod) {
     form.Load();
     ticks = 0;
     form.timer.SetInterval(400);
-    PumpFor(250);
+    PumpMessagesFor(250);
     form.timer.SetInterval(400);  // restart: the first tick is now 400 ms away again
-    PumpFor(250);
+    PumpMessagesFor(250);
     EXPECT_EQ(ticks, 0) << "a restarted timer must not fire at its old due time";
-    PumpFor(400);
+    PumpMessagesFor(400);
     EXPECT_GE(ticks, 1);
     form.timer.SetInterval(0);
     const int stopped_at = ticks;
-    PumpFor(500);
+    PumpMessagesFor(500);
     EXPECT_EQ(ticks, stopped_at) << "interval 0 stops the timer";
     form.timer.SetInterval(-5);
-    PumpFor(300);
+    PumpMessagesFor(300);
     EXPECT_EQ(ticks, stopped_at) << "a negative interval leaves it stopped";
     EXPECT_EQ(form.timer.interval(), -5);
     DestroyWindow(form.handle());
@@ -217,7 +206,7 @@ TEST(FormEventsTest, CreatedThenFirstActivatedOnceBeforeActivated) {
     EventForm form;
     form.Load();
     SetForegroundWindow(form.handle());
-    PumpFor(300);
+    PumpMessagesFor(300);
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(events[0], "created");
     EXPECT_EQ(events[1], "first activated");
@@ -226,7 +215,7 @@ TEST(FormEventsTest, CreatedThenFirstActivatedOnceBeforeActivated) {
     // Close is a request: the window goes once the loop runs again.
     form.Close();
     EXPECT_TRUE(IsWindow(form.handle()));
-    for (int i = 0; i < 100 && form.loaded(); ++i) PumpFor(50);
+    for (int i = 0; i < 100 && form.loaded(); ++i) PumpMessagesFor(50);
     EXPECT_FALSE(form.loaded());
     EXPECT_EQ(events.back(), "destroying");
 }
@@ -236,7 +225,7 @@ TEST(FormEventsTest, EscClosesAWindowThatAsksForIt) {
     form.Load();
     MSG msg{form.handle(), WM_KEYDOWN, VK_ESCAPE, 0};
     EXPECT_TRUE(Form::PreTranslate(msg));
-    for (int i = 0; i < 100 && form.loaded(); ++i) PumpFor(50);
+    for (int i = 0; i < 100 && form.loaded(); ++i) PumpMessagesFor(50);
     EXPECT_FALSE(form.loaded());
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "forms/model.h"
+
 namespace tq {
 
 std::string MakeTempFolder() {
@@ -73,6 +75,19 @@ std::vector<std::string> SplitLines(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+void PumpMessagesFor(unsigned milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (forms::Form::PreTranslate(msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
 }  // namespace tq
