@@ -260,7 +260,9 @@ for round in $(seq "$rounds"); do
             record cpu "$round" "$v" cpu_s "${cpu[$v]}"; record cpu "$round" "$v" utime_stime_s "${cpu_ticks_s[$v]}"
             record cpu "$round" "$v" wineserver_cpu_s "${server_cpu[$v]}"
         fi
-        echo "  round $round $v: start ${L_MS} ms, VmRSS $(mb "$r") MB, PSS $(mb "$p") MB, private dirty $(mb "$q") MB${cpu[$v]:+, CPU ${cpu[$v]} s}"
+        cpu_note=""
+        [ "$round" = 1 ] && [ -n "${cpu[$v]:-}" ] && cpu_note=", CPU ${cpu[$v]} s over ${cpu_seconds} s"
+        echo "  round $round $v: start ${L_MS} ms, VmRSS $(mb "$r") MB, PSS $(mb "$p") MB, private dirty $(mb "$q") MB$cpu_note"
         stop "$L_UPID"
     done
 done
@@ -324,11 +326,19 @@ fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 elapsed=$(( $(date +%s) - started_at ))
 status=0
-row() {  # row <measure> <tq> <min> <goal>
+row() {  # row <measure> <tq> <min> <goal>: values as shown, the ratio from them
     local r; r=$(ratio "$2" "$3")
     local ok; ok=$(meets "$r" "$4")
     [ "$ok" = NO ] && status=1
     printf '| %s | %s | %s | %s | <= %s | %s |\n' "$1" "$2" "$3" "$r" "$4" "$ok"
+}
+mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, ratio from kB
+    local a b r ok
+    a=$(median $2); b=$(median $3)
+    r=$(awk -v a="$a" -v b="$b" 'BEGIN { if (b + 0 == 0) print "n/a"; else printf "%.3f", a / b }')
+    ok=$(meets "$r" "$4")
+    [ "$ok" = NO ] && status=1
+    printf '| %s | %s | %s | %s | <= %s | %s |\n' "$1" "$(mb "$a")" "$(mb "$b")" "$r" "$4" "$ok"
 }
 {
     echo "Wine $(wine --version 2>/dev/null), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'),"
@@ -339,9 +349,9 @@ row() {  # row <measure> <tq> <min> <goal>
     s_tq=$(median ${start_ms[tq]:-}); s_min=$(median ${start_ms[min]:-})
     row "Start to first painted countdown, ms (median)" "$s_tq" "$s_min" 1.3
     row "CPU time over ${cpu_seconds} s at 1 s refresh, s (utime+stime: ${cpu_ticks_s[tq]:-nan} / ${cpu_ticks_s[min]:-nan})" "${cpu[tq]:-nan}" "${cpu[min]:-nan}" 1.5
-    row "VmRSS after ${memory_at} s, MB (median)" "$(mb "$(median ${rss[tq]:-})")" "$(mb "$(median ${rss[min]:-})")" 1.3
-    row "PSS after ${memory_at} s, MB (median)" "$(mb "$(median ${pss[tq]:-})")" "$(mb "$(median ${pss[min]:-})")" 1.3
-    row "Private dirty after ${memory_at} s, MB (median)" "$(mb "$(median ${priv[tq]:-})")" "$(mb "$(median ${priv[min]:-})")" 1.3
+    mem_row "VmRSS after ${memory_at} s, MB (median)" "${rss[tq]:-}" "${rss[min]:-}" 1.3
+    mem_row "PSS after ${memory_at} s, MB (median)" "${pss[tq]:-}" "${pss[min]:-}" 1.3
+    mem_row "Private dirty after ${memory_at} s, MB (median)" "${priv[tq]:-}" "${priv[min]:-}" 1.3
     echo
     echo "Start-up runs, ms: TorvekQuindle${start_ms[tq]:-}; minimal window${start_ms[min]:-}${start_ms[big]:+; with the large picture${start_ms[big]}}."
     echo "wineserver CPU during the CPU window: ${server_cpu[tq]:-nan} s (TorvekQuindle), ${server_cpu[min]:-nan} s (minimal window)."
@@ -349,9 +359,9 @@ row() {  # row <measure> <tq> <min> <goal>
         echo
         echo "| Large picture ($(awk -v b="$big_bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MB 6000 x 4000 JPEG as background.pic) | with it | built-in picture | Ratio | Goal | Met |"
         echo "|---|---|---|---|---|---|"
-        row "VmRSS after ${memory_at} s, MB (median)" "$(mb "$(median ${rss[big]:-})")" "$(mb "$(median ${rss[tq]:-})")" 1.25
-        row "PSS after ${memory_at} s, MB (median)" "$(mb "$(median ${pss[big]:-})")" "$(mb "$(median ${pss[tq]:-})")" 1.25
-        row "Private dirty after ${memory_at} s, MB (median)" "$(mb "$(median ${priv[big]:-})")" "$(mb "$(median ${priv[tq]:-})")" 1.25
+        mem_row "VmRSS after ${memory_at} s, MB (median)" "${rss[big]:-}" "${rss[tq]:-}" 1.25
+        mem_row "PSS after ${memory_at} s, MB (median)" "${pss[big]:-}" "${pss[tq]:-}" 1.25
+        mem_row "Private dirty after ${memory_at} s, MB (median)" "${priv[big]:-}" "${priv[tq]:-}" 1.25
         row "Start to first painted countdown, ms (median)" "$(median ${start_ms[big]:-})" "$s_tq" "n/a"
     fi
     echo
@@ -388,15 +398,15 @@ def load(path):
             name = parts[5].rsplit("/", 1)[-1] if len(parts) > 5 else "[anonymous]"
         elif parts[0] == "Rss:":
             sizes[name][0] += int(parts[1])
-        elif parts[0] in ("Private_Clean:", "Private_Dirty:"):
+        elif parts[0] == "Private_Dirty:":
             sizes[name][1] += int(parts[1])
     return sizes
 a, b = load(sys.argv[1]), load(sys.argv[2])
 rows = sorted(set(a) | set(b), key=lambda k: -(a.get(k, [0, 0])[0] - b.get(k, [0, 0])[0]))
-print("%-32s %9s %9s %9s %11s %11s" % ("mapping", "RSS TQ", "RSS min", "diff kB", "private TQ", "private min"))
+print("%-32s %9s %9s %9s %11s %11s" % ("mapping", "RSS TQ", "RSS min", "diff kB", "dirty TQ", "dirty min"))
 for k in rows:
     x, y = a.get(k, [0, 0]), b.get(k, [0, 0])
-    if x[0] != y[0]:
+    if x != y:
         print("%-32s %9d %9d %9d %11d %11d" % (k[:32], x[0], y[0], x[0] - y[0], x[1], y[1]))
 EOF
 fi

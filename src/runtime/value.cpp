@@ -5,6 +5,12 @@
 #include <cmath>
 #include <system_error>
 
+#ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace tq {
 
 namespace {
@@ -330,14 +336,24 @@ double ClampDateTime(double dt) {
 }
 
 double DateTimeFromTimeT(std::time_t t) {
-    std::tm local{};
 #ifdef _WIN32
-    if (localtime_s(&local, &t) != 0) return kFailedDateTime;
+    // The system's own time zone, not the C runtime's: the runtime reads a TZ variable
+    // (Unix tools leave one behind) that it cannot parse and then counts in UTC.
+    const int64_t ticks = (static_cast<int64_t>(t) + 11644473600LL) * 10000000LL;
+    FILETIME utc_file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc, local;
+    if (t < 0 || !FileTimeToSystemTime(&utc_file, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return kFailedDateTime;
+    }
+    return DateTimeFromCivil({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute,
+                              local.wSecond});
 #else
+    std::tm local{};
     if (localtime_r(&t, &local) == nullptr) return kFailedDateTime;
-#endif
     return DateTimeFromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                               local.tm_min, local.tm_sec});
+#endif
 }
 
 double Now() { return DateTimeFromTimeT(std::time(nullptr)); }

@@ -36,8 +36,8 @@ std::string DirectoryOf(const std::string& path) {
 std::string WindowsPathFor(const std::string& path) {
     if (path.empty() || path[0] != '/') return path;
     using ToDos = WCHAR*(CDECL*)(const char*);
-    auto to_dos = reinterpret_cast<ToDos>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    auto to_dos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
     if (to_dos) {
         if (WCHAR* wide = to_dos(path.c_str())) {
             char buffer[MAX_PATH * 2] = {};
@@ -159,8 +159,8 @@ constexpr int kInkDistance = 80;
 
 // The part of the image's ink in [x0, x1) × [y0, y1), cut to its bounding box; each row's
 // background is the colour of that row at `background_x`.
-Mask InkBox(const Image& image, int x0, int x1, int y0, int y1, int background_x, int* box_left = nullptr,
-            int* box_top = nullptr) {
+Mask InkBox(const Image& image, int x0, int x1, int y0, int y1, int background_x,
+            int* box_left = nullptr, int* box_top = nullptr) {
     int left = x1, right = x0 - 1, top = y1, bottom = y0 - 1;
     for (int y = y0; y < y1; ++y) {
         const DWORD background = image.at(background_x, y);
@@ -302,10 +302,12 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     if (std::getenv("TQ_E2E_KEEP")) return;
     // A program ended a moment ago may still hold its log file for a little while.
-    WaitFor([&] {
-        RemoveTree(path_);
-        return !FolderExists(path_);
-    }, Milliseconds(3000));
+    WaitFor(
+        [&] {
+            RemoveTree(path_);
+            return !FolderExists(path_);
+        },
+        Milliseconds(3000));
 }
 
 std::string TempFolder::operator/(std::string_view name) const {
@@ -323,13 +325,15 @@ bool FolderExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
     CloseHandle(file);
     return bytes;
 }
@@ -338,8 +342,9 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
     CloseHandle(file);
     return ok;
 }
@@ -397,7 +402,8 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
 
 }  // namespace
 
-std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id, bool visible_only) {
+std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id,
+                                  bool visible_only) {
     WindowSearch search{&window_class, process_id, visible_only, {}};
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -518,23 +524,24 @@ std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candi
         MenuEntry entry;
         if (is_separator(b)) {
             entry.text = "-";
-            entry.screen = {on_screen.left + b.left, on_screen.top + b.top, on_screen.left + b.right + 1,
-                            on_screen.top + b.bottom};
+            entry.screen = {on_screen.left + b.left, on_screen.top + b.top,
+                            on_screen.left + b.right + 1, on_screen.top + b.bottom};
             entries.push_back(entry);
             continue;
         }
         const int caption_x0 = std::max(kMargin, text_left - 2);
         int box_left = 0, box_top = 0;
-        const Mask caption = InkBox(image, caption_x0, image.width - kMargin, b.top, b.bottom, background_x,
-                                    &box_left, &box_top);
+        const Mask caption = InkBox(image, caption_x0, image.width - kMargin, b.top, b.bottom,
+                                    background_x, &box_left, &box_top);
         entry.checked = b.left < caption_x0;
         entry.text = "?";
         double best = 0.6;  // anything less alike is not read as that caption
         for (const auto& [text, mask] : rendered) {
             const double likeness = Likeness(caption, mask);
             if (std::getenv("TQ_E2E_DEBUG")) {
-                std::fprintf(stderr, "menu row %d-%d (%dx%d) vs \"%s\" (%dx%d): %.2f\n", b.top, b.bottom,
-                             caption.width, caption.height, text.c_str(), mask.width, mask.height, likeness);
+                std::fprintf(stderr, "menu row %d-%d (%dx%d) vs \"%s\" (%dx%d): %.2f\n", b.top,
+                             b.bottom, caption.width, caption.height, text.c_str(), mask.width,
+                             mask.height, likeness);
             }
             if (likeness > best) {
                 best = likeness;
@@ -542,7 +549,8 @@ std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candi
             }
         }
         entry.screen = {on_screen.left + box_left, on_screen.top + box_top,
-                        on_screen.left + box_left + caption.width, on_screen.top + box_top + caption.height};
+                        on_screen.left + box_left + caption.width,
+                        on_screen.top + box_top + caption.height};
         entries.push_back(entry);
     }
     return entries;
@@ -614,7 +622,8 @@ std::string RemainingText(const SYSTEMTIME& now, const SYSTEMTIME& deadline) {
 
 std::string LogStamp(const SYSTEMTIME& t) {
     char text[64];
-    std::snprintf(text, sizeof(text), "%u.%u-%u_%u_%u", t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    std::snprintf(text, sizeof(text), "%u.%u-%u_%u_%u", t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
     return text;
 }
 
@@ -642,8 +651,8 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
         }
     }
     if (at != stamp.size()) return std::nullopt;
-    if (parts[0] < 1 || parts[0] > 12 || parts[1] < 1 || parts[1] > 31 || parts[2] > 23 || parts[3] > 59 ||
-        parts[4] > 59) {
+    if (parts[0] < 1 || parts[0] > 12 || parts[1] < 1 || parts[1] > 31 || parts[2] > 23 ||
+        parts[3] > 59 || parts[4] > 59) {
         return std::nullopt;
     }
     return LocalTime(year, parts[0], parts[1], parts[2], parts[3], parts[4]);
@@ -651,7 +660,8 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
 
 // ---- One run of the program ----------------------------------------------------------------
 
-std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder, const std::string& exe_name) {
+std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
+                                              const std::string& exe_name) {
     std::unique_ptr<ProgramRun> run(new ProgramRun());
     run->folder_ = folder;
     run->icons_before_ = TrayIconWindows();
@@ -661,8 +671,8 @@ std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder, const s
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     run->started_at_ = LocalNow();
-    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info)) {
+    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
         std::fprintf(stderr, "cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
         return nullptr;
     }
@@ -683,27 +693,29 @@ bool ProgramRun::running() const {
 
 bool ProgramRun::WaitUntilReady(Milliseconds limit) {
     return WaitFor(
-        [&] {
-            if (!running()) return true;  // reported below
-            HWND main = main_window();
-            if (!main || !IsWindowVisible(main)) return false;
-            const std::string time = TimeLabel();
-            if (time.empty() || time.find("时间标签") != std::string::npos) return false;
-            for (HWND icon : TrayIconWindows()) {
-                if (std::find(icons_before_.begin(), icons_before_.end(), icon) == icons_before_.end()) {
-                    tray_icon_ = icon;
-                    return true;
-                }
-            }
-            return false;
-        },
-        limit) &&
+               [&] {
+                   if (!running()) return true;  // reported below
+                   HWND main = main_window();
+                   if (!main || !IsWindowVisible(main)) return false;
+                   const std::string time = TimeLabel();
+                   if (time.empty() || time.find("时间标签") != std::string::npos) return false;
+                   for (HWND icon : TrayIconWindows()) {
+                       if (std::find(icons_before_.begin(), icons_before_.end(), icon) ==
+                           icons_before_.end()) {
+                           tray_icon_ = icon;
+                           return true;
+                       }
+                   }
+                   return false;
+               },
+               limit) &&
            running();
 }
 
 std::optional<DWORD> ProgramRun::WaitForExit(Milliseconds limit) {
     if (!process_) return std::nullopt;
-    if (WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) return std::nullopt;
+    if (WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return code;
@@ -776,7 +788,8 @@ std::optional<BYTE> ProgramRun::Alpha() const {
     DWORD flags = 0;
     HWND main = main_window();
     if (!main || !(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_LAYERED)) return std::nullopt;
-    if (!GetLayeredWindowAttributes(main, &key, &alpha, &flags) || !(flags & LWA_ALPHA)) return std::nullopt;
+    if (!GetLayeredWindowAttributes(main, &key, &alpha, &flags) || !(flags & LWA_ALPHA))
+        return std::nullopt;
     return alpha;
 }
 
@@ -798,7 +811,9 @@ POINT ProgramRun::TitleLabelCentre() const {
     return labels.empty() ? Centre(WindowRect()) : Centre(ScreenRect(labels[0]));
 }
 
-bool ProgramRun::TrayIconPresent() const { return tray_icon_ && IsWindow(tray_icon_) && IsWindowVisible(tray_icon_); }
+bool ProgramRun::TrayIconPresent() const {
+    return tray_icon_ && IsWindow(tray_icon_) && IsWindowVisible(tray_icon_);
+}
 
 HWND ProgramRun::OpenTrayMenu() {
     if (TrayIconPresent()) {
@@ -806,18 +821,22 @@ HWND ProgramRun::OpenTrayMenu() {
     } else if (HWND tray = tray_menu_window()) {
         // No icon window to click (for example when the icons are docked in a tray of the
         // host desktop): hand the program what a right click on its icon sends.
-        std::fprintf(stderr, "note: no tray icon window to click; posting the icon's message instead\n");
+        std::fprintf(stderr,
+                     "note: no tray icon window to click; posting the icon's message instead\n");
         PostMessageA(tray, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
     }
     HWND menu = nullptr;
-    WaitFor([&] {
-        const auto menus = TopLevelWindows(kMenuClass, process_id_);
-        menu = menus.empty() ? nullptr : menus.front();
-        return menu != nullptr;
-    }, Milliseconds(3000));
+    WaitFor(
+        [&] {
+            const auto menus = TopLevelWindows(kMenuClass, process_id_);
+            menu = menus.empty() ? nullptr : menus.front();
+            return menu != nullptr;
+        },
+        Milliseconds(3000));
     if (menu) {
         // Let the menu finish drawing before anyone reads it off the screen.
-        WaitFor([&] { return ReadMenu(menu, {}).size() >= kTrayMenuCaptions.size(); }, Milliseconds(1000));
+        WaitFor([&] { return ReadMenu(menu, {}).size() >= kTrayMenuCaptions.size(); },
+                Milliseconds(1000));
     }
     return menu;
 }
@@ -828,7 +847,8 @@ bool ProgramRun::ChooseFromTrayMenu(const std::string& caption) {
     for (const MenuEntry& entry : ReadMenu(menu, kTrayMenuCaptions)) {
         if (entry.text != caption) continue;
         LeftClickAt(Centre(entry.screen));
-        return WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, Milliseconds(3000));
+        return WaitFor([&] { return !IsWindow(menu) || !IsWindowVisible(menu); },
+                       Milliseconds(3000));
     }
     PressKey(VK_ESCAPE);
     return false;
@@ -836,19 +856,23 @@ bool ProgramRun::ChooseFromTrayMenu(const std::string& caption) {
 
 HWND ProgramRun::WaitForMessageBox(const std::string& caption, Milliseconds limit) const {
     HWND box = nullptr;
-    WaitFor([&] {
-        for (HWND candidate : TopLevelWindows(kDialogClass, process_id_)) {
-            if (TextOf(candidate) == caption) {
-                box = candidate;
-                return true;
+    WaitFor(
+        [&] {
+            for (HWND candidate : TopLevelWindows(kDialogClass, process_id_)) {
+                if (TextOf(candidate) == caption) {
+                    box = candidate;
+                    return true;
+                }
             }
-        }
-        return false;
-    }, limit);
+            return false;
+        },
+        limit);
     return box;
 }
 
-std::vector<std::string> ProgramRun::LogFiles() const { return FilesIn(folder_ + "\\Log", "*.log"); }
+std::vector<std::string> ProgramRun::LogFiles() const {
+    return FilesIn(folder_ + "\\Log", "*.log");
+}
 
 std::string ProgramRun::LogText() const {
     const auto files = LogFiles();

@@ -92,7 +92,9 @@ struct MenuEntry {
 };
 
 // Reads the entries of a popup menu window ("#32768") from the pixels it shows: each row
-// of ink is compared with the candidates drawn in the system's menu font.
+// of ink is compared with the candidates drawn in the system's menu font. (Under Wine the
+// menu behind the window cannot be read from another process.) With TQ_E2E_DEBUG set in
+// the environment, the likeness of every row to every candidate goes to standard error.
 std::vector<MenuEntry> ReadMenu(HWND menu, const std::vector<std::string>& candidates);
 
 // ---- The message box ----------------------------------------------------------------------
@@ -130,7 +132,8 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year);
 class ProgramRun {
 public:
     // Starts `exe_name` from `folder` (with the folder as working directory).
-    static std::unique_ptr<ProgramRun> Start(const std::string& folder, const std::string& exe_name);
+    static std::unique_ptr<ProgramRun> Start(const std::string& folder,
+                                             const std::string& exe_name);
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -171,7 +174,8 @@ public:
     // Opens the tray menu and picks the entry with that caption by clicking it.
     bool ChooseFromTrayMenu(const std::string& caption);
     // Waits for a message box of this process with that caption.
-    HWND WaitForMessageBox(const std::string& caption, Milliseconds limit = Milliseconds(5000)) const;
+    HWND WaitForMessageBox(const std::string& caption,
+                           Milliseconds limit = Milliseconds(5000)) const;
 
     // The log files this run's folder holds, and the newest one's bytes.
     std::vector<std::string> LogFiles() const;
