@@ -6,8 +6,9 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
-#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #endif
 
