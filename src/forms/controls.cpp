@@ -149,10 +149,10 @@ double MidnightOf(double date_time) {
 
 // ---- ControlFont ------------------------------------------------------------------------
 
-void ControlFont::Make(const std::optional<FontSpec>& spec) {
+void ControlFont::Make(const std::optional<FontSpec>& description) {
     Release();
-    if (spec) {
-        const LOGFONTA font = MakeLogFont(*spec);
+    if (description) {
+        const LOGFONTA font = MakeLogFont(*description);
         owned_ = CreateFontIndirectA(&font);
     }
 }

@@ -24,7 +24,7 @@ public:
     ControlFont(const ControlFont&) = delete;
     ControlFont& operator=(const ControlFont&) = delete;
     ~ControlFont() { Release(); }
-    void Make(const std::optional<FontSpec>& spec);
+    void Make(const std::optional<FontSpec>& description);
     void Release();
     HFONT handle() const;
 

@@ -176,17 +176,17 @@ UINT DrawTextFlags(HAlign align, bool word_wrap, VAlign valign) {
     return flags;
 }
 
-LOGFONTA MakeLogFont(const FontSpec& spec) {
+LOGFONTA MakeLogFont(const FontSpec& description) {
     LOGFONTA font{};
-    font.lfHeight = spec.height;
-    font.lfWeight = spec.weight;
-    font.lfItalic = spec.italic;
-    font.lfCharSet = spec.charset;
+    font.lfHeight = description.height;
+    font.lfWeight = description.weight;
+    font.lfItalic = description.italic;
+    font.lfCharSet = description.charset;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    lstrcpynA(font.lfFaceName, spec.face, LF_FACESIZE);
+    lstrcpynA(font.lfFaceName, description.face, LF_FACESIZE);
     return font;
 }
 

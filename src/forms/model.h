@@ -83,7 +83,7 @@ struct FontSpec {
     BYTE charset = GB2312_CHARSET;
     const char* face = "";  // empty: the system picks a face for the charset
 };
-LOGFONTA MakeLogFont(const FontSpec& spec);
+LOGFONTA MakeLogFont(const FontSpec& description);
 
 // DrawText flags for a caption: horizontal alignment; with word wrap the text breaks at
 // words, without it a single line placed by the vertical alignment.
