@@ -86,6 +86,16 @@ TEST_F(AppearanceTest, WithoutSettingsTheDefaultLookIsShown) {
     EXPECT_FALSE(PtInRegion(region, 528, 198));
     EXPECT_TRUE(PtInRegion(region, 20, 20));
     DeleteObject(region);
+    // On the screen the corner shows what lies beneath, a point inside shows the picture.
+    HDC screen_dc = GetDC(nullptr);
+    const COLORREF corner = GetPixel(screen_dc, r.left + 1, r.top + 1);
+    const COLORREF inside = GetPixel(screen_dc, r.left + 30, r.top + 30);
+    ReleaseDC(nullptr, screen_dc);
+    EXPECT_EQ(inside, PixelAt(30, 30));
+    Bitmap picture = ScaleBitmap(DecodePicture(kDefaultPicture, kDefaultPictureSize), 530, 200);
+    const uint32_t picture_corner = picture.pixels[1 * 530 + 1];
+    EXPECT_NE(corner, RGB((picture_corner >> 16) & 0xFF, (picture_corner >> 8) & 0xFF,
+                          picture_corner & 0xFF));
 
     auto& title = main_window.标题标签;
     auto& time = main_window.时间标签;
