@@ -23,11 +23,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
 fi
-wineserver -p >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null || true  # it may run already for this prefix
 # The first program in a prefix starts Wine's service processes, which inherit its output:
 # start them here with nothing attached, so that a test runner reading a later program's
 # output through a pipe does not wait for them.
-wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
+wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 
 tq_wine_cleanup() {
     wineserver -k >/dev/null 2>&1 || true
