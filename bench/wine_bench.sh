@@ -6,12 +6,14 @@
 #
 #   start-up   probe.exe starts the program and polls until its countdown label shows a
 #              countdown and the window has no paint pending; milliseconds from just
-#              before CreateProcess (median of the rounds)                   goal <= 1.3x
-#   CPU        utime+stime of the program's Wine process (/proc/<pid>/stat) over
-#              BENCH_CPU_SECONDS (60) at the default one-second refresh, from 10 s after
-#              the start                                                     goal <= 1.5x
-#   memory     VmRSS, PSS and private memory (/proc/<pid>/status, smaps_rollup) 10 s
-#              after the start (median of the rounds)                        goal <= 1.3x
+#              before CreateProcess (median of all starts)                   goal <= 1.3x
+#   CPU        CPU time of the program's Wine process over BENCH_CPU_SECONDS (60) at the
+#              default one-second refresh, from 10 s after the start: utime+stime from
+#              /proc/<pid>/stat, and the same in ns from the threads' schedstat (the
+#              ratio); beside it the write system calls per second (/proc/<pid>/io),
+#              i.e. wineserver requests and X flushes                        goal <= 1.5x
+#   memory     VmRSS, PSS and private dirty memory (/proc/<pid>/status, smaps_rollup)
+#              10 s after the start (median of the rounds)                   goal <= 1.3x
 #   picture    the same memory with a 6000 x 4000 JPEG as background.pic, against the
 #              program with its built-in picture                            goal <= 1.25x
 #   soak       setting.ini refresh=0.01 (10 ms at second accuracy) and [debug] mode=1;
@@ -22,11 +24,13 @@
 #
 # Every program runs from its own copy in its own temporary folder, one at a time (the
 # program ends a second instance of the same file name). The results go to
-# build/bench-wine/ (summary.md, raw.tsv, smaps of the first round and their difference).
+# build/bench-wine/ (summary.md, raw.tsv, probe.log, the soak's log, the first round's
+# smaps of both programs and their difference by mapping).
 #
 # Environment: TQ_BENCH_BUILD (build/win32), WINEPREFIX (build/wineprefix-bench),
 # BENCH_QUICK=1 (one round, 15 s of CPU, 1500 soak refreshes: about a minute),
-# BENCH_ROUNDS, BENCH_CPU_SECONDS, BENCH_MEMORY_AT, BENCH_SOAK_REFRESHES,
+# BENCH_ROUNDS, BENCH_START_RUNS, BENCH_CPU_RUNS (rounds with a CPU window, 1),
+# BENCH_CPU_SECONDS, BENCH_MEMORY_AT, BENCH_SOAK_REFRESHES,
 # BENCH_SOAK_WARMUP, BENCH_RESULTS, BENCH_UPDATE_DOC=1 (write the figures into
 # docs/performance.md between its wine-bench markers), BENCH_STRICT=1.
 set -uo pipefail
@@ -38,12 +42,14 @@ export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-bench}
 quick=${BENCH_QUICK:-0}
 if [ "$quick" = 1 ]; then
     rounds=${BENCH_ROUNDS:-1}
+    cpu_runs=${BENCH_CPU_RUNS:-1}
     start_runs=${BENCH_START_RUNS:-2}
     cpu_seconds=${BENCH_CPU_SECONDS:-15}
     soak_refreshes=${BENCH_SOAK_REFRESHES:-1500}
     soak_warmup=${BENCH_SOAK_WARMUP:-200}
 else
     rounds=${BENCH_ROUNDS:-3}
+    cpu_runs=${BENCH_CPU_RUNS:-1}
     start_runs=${BENCH_START_RUNS:-4}
     cpu_seconds=${BENCH_CPU_SECONDS:-60}
     soak_refreshes=${BENCH_SOAK_REFRESHES:-20000}
@@ -112,6 +118,10 @@ wineserver_pid() {
 }
 
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+# Write-type system calls (/proc/<pid>/io syscw): one per request to the wineserver and per
+# flush to the X server, so their count per refresh is a deterministic measure of the work
+# Wine does for the program, free of the noise that CPU time has on a shared machine.
+write_calls() { awk '/^syscw:/ { print $2 }' "/proc/$1/io" 2>/dev/null || echo 0; }
 # Nanoseconds on a CPU, summed over the process's threads: the same time as utime+stime,
 # without the 10 ms granularity of the clock ticks.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f", s }'; }
@@ -216,7 +226,7 @@ for v in tq min; do
 done
 
 # ---- start-up: short runs, the variants alternating ---------------------------------------
-declare -A start_ms rss pss priv cpu cpu_ticks_s server_cpu
+declare -A start_ms rss pss priv cpu cpu_ticks_s server_cpu writes
 for run in $(seq "$start_runs"); do
     for v in "${variants[@]}"; do
         exe=$(exe_of "$v")
@@ -231,7 +241,7 @@ for run in $(seq "$start_runs"); do
 done
 echo "  start-up runs: TorvekQuindle${start_ms[tq]:-}; minimal${start_ms[min]:-}${start_ms[big]:+; large picture${start_ms[big]}} (ms)"
 
-# ---- rounds: memory after BENCH_MEMORY_AT seconds; CPU in the first round ------------------
+# ---- rounds: memory after BENCH_MEMORY_AT seconds; CPU in the first BENCH_CPU_RUNS rounds ----
 server=$(wineserver_pid || true)
 for round in $(seq "$rounds"); do
     for v in "${variants[@]}"; do
@@ -248,20 +258,22 @@ for round in $(seq "$rounds"); do
         record rounds "$round" "$v" rss_kb "$r"; record rounds "$round" "$v" pss_kb "$p"
         record rounds "$round" "$v" private_dirty_kb "$q"
         [ "$round" = 1 ] && cp "/proc/$L_UPID/smaps" "$results/smaps-$v.txt" 2>/dev/null
-        if [ "$round" = 1 ] && [ "$v" != big ]; then
-            c0=$(cpu_ns "$L_UPID"); t0=$(cpu_ticks "$L_UPID"); s0=0
+        cpu_note=""
+        if [ "$round" -le "$cpu_runs" ] && [ "$v" != big ]; then
+            c0=$(cpu_ns "$L_UPID"); t0=$(cpu_ticks "$L_UPID"); w0=$(write_calls "$L_UPID"); s0=0
             [ -n "$server" ] && s0=$(cpu_ns "$server")
             sleep "$cpu_seconds"
-            c1=$(cpu_ns "$L_UPID"); t1=$(cpu_ticks "$L_UPID"); s1=0
+            c1=$(cpu_ns "$L_UPID"); t1=$(cpu_ticks "$L_UPID"); w1=$(write_calls "$L_UPID"); s1=0
             [ -n "$server" ] && s1=$(cpu_ns "$server")
-            cpu[$v]=$(awk -v a="$c0" -v b="$c1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-            cpu_ticks_s[$v]=$(awk -v a="$t0" -v b="$t1" -v t="$clk_tck" 'BEGIN { printf "%.2f", (b - a) / t }')
-            server_cpu[$v]=$(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-            record cpu "$round" "$v" cpu_s "${cpu[$v]}"; record cpu "$round" "$v" utime_stime_s "${cpu_ticks_s[$v]}"
-            record cpu "$round" "$v" wineserver_cpu_s "${server_cpu[$v]}"
+            c=$(awk -v a="$c0" -v b="$c1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+            t=$(awk -v a="$t0" -v b="$t1" -v t="$clk_tck" 'BEGIN { printf "%.2f", (b - a) / t }')
+            w=$(awk -v a="$w0" -v b="$w1" -v s="$cpu_seconds" 'BEGIN { printf "%.1f", (b - a) / s }')
+            sc=$(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+            cpu[$v]+=" $c"; cpu_ticks_s[$v]+=" $t"; writes[$v]+=" $w"; server_cpu[$v]+=" $sc"
+            record cpu "$round" "$v" cpu_s "$c"; record cpu "$round" "$v" utime_stime_s "$t"
+            record cpu "$round" "$v" write_calls_per_s "$w"; record cpu "$round" "$v" wineserver_cpu_s "$sc"
+            cpu_note=", CPU $c s over ${cpu_seconds} s, $w write calls/s"
         fi
-        cpu_note=""
-        [ "$round" = 1 ] && [ -n "${cpu[$v]:-}" ] && cpu_note=", CPU ${cpu[$v]} s over ${cpu_seconds} s"
         echo "  round $round $v: start ${L_MS} ms, VmRSS $(mb "$r") MB, PSS $(mb "$p") MB, private dirty $(mb "$q") MB$cpu_note"
         stop "$L_UPID"
     done
@@ -330,7 +342,9 @@ row() {  # row <measure> <tq> <min> <goal>: values as shown, the ratio from them
     local r; r=$(ratio "$2" "$3")
     local ok; ok=$(meets "$r" "$4")
     [ "$ok" = NO ] && status=1
-    printf '| %s | %s | %s | %s | <= %s | %s |\n' "$1" "$2" "$3" "$r" "$4" "$ok"
+    local goal="<= $4"
+    [ "$4" = n/a ] && goal="-"
+    printf '| %s | %s | %s | %s | %s | %s |\n' "$1" "$2" "$3" "$r" "$goal" "$ok"
 }
 mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, ratio from kB
     local a b r ok
@@ -348,13 +362,15 @@ mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, 
     echo "|---|---|---|---|---|---|"
     s_tq=$(median ${start_ms[tq]:-}); s_min=$(median ${start_ms[min]:-})
     row "Start to first painted countdown, ms (median)" "$s_tq" "$s_min" 1.3
-    row "CPU time over ${cpu_seconds} s at 1 s refresh, s (utime+stime: ${cpu_ticks_s[tq]:-nan} / ${cpu_ticks_s[min]:-nan})" "${cpu[tq]:-nan}" "${cpu[min]:-nan}" 1.5
+    row "CPU time over ${cpu_seconds} s at 1 s refresh, s (median; utime+stime:${cpu_ticks_s[tq]:-} /${cpu_ticks_s[min]:-})" "$(median ${cpu[tq]:-})" "$(median ${cpu[min]:-})" 1.5
     mem_row "VmRSS after ${memory_at} s, MB (median)" "${rss[tq]:-}" "${rss[min]:-}" 1.3
     mem_row "PSS after ${memory_at} s, MB (median)" "${pss[tq]:-}" "${pss[min]:-}" 1.3
     mem_row "Private dirty after ${memory_at} s, MB (median)" "${priv[tq]:-}" "${priv[min]:-}" 1.3
     echo
     echo "Start-up runs, ms: TorvekQuindle${start_ms[tq]:-}; minimal window${start_ms[min]:-}${start_ms[big]:+; with the large picture${start_ms[big]}}."
-    echo "wineserver CPU during the CPU window: ${server_cpu[tq]:-nan} s (TorvekQuindle), ${server_cpu[min]:-nan} s (minimal window)."
+    echo "CPU runs, s: TorvekQuindle${cpu[tq]:-}; minimal window${cpu[min]:-}. Write system calls (wineserver requests and X flushes)"
+    echo "per second in the same windows: TorvekQuindle${writes[tq]:-}; minimal window${writes[min]:-} (ratio $(ratio "$(median ${writes[tq]:-})" "$(median ${writes[min]:-})"))."
+    echo "wineserver CPU during the same windows, s: TorvekQuindle${server_cpu[tq]:-}; minimal window${server_cpu[min]:-}."
     if [ "$have_big" = 1 ]; then
         echo
         echo "| Large picture ($(awk -v b="$big_bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MB 6000 x 4000 JPEG as background.pic) | with it | built-in picture | Ratio | Goal | Met |"
