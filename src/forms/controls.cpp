@@ -26,7 +26,7 @@ void EnsureCommonControls() {
     static const bool done = [] {
         INITCOMMONCONTROLSEX init{
             sizeof(init), ICC_DATE_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
-        return InitCommonControlsEx(&init) != FALSE;
+        return lazy::InitCommonControlsEx(&init) != FALSE;
     }();
     (void)done;
 }
@@ -383,7 +383,7 @@ void EditBox::Create(HWND form_window) {
     hwnd_ = CreateChild(form_window, "EDIT", content_.c_str(), style, WS_EX_CLIENTEDGE);
     setting_content_ = false;
     if (!hwnd_) return;
-    SetWindowSubclass(hwnd_, InputFilter, kInputFilterId, reinterpret_cast<DWORD_PTR>(this));
+    lazy::SetWindowSubclass(hwnd_, InputFilter, kInputFilterId, reinterpret_cast<DWORD_PTR>(this));
     if (max_length_ > 0) SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
     FinishChild(hwnd_, font_.handle());
 }
@@ -453,10 +453,10 @@ LRESULT CALLBACK EditBox::InputFilter(HWND hwnd, UINT message, WPARAM wparam, LP
             edit->content_ = WindowText(hwnd);
             break;
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, InputFilter, kInputFilterId);
+            lazy::RemoveWindowSubclass(hwnd, InputFilter, kInputFilterId);
             break;
     }
-    return DefSubclassProc(hwnd, message, wparam, lparam);
+    return lazy::DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 // ---- CheckBox ---------------------------------------------------------------------------
@@ -800,7 +800,7 @@ void ColourPicker::Create(HWND form_window) {
     colour_ = args_.colour;
     hwnd_ = CreateChild(form_window, "BUTTON", "", BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    SetWindowSubclass(hwnd_, SwatchPainter, kSwatchPainterId, reinterpret_cast<DWORD_PTR>(this));
+    lazy::SetWindowSubclass(hwnd_, SwatchPainter, kSwatchPainterId, reinterpret_cast<DWORD_PTR>(this));
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
@@ -817,7 +817,7 @@ bool ColourPicker::Choose() {
     choice.rgbResult = colour_;
     choice.lpCustColors = custom_colours;
     choice.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (!ChooseColorA(&choice)) return false;
+    if (!lazy::ChooseColorA(&choice)) return false;
     SetColour(choice.rgbResult);
     args_.on_colour_changed();
     return true;
@@ -850,7 +850,7 @@ LRESULT CALLBACK ColourPicker::SwatchPainter(HWND hwnd, UINT message, WPARAM wpa
     auto* picker = reinterpret_cast<ColourPicker*>(data);
     switch (message) {
         case WM_PAINT: {
-            const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+            const LRESULT result = lazy::DefSubclassProc(hwnd, message, wparam, lparam);
             HDC dc = GetDC(hwnd);
             picker->PaintSwatch(dc);
             ReleaseDC(hwnd, dc);
@@ -860,15 +860,15 @@ LRESULT CALLBACK ColourPicker::SwatchPainter(HWND hwnd, UINT message, WPARAM wpa
         case WM_ENABLE:
         case WM_SETFOCUS:
         case WM_KILLFOCUS: {
-            const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+            const LRESULT result = lazy::DefSubclassProc(hwnd, message, wparam, lparam);
             InvalidateRect(hwnd, nullptr, FALSE);
             return result;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, SwatchPainter, kSwatchPainterId);
+            lazy::RemoveWindowSubclass(hwnd, SwatchPainter, kSwatchPainterId);
             break;
     }
-    return DefSubclassProc(hwnd, message, wparam, lparam);
+    return lazy::DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 // ---- FileDialog -------------------------------------------------------------------------
@@ -913,7 +913,7 @@ bool FileDialog::Open() {
     dialog.lpstrTitle = *args_.title ? args_.title : nullptr;
     dialog.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&dialog)) return false;
+    if (!lazy::GetOpenFileNameA(&dialog)) return false;
     file_name_ = buffer.c_str();
     return true;
 }

@@ -114,17 +114,22 @@ int KeyMask(WPARAM mouse_keys) {
     return mask;
 }
 
-// Raises the input event that matches a window message; false when it is none.
+// Raises the input event that matches a window message; false when it is none. The key
+// state is asked for only when an event needs it.
 bool RaiseInputMessage(const InputHandlers& handlers, UINT message, WPARAM wparam, LPARAM lparam) {
-    const MouseEvent mouse{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)),
-                           KeyMask(wparam)};
+    auto mouse = [&] {
+        return MouseEvent{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)),
+                          KeyMask(wparam)};
+    };
     switch (message) {
-        case WM_LBUTTONDOWN: handlers.on_left_button_down(mouse); return true;
-        case WM_LBUTTONUP: handlers.on_left_button_up(mouse); return true;
-        case WM_RBUTTONDOWN: handlers.on_right_button_down(mouse); return true;
-        case WM_RBUTTONUP: handlers.on_right_button_up(mouse); return true;
-        case WM_LBUTTONDBLCLK: handlers.on_double_click(mouse); return true;
-        case WM_MOUSEMOVE: handlers.on_mouse_move(mouse); return true;
+        case WM_LBUTTONDOWN: handlers.on_left_button_down(mouse()); return true;
+        case WM_LBUTTONUP: handlers.on_left_button_up(mouse()); return true;
+        case WM_RBUTTONDOWN: handlers.on_right_button_down(mouse()); return true;
+        case WM_RBUTTONUP: handlers.on_right_button_up(mouse()); return true;
+        case WM_LBUTTONDBLCLK: handlers.on_double_click(mouse()); return true;
+        case WM_MOUSEMOVE:
+            if (handlers.on_mouse_move) handlers.on_mouse_move(mouse());
+            return true;
         case WM_MOUSEWHEEL:
             handlers.on_wheel(GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA, KeyMask(LOWORD(wparam)));
             return true;
@@ -258,7 +263,7 @@ void Control::SetDisabled(bool disabled) {
 }
 
 HWND Control::CreateChild(HWND form_window, const char* window_class, const char* text,
-                          DWORD style, DWORD ex_style) {
+                          DWORD style, DWORD ex_style, bool route_input) {
     const RECT r = ClientRect();
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
@@ -266,7 +271,9 @@ HWND Control::CreateChild(HWND form_window, const char* window_class, const char
                                 rect_.width, rect_.height, form_window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
                                 nullptr);
-    if (hwnd) SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    if (hwnd && route_input) {
+        lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
     return hwnd;
 }
 
@@ -274,13 +281,13 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
                                     UINT_PTR, DWORD_PTR data) {
     auto* control = reinterpret_cast<Control*>(data);
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
+        lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
         control->hwnd_ = nullptr;
         control->AfterDestroy();
     } else {
         RaiseInputMessage(control->events, message, wparam, lparam);
     }
-    return DefSubclassProc(hwnd, message, wparam, lparam);
+    return lazy::DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 // ---- TransparentLabel -------------------------------------------------------------------
@@ -319,20 +326,23 @@ void TransparentLabel::Create(HWND form_window) {
     effect_ = args_.effect;
     antialiased_ = true;
     FontChanged();
-    hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), 0, WS_EX_TRANSPARENT);
+    hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), 0, WS_EX_TRANSPARENT, false);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void TransparentLabel::AfterDestroy() {
     if (hfont_) DeleteObject(hfont_);
     hfont_ = nullptr;
+    if (buffer_) DeleteObject(buffer_);
+    buffer_ = nullptr;
+    buffer_size_ = {};
 }
 
+// The font is made when the label next paints: applying the look changes face, size,
+// weight and slant one after another, and only the last combination is drawn.
 void TransparentLabel::FontChanged() {
     if (hfont_) DeleteObject(hfont_);
-    LOGFONTA font = font_;
-    font.lfQuality = antialiased_ ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
-    hfont_ = CreateFontIndirectA(&font);
+    hfont_ = nullptr;
     Repaint();
 }
 
@@ -418,8 +428,17 @@ LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wp
             return 0;
         }
         case WM_NCHITTEST: return HTCLIENT;
-        default: return DefWindowProcA(hwnd, message, wparam, lparam);
+        case WM_NCDESTROY:
+            if (label) {
+                label->hwnd_ = nullptr;
+                label->AfterDestroy();
+            }
+            break;
+        default:
+            if (label) RaiseInputMessage(label->events, message, wparam, lparam);
+            break;
     }
+    return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 // Paints into a memory bitmap what the form shows beneath the label, then the text, and
@@ -430,9 +449,19 @@ void TransparentLabel::Paint(HDC dc) {
     const int w = client.right;
     const int h = client.bottom;
     if (w <= 0 || h <= 0) return;
+    // The back buffer is kept between paints: the time label repaints every second.
+    if (!buffer_ || buffer_size_.cx != w || buffer_size_.cy != h) {
+        if (buffer_) DeleteObject(buffer_);
+        buffer_ = CreateCompatibleBitmap(dc, w, h);
+        buffer_size_ = {w, h};
+    }
+    if (!hfont_) {
+        LOGFONTA font = font_;
+        font.lfQuality = antialiased_ ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
+        hfont_ = CreateFontIndirectA(&font);
+    }
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+    HGDIOBJ old_bitmap = SelectObject(memory, buffer_);
 
     const RECT area = ClientRect();
     SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
@@ -463,7 +492,6 @@ void TransparentLabel::Paint(HDC dc) {
     }
     BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
     SelectObject(memory, old_bitmap);
-    DeleteObject(bitmap);
     DeleteDC(memory);
 }
 
@@ -551,7 +579,6 @@ void Form::Load() {
     static bool registered = false;
     if (!registered) {
         registered = true;
-        InitCommonControls();
         WNDCLASSEXA wc{sizeof(wc)};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = WindowProc;
@@ -721,10 +748,18 @@ void Form::FreePictureBitmap() {
     picture_bitmap_size_ = {};
 }
 
-// Decodes the picture once for the current client size: a stretched picture is kept only
-// at that size, so memory follows the window rather than the picture file.
+// The picture is decoded again at the next paint: applying the look sets the size and the
+// picture one after another, and only the last state is drawn.
 void Form::RebuildPictureBitmap() {
     FreePictureBitmap();
+    picture_stale_ = true;
+    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// Decodes the picture once for the current client size: a stretched picture is kept only
+// at that size, so memory follows the window rather than the picture file.
+void Form::DecodePictureBitmap() {
+    picture_stale_ = false;
     if (!hwnd_) return;
     RECT client;
     GetClientRect(hwnd_, &client);
@@ -753,7 +788,6 @@ void Form::RebuildPictureBitmap() {
             }
         }
     }
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Form::PaintBackground(HDC dc, const RECT& area) {
@@ -761,6 +795,7 @@ void Form::PaintBackground(HDC dc, const RECT& area) {
                                           : GetSysColorBrush(COLOR_BTNFACE);
     FillRect(dc, &area, brush);
     if (has_background_colour_) DeleteObject(brush);
+    if (picture_stale_) DecodePictureBitmap();
     if (!picture_bitmap_) return;
     HDC source = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(source, picture_bitmap_);
@@ -1014,5 +1049,58 @@ void RunMessageLoop() {
         DispatchMessageA(&msg);
     }
 }
+
+namespace lazy {
+
+namespace {
+
+template <typename Function>
+Function Lookup(const char* library, const char* name) {
+    HMODULE module = GetModuleHandleA(library);
+    if (!module) module = LoadLibraryA(library);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+}  // namespace
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
+    static const auto function = Lookup<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
+        "comctl32.dll", "InitCommonControlsEx");
+    return function && function(init);
+}
+
+BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
+    static const auto function = Lookup<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+        "comctl32.dll", "SetWindowSubclass");
+    return function && function(window, procedure, id, data);
+}
+
+BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
+    static const auto function = Lookup<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
+        "comctl32.dll", "RemoveWindowSubclass");
+    return function && function(window, procedure, id);
+}
+
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    static const auto function = Lookup<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
+        "comctl32.dll", "DefSubclassProc");
+    return function ? function(window, message, wparam, lparam)
+                    : DefWindowProcA(window, message, wparam, lparam);
+}
+
+BOOL ChooseColorA(CHOOSECOLORA* choice) {
+    static const auto function =
+        Lookup<BOOL(WINAPI*)(CHOOSECOLORA*)>("comdlg32.dll", "ChooseColorA");
+    return function && function(choice);
+}
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* dialog) {
+    static const auto function =
+        Lookup<BOOL(WINAPI*)(OPENFILENAMEA*)>("comdlg32.dll", "GetOpenFileNameA");
+    return function && function(dialog);
+}
+
+}  // namespace lazy
 
 }  // namespace tq::forms

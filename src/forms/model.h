@@ -13,6 +13,9 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+#include <commdlg.h>
+
 #include "appearance/picture.h"
 
 namespace tq::forms {
@@ -155,10 +158,11 @@ protected:
     // (for example Ctrl+Tab for a page control); true when the control used the message.
     virtual bool PreTranslate(MSG& /*msg*/) { return false; }
 
-    // Creates a child window of the form at this control's place; routes its mouse
-    // events back to the control.
+    // Creates a child window of the form at this control's place. The input events of a
+    // window class of the platform's are routed back to the control by subclassing; a
+    // class of the program's own passes route_input false and raises them itself.
     HWND CreateChild(HWND form_window, const char* window_class, const char* text, DWORD style,
-                     DWORD ex_style = 0);
+                     DWORD ex_style = 0, bool route_input = true);
     void ApplyVisibility();
     void ResetCommonState();
     int id() const { return id_; }
@@ -237,6 +241,8 @@ private:
     Effect effect_;
     bool antialiased_ = true;
     HFONT hfont_ = nullptr;
+    HBITMAP buffer_ = nullptr;
+    SIZE buffer_size_{};
 };
 
 // A window timer. Setting an interval stops the timer and, when the new interval is
@@ -401,6 +407,7 @@ private:
     void ApplyStyles();
     void ApplyShape();
     void RebuildPictureBitmap();
+    void DecodePictureBitmap();
     void FreePictureBitmap();
     Control* ControlById(int id) const;
     void OnDestroyed();
@@ -420,6 +427,7 @@ private:
     PictureMode picture_mode_;
     HBITMAP picture_bitmap_ = nullptr;  // the decoded picture, scaled once to the client area
     SIZE picture_bitmap_size_{};
+    bool picture_stale_ = false;
     Rect initial_rect_;
     bool topmost_ = false;
     bool tray_icon_added_ = false;
@@ -433,5 +441,18 @@ void PopupMenu(Form& window, Menu& menu);
 
 // Runs the message loop until the program ends.
 void RunMessageLoop();
+
+// Functions of comctl32 and comdlg32, looked up when first called. Only the settings and
+// about windows need them; leaving both libraries out of start-up keeps the countdown
+// window's memory and start-up time close to those of a bare window. The signatures are
+// the platform's.
+namespace lazy {
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
+BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
+LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL ChooseColorA(CHOOSECOLORA* choice);
+BOOL GetOpenFileNameA(OPENFILENAMEA* dialog);
+}  // namespace lazy
 
 }  // namespace tq::forms
