@@ -357,7 +357,18 @@ double DateTimeFromTimeT(std::time_t t) {
 #endif
 }
 
-double Now() { return DateTimeFromTimeT(std::time(nullptr)); }
+double Now() {
+#ifdef _WIN32
+    // The same moment as time() in local time, read without converting time zones: it is
+    // called on every refresh.
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    return DateTimeFromCivil({local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute,
+                              local.wSecond});
+#else
+    return DateTimeFromTimeT(std::time(nullptr));
+#endif
+}
 
 std::string LeftPart(std::string_view text, int n) {
     if (n <= 0) return {};

@@ -4,6 +4,7 @@
 //
 // Usage: e2e_tests [gtest flags] [path of TorvekQuindle.exe]
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -522,7 +523,14 @@ TEST_F(Exit, ExitAnsweredYesFadesOutRemovesTheIconAndEndsWithCodeZero) {
     EXPECT_FALSE(IsWindow(main));
     EXPECT_TRUE(std::count_if(alphas.begin(), alphas.end(), [](int a) { return a < 175; }) >= 3)
         << "no fade seen; opacities seen: " << ::testing::PrintToString(alphas);
-    EXPECT_TRUE(icon_gone_before_end) << "the icon was still there when the process ended";
+    // Between the icon's removal and the end of the process lie only the pending messages,
+    // often less than one poll: seeing the icon gone while the process still runs is not
+    // guaranteed. That closing the window removes the icon is tested in-process
+    // (TrayIconTest); here the icon must be gone once the program has ended.
+    if (!icon_gone_before_end) {
+        std::printf("note: the icon went together with the process\n");
+    }
+    EXPECT_FALSE(run->TrayIconPresent());
 
     ExpectFinalMessage(run->LogText(), "Countdown exited by user");
 }
