@@ -333,9 +333,7 @@ void TransparentLabel::Create(HWND form_window) {
 void TransparentLabel::AfterDestroy() {
     if (hfont_) DeleteObject(hfont_);
     hfont_ = nullptr;
-    if (buffer_) DeleteObject(buffer_);
-    buffer_ = nullptr;
-    buffer_size_ = {};
+    ReleaseBuffer();
 }
 
 // The font is made when the label next paints: applying the look changes face, size,
@@ -449,19 +447,21 @@ void TransparentLabel::Paint(HDC dc) {
     const int w = client.right;
     const int h = client.bottom;
     if (w <= 0 || h <= 0) return;
-    // The back buffer is kept between paints: the time label repaints every second.
+    // The back buffer and its memory DC are kept between paints: the time label repaints
+    // every second, and making them costs the platform more than the paint itself.
     if (!buffer_ || buffer_size_.cx != w || buffer_size_.cy != h) {
-        if (buffer_) DeleteObject(buffer_);
+        ReleaseBuffer();
+        buffer_dc_ = CreateCompatibleDC(dc);
         buffer_ = CreateCompatibleBitmap(dc, w, h);
         buffer_size_ = {w, h};
+        buffer_old_bitmap_ = SelectObject(buffer_dc_, buffer_);
     }
     if (!hfont_) {
         LOGFONTA font = font_;
         font.lfQuality = antialiased_ ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
         hfont_ = CreateFontIndirectA(&font);
     }
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old_bitmap = SelectObject(memory, buffer_);
+    HDC memory = buffer_dc_;
 
     const RECT area = ClientRect();
     SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
@@ -491,8 +491,17 @@ void TransparentLabel::Paint(HDC dc) {
         SelectObject(memory, old_font);
     }
     BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old_bitmap);
-    DeleteDC(memory);
+}
+
+void TransparentLabel::ReleaseBuffer() {
+    if (buffer_dc_) {
+        SelectObject(buffer_dc_, buffer_old_bitmap_);
+        DeleteDC(buffer_dc_);
+    }
+    if (buffer_) DeleteObject(buffer_);
+    buffer_dc_ = nullptr;
+    buffer_ = nullptr;
+    buffer_size_ = {};
 }
 
 // ---- Timer ------------------------------------------------------------------------------
@@ -743,6 +752,11 @@ void Form::SetPictureMode(PictureMode mode) {
 }
 
 void Form::FreePictureBitmap() {
+    if (picture_dc_) {
+        SelectObject(picture_dc_, picture_dc_old_bitmap_);
+        DeleteDC(picture_dc_);
+    }
+    picture_dc_ = nullptr;
     if (picture_bitmap_) DeleteObject(picture_bitmap_);
     picture_bitmap_ = nullptr;
     picture_bitmap_size_ = {};
@@ -785,6 +799,9 @@ void Form::DecodePictureBitmap() {
             if (picture_bitmap_) {
                 std::memcpy(bits, decoded.pixels.data(), decoded.pixels.size() * 4);
                 picture_bitmap_size_ = {decoded.width, decoded.height};
+                // Kept selected in a memory DC of its own: every label paint copies from it.
+                picture_dc_ = CreateCompatibleDC(nullptr);
+                picture_dc_old_bitmap_ = SelectObject(picture_dc_, picture_bitmap_);
             }
         }
     }
@@ -796,9 +813,8 @@ void Form::PaintBackground(HDC dc, const RECT& area) {
     FillRect(dc, &area, brush);
     if (has_background_colour_) DeleteObject(brush);
     if (picture_stale_) DecodePictureBitmap();
-    if (!picture_bitmap_) return;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, picture_bitmap_);
+    if (!picture_dc_) return;
+    HDC source = picture_dc_;
     const int pw = picture_bitmap_size_.cx;
     const int ph = picture_bitmap_size_.cy;
     if (picture_mode_ == PictureMode::Stretched) {
@@ -811,8 +827,6 @@ void Form::PaintBackground(HDC dc, const RECT& area) {
             }
         }
     }
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 void Form::Paint() {

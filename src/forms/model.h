@@ -241,7 +241,10 @@ private:
     Effect effect_;
     bool antialiased_ = true;
     HFONT hfont_ = nullptr;
+    void ReleaseBuffer();
+    HDC buffer_dc_ = nullptr;
     HBITMAP buffer_ = nullptr;
+    HGDIOBJ buffer_old_bitmap_ = nullptr;
     SIZE buffer_size_{};
 };
 
@@ -427,6 +430,8 @@ private:
     PictureMode picture_mode_;
     HBITMAP picture_bitmap_ = nullptr;  // the decoded picture, scaled once to the client area
     SIZE picture_bitmap_size_{};
+    HDC picture_dc_ = nullptr;
+    HGDIOBJ picture_dc_old_bitmap_ = nullptr;
     bool picture_stale_ = false;
     Rect initial_rect_;
     bool topmost_ = false;
