@@ -23,7 +23,6 @@ namespace tq::forms {
 // Private window messages, all from one base.
 enum : UINT {
     kTrayCallbackMessage = WM_APP + 1,  // the notification-area icon's mouse actions
-    kFirstPrivateControlMessage = WM_APP + 16,
 };
 
 struct Rect {
