@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include <windows.h>
+
 namespace tq {
 
 // The executable's directory without a trailing backslash; every file the program uses
 // is run_dir followed by a name that begins with a backslash.
 inline std::string run_dir;
-inline void* main_window_handle = nullptr;  // HWND, kept untyped so portable code may include this
+inline HWND main_window_handle = nullptr;
 inline std::string version_text;
 
 }  // namespace tq

@@ -14,8 +14,6 @@ namespace tq {
 
 namespace {
 
-HWND MainWindowHandle() { return static_cast<HWND>(main_window_handle); }
-
 void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool is_title) {
     label.SetFontFace(ReadSetting(keys.fontname));
     label.SetFontSize(ReadInteger(keys.size));
@@ -50,7 +48,7 @@ void ApplyLabelSettings() {
 }
 
 void ApplyWindowSettings() {
-    AddLayeredStyle(MainWindowHandle());
+    AddLayeredStyle(main_window_handle);
     main_window.SetWidth(ReadInteger(keys::winwidth));
     main_window.SetHeight(ReadInteger(keys::winhight));
     main_window.SetTitle(ReadSetting(keys::wintitle));
@@ -60,7 +58,7 @@ void ApplyWindowSettings() {
     } else {
         main_window.SetPicture(LoadBackgroundPicture());
         SetLabelsAntialiased(true);
-        SetWindowTransparency(MainWindowHandle(), opacity_setting);
+        SetWindowTransparency(main_window_handle, opacity_setting);
     }
     main_window.SetTopmost(ReadFlag(keys::main_top));
     if (ReadFlag(keys::winshape)) {
@@ -89,12 +87,12 @@ void ApplyWindowPosition() {
 
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b) {
     main_window.RemovePicture();
-    AddLayeredStyle(MainWindowHandle());
+    AddLayeredStyle(main_window_handle);
     COLORREF key = 0;
     while (key == avoid_a || key == avoid_b) ++key;
     main_window.SetBackgroundColour(key);
     SetLabelsAntialiased(false);
-    SetLayeredAttributes(MainWindowHandle(), key, 0, LWA_COLORKEY);
+    SetLayeredAttributes(main_window_handle, key, 0, LWA_COLORKEY);
 }
 
 }  // namespace tq

@@ -30,8 +30,6 @@ void Refresh(Accuracy accuracy) {
     WriteLogLine(label.caption());
 }
 
-HWND MainWindowHandle() { return static_cast<HWND>(main_window_handle); }
-
 // Steps of ten from the configured opacity; below 10 there are none and the window is
 // simply hidden and shown.
 int FadeSteps() { return static_cast<int>(opacity_setting / 10.0); }
@@ -137,7 +135,7 @@ void AvoidBlock() {
 void FadeOut() {
     const int n = FadeSteps();
     for (int i = 1; i <= n; ++i) {
-        SetWindowTransparency(MainWindowHandle(), (n - i) * 10);
+        SetWindowTransparency(main_window_handle, (n - i) * 10);
         PumpingDelay(12, 0);
     }
     main_window.SetVisible(false);
@@ -147,7 +145,7 @@ void FadeIn() {
     main_window.SetVisible(true);
     const int n = FadeSteps();
     for (int i = 1; i <= n; ++i) {
-        SetWindowTransparency(MainWindowHandle(), i * 10);
+        SetWindowTransparency(main_window_handle, i * 10);
         PumpingDelay(12, 0);
     }
 }

@@ -294,6 +294,10 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
 
 TransparentLabel::TransparentLabel(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, false), args_(std::move(args)) {
+    ResetState();
+}
+
+void TransparentLabel::ResetState() {
     events = args_.events;
     caption_ = args_.caption;
     font_ = MakeLogFont(args_.font);
@@ -302,6 +306,7 @@ TransparentLabel::TransparentLabel(Form* form, Args args)
     word_wrap_ = args_.word_wrap;
     valign_ = args_.valign;
     effect_ = args_.effect;
+    antialiased_ = true;
 }
 
 void TransparentLabel::Create(HWND form_window) {
@@ -316,15 +321,7 @@ void TransparentLabel::Create(HWND form_window) {
         RegisterClassExA(&wc);
     }
     ResetCommonState();
-    events = args_.events;
-    caption_ = args_.caption;
-    font_ = MakeLogFont(args_.font);
-    colour_ = args_.colour;
-    align_ = args_.align;
-    word_wrap_ = args_.word_wrap;
-    valign_ = args_.valign;
-    effect_ = args_.effect;
-    antialiased_ = true;
+    ResetState();
     FontChanged();
     hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), 0, WS_EX_TRANSPARENT, false);
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

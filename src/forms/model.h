@@ -224,6 +224,7 @@ public:
 private:
     void Create(HWND form_window) override;
     void AfterDestroy() override;
+    void ResetState();  // everything from the creation arguments
     void FontChanged();
     void Repaint();
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);

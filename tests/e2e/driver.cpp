@@ -103,9 +103,8 @@ struct Image {
     DWORD at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-Image Capture(HDC source, int left, int top, int width, int height) {
-    Image image;
-    if (width <= 0 || height <= 0) return image;
+// A 32-bit top-down DIB section whose pixels the driver reads directly.
+HBITMAP TopDownBitmap(int width, int height, void** bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -113,8 +112,14 @@ Image Capture(HDC source, int left, int top, int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+Image Capture(HDC source, int left, int top, int width, int height) {
+    Image image;
+    if (width <= 0 || height <= 0) return image;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = TopDownBitmap(width, height, &bits);
     if (!bitmap) return image;
     HDC memory = CreateCompatibleDC(source);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -200,15 +205,8 @@ Mask RenderMenuText(const std::string& text) {
     HDC memory = CreateCompatibleDC(screen);
     const int width = 16 + 24 * static_cast<int>(text.size());
     const int height = 64;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = TopDownBitmap(width, height, &bits);
     HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
     HGDIOBJ old_font = SelectObject(memory, font);
     RECT all{0, 0, width, height};
