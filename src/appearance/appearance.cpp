@@ -56,7 +56,7 @@ void ApplyWindowSettings() {
     if (opacity_setting < 2) {
         EnterColourKeyMode(main_window.标题标签.colour(), main_window.时间标签.colour());
     } else {
-        main_window.SetPicture(LoadBackgroundPicture());
+        main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
         SetLabelsAntialiased(true);
         SetWindowTransparency(main_window_handle, opacity_setting);
     }

@@ -351,7 +351,20 @@ void TransparentLabel::SetCaption(std::string_view caption) {
     // The window text mirrors the caption so that other programs (screen readers, the
     // end-to-end driver) can read what the label shows.
     if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
-    Repaint();
+    PaintNow();
+}
+
+// A new caption is drawn at once, as the system's static control draws its text, rather
+// than through an invalidation and a WM_PAINT: the time label changes every second, and
+// the round trip costs the platform more than the drawing does.
+void TransparentLabel::PaintNow() {
+    if (!hwnd_ || !IsWindowVisible(hwnd_)) {
+        Repaint();
+        return;
+    }
+    HDC dc = GetDC(hwnd_);
+    Paint(dc);
+    ReleaseDC(hwnd_, dc);
 }
 
 void TransparentLabel::SetFontFace(std::string_view face) {
@@ -599,10 +612,13 @@ void Form::Load() {
     shape_ = args_.shape;
     picture_mode_ = args_.picture_mode;
     picture_.clear();
+    read_picture_again_ = nullptr;
+    picture_released_ = false;
     picture_removed_ = false;
     has_background_colour_ = false;
     first_activation_seen_ = false;
     topmost_ = false;
+    region_shape_ = Shape::Rectangle;  // a new window has no region
 
     Rect r = args_.rect;
     if (args_.position == StartPosition::Centred) {
@@ -704,7 +720,14 @@ void Form::ApplyShape() {
     if (!hwnd_) return;
     RECT r;
     GetWindowRect(hwnd_, &r);
-    SetWindowRgn(hwnd_, MakeRegion(shape_, r.right - r.left, r.bottom - r.top), TRUE);
+    const SIZE size{r.right - r.left, r.bottom - r.top};
+    const bool unchanged = shape_ == region_shape_ &&
+                           (shape_ == Shape::Rectangle ||
+                            (size.cx == region_size_.cx && size.cy == region_size_.cy));
+    if (unchanged) return;
+    region_shape_ = shape_;
+    region_size_ = size;
+    SetWindowRgn(hwnd_, MakeRegion(shape_, size.cx, size.cy), TRUE);
 }
 
 void Form::SetTopmost(bool topmost) {
@@ -731,14 +754,22 @@ void Form::SetBackgroundColour(COLORREF colour) {
     if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void Form::SetPicture(std::string bytes) {
+std::string Form::picture() const {
+    return picture_released_ ? read_picture_again_() : picture_;
+}
+
+void Form::SetPicture(std::string bytes, std::function<std::string()> read_again) {
     picture_ = std::move(bytes);
+    read_picture_again_ = std::move(read_again);
+    picture_released_ = false;
     picture_removed_ = false;
     RebuildPictureBitmap();
 }
 
 void Form::RemovePicture() {
     picture_.clear();
+    read_picture_again_ = nullptr;
+    picture_released_ = false;
     picture_removed_ = true;
     RebuildPictureBitmap();
 }
@@ -774,7 +805,12 @@ void Form::DecodePictureBitmap() {
     if (!hwnd_) return;
     RECT client;
     GetClientRect(hwnd_, &client);
-    if (!picture_.empty() && client.right > 0 && client.bottom > 0) {
+    if (client.right <= 0 || client.bottom <= 0) return;
+    if (picture_released_) {
+        picture_ = read_picture_again_();
+        picture_released_ = false;
+    }
+    if (!picture_.empty()) {
         const bool stretched = picture_mode_ == PictureMode::Stretched;
         Bitmap decoded =
             DecodePicture(reinterpret_cast<const uint8_t*>(picture_.data()), picture_.size(),
@@ -801,6 +837,11 @@ void Form::DecodePictureBitmap() {
                 picture_dc_old_bitmap_ = SelectObject(picture_dc_, picture_bitmap_);
             }
         }
+    }
+    constexpr size_t kLargePictureBytes = 256 * 1024;
+    if (read_picture_again_ && picture_.size() > kLargePictureBytes) {
+        std::string().swap(picture_);
+        picture_released_ = true;
     }
 }
 

@@ -227,6 +227,7 @@ private:
     void ResetState();  // everything from the creation arguments
     void FontChanged();
     void Repaint();
+    void PaintNow();
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     void Paint(HDC dc);
 
@@ -371,10 +372,13 @@ public:
     void SetBackgroundColour(COLORREF colour);
     bool HasBackgroundColour() const { return has_background_colour_; }
     // The background picture as the bytes of a picture file. The removed state shows no
-    // picture and never equals any real picture's bytes.
-    const std::string& picture() const { return picture_; }
+    // picture and never equals any real picture's bytes. Given a way to read the bytes
+    // again, the form keeps a large picture only as its bitmap at the window's size and
+    // reads the bytes again when it needs them (a resize, or a caller asking for them), so
+    // memory follows the window rather than the picture file.
+    std::string picture() const;
     bool picture_removed() const { return picture_removed_; }
-    void SetPicture(std::string bytes);
+    void SetPicture(std::string bytes, std::function<std::string()> read_again = nullptr);
     void RemovePicture();
     void SetPictureMode(PictureMode mode);
     // Centres the window on the screen (moves only when the place differs).
@@ -422,10 +426,16 @@ private:
     std::string title_;
     Border border_;
     Shape shape_;
+    // The region last given to the window, so that setting the same shape at the same
+    // size again (the look is applied in several steps) costs nothing.
+    Shape region_shape_ = Shape::Rectangle;
+    SIZE region_size_{};
     bool first_activation_seen_ = false;
     COLORREF background_colour_ = 0;
     bool has_background_colour_ = false;
     std::string picture_;
+    std::function<std::string()> read_picture_again_;
+    bool picture_released_ = false;  // picture_ was dropped after decoding; read it again
     bool picture_removed_ = false;
     PictureMode picture_mode_;
     HBITMAP picture_bitmap_ = nullptr;  // the decoded picture, scaled once to the client area

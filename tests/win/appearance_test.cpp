@@ -132,6 +132,56 @@ TEST_F(AppearanceTest, TheBuiltInPictureFillsTheClientArea) {
     }
 }
 
+// A 24-bit bottom-up BMP file of one colour.
+std::string SolidBmp(int width, int height, COLORREF colour) {
+    const int stride = (width * 3 + 3) & ~3;
+    const uint32_t pixels_size = static_cast<uint32_t>(stride * height);
+    std::string file(54 + pixels_size, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const size_t at = 54 + static_cast<size_t>(y) * stride + x * 3;
+            file[at] = static_cast<char>(GetBValue(colour));
+            file[at + 1] = static_cast<char>(GetGValue(colour));
+            file[at + 2] = static_cast<char>(GetRValue(colour));
+        }
+    }
+    return file;
+}
+
+// The window keeps a large picture only as its bitmap and reads background.pic again when
+// it must draw the picture at another size; a small picture stays in memory. Changing the
+// file behind the window's back shows which of the two happened.
+TEST_F(AppearanceTest, ALargePictureIsReadAgainFromItsFileOnResize) {
+    const std::string pic = dir_ + "\\background.pic";
+    for (const bool large : {true, false}) {
+        const int side = large ? 400 : 40;  // 480 kB or 4.8 kB
+        WriteFileBytes(pic, SolidBmp(side, side, RGB(200, 30, 30)));
+        Apply("");
+        EXPECT_EQ(PixelAt(30, 30), RGB(200, 30, 30));
+        WriteFileBytes(pic, SolidBmp(side, side, RGB(30, 30, 200)));
+        InvalidateRect(Window(), nullptr, FALSE);
+        UpdateWindow(Window());
+        EXPECT_EQ(PixelAt(30, 30), RGB(200, 30, 30)) << "the bitmap is kept while the size holds";
+        main_window.SetWidth(500);
+        UpdateWindow(Window());
+        EXPECT_EQ(PixelAt(30, 30), large ? RGB(30, 30, 200) : RGB(200, 30, 30)) << side;
+    }
+    DeleteFileA(pic.c_str());
+    Apply("");
+}
+
 TEST_F(AppearanceTest, LabelTextIsDrawnInItsConfiguredColour) {
     Apply("[ttfont]\r\ncolor=255\r\n[mtfont]\r\ncolor=65280\r\n");
     // The default title label (100..155) overlaps the time label (140..180): count only

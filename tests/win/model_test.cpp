@@ -330,18 +330,40 @@ TEST(FormInputTest, WheelPassesNotchesAndMaskAndKeysPassNothing) {
     DestroyWindow(form.handle());
 }
 
-TEST(TransparentLabelTest, ANewCaptionRepaintsOnlyTheLabel) {
+// A visible label draws a new caption at once, without a paint message; a hidden one
+// leaves it to the paint that showing it brings.
+TEST(TransparentLabelTest, ANewCaptionIsDrawnAtOnceAndOnlyInTheLabel) {
     InputForm form;
     form.Load();
+    form.SetBackgroundColour(RGB(0, 0, 255));
+    form.label.SetColour(RGB(255, 0, 0));
     UpdateWindow(form.handle());
     UpdateWindow(form.label.handle());
-    form.label.SetCaption("changed");
+    auto red_pixels = [&] {
+        HDC dc = GetDC(form.label.handle());
+        int red = 0;
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 100; ++x) red += GetPixel(dc, x, y) == RGB(255, 0, 0);
+        }
+        ReleaseDC(form.label.handle(), dc);
+        return red;
+    };
+    form.label.SetCaption("");
+    EXPECT_EQ(red_pixels(), 0);
+    form.label.SetCaption("WWWW");
     RECT dirty{};
     EXPECT_FALSE(GetUpdateRect(form.handle(), &dirty, FALSE)) << "the window is not repainted";
-    EXPECT_TRUE(GetUpdateRect(form.label.handle(), &dirty, FALSE));
+    EXPECT_FALSE(GetUpdateRect(form.label.handle(), &dirty, FALSE)) << "nothing is left to paint";
+    EXPECT_GT(red_pixels(), 0) << "the text is on the screen before any message is handled";
     char text[32] = {};
     GetWindowTextA(form.label.handle(), text, sizeof(text));
-    EXPECT_STREQ(text, "changed") << "other programs can read what the label shows";
+    EXPECT_STREQ(text, "WWWW") << "other programs can read what the label shows";
+
+    ShowWindow(form.handle(), SW_HIDE);
+    form.label.SetCaption("");
+    ShowWindow(form.handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(form.label.handle());
+    EXPECT_EQ(red_pixels(), 0) << "the hidden change is drawn when the window shows again";
     DestroyWindow(form.handle());
 }
 
