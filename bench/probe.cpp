@@ -394,12 +394,30 @@ int Tray() {
     return 0;
 }
 
+// Ends a program the way closing its window does, so that it takes its notification-area
+// icon with it: a program killed outright leaves a dead icon in Wine's tray, and every later
+// start then waits longer for the tray. Exit status 0 when the process ended within 5 s.
+int Close(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return 1;
+    for (HWND top : TopLevelWindows(pid)) {
+        if (IsWindowVisible(top)) PostMessageA(top, WM_CLOSE, 0, 0);
+    }
+    const bool ended = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    Print(ended ? "closed=yes\n" : "closed=no\n");
+    return ended ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "tray") == 0) return Tray();
     if (argc >= 4 && std::strcmp(argv[1], "start") == 0) return Start(argv[2], std::atoi(argv[3]));
+    if (argc >= 3 && std::strcmp(argv[1], "close") == 0) {
+        return Close(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+    }
     if (argc >= 3 && std::strcmp(argv[1], "gui") == 0) {
         return Gui(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
-    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid> | probe tray\n");
+    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid> | probe close <pid> | probe tray\n");
     return 64;
 }

@@ -152,12 +152,16 @@ launch() {
     [ -n "$L_UPID" ] && running+=("$L_UPID")
     if [ "$status" -ne 0 ] || [ -z "$L_MS" ] || [ -z "$L_UPID" ]; then
         echo "  start of $dir/$exe failed: $(cat "$out")" >&2
-        [ -n "$L_UPID" ] && stop "$L_UPID"
+        [ -n "$L_UPID" ] && stop "$L_UPID" "$L_WINPID"
         return 1
     fi
 }
 
+# stop <unix pid> <windows pid>: closes the program's window as a user would, so that it
+# removes its notification-area icon (a killed program leaves a dead icon in Wine's tray,
+# and each one makes every later start of a tray program slower); kills what is left.
 stop() {
+    [ -n "${2:-}" ] && wine "$build/probe.exe" close "$2" >/dev/null 2>>"$results/wine-stderr.txt"
     kill -9 "$1" 2>/dev/null
     for _ in $(seq 100); do alive "$1" || break; sleep 0.05; done
     sleep 0.3  # the wineserver notices the end; the next instance must not see it
@@ -222,7 +226,7 @@ grep -q tray=ready "$tray_out" || echo "  no lasting tray icon: starts after a k
 # ---- warm-up: one untimed start of each program (page cache, font cache) -----------------
 for v in tq min; do
     dir=$(prepare "warm-$v" "$(exe_of "$v")")
-    if launch "$dir" "$(exe_of "$v")"; then stop "$L_UPID"; fi
+    if launch "$dir" "$(exe_of "$v")"; then stop "$L_UPID" "$L_WINPID"; fi
 done
 
 # ---- start-up: short runs, the variants alternating ---------------------------------------
@@ -236,7 +240,7 @@ for run in $(seq "$start_runs"); do
         start_ms[$v]+=" $L_MS"
         record start "$run" "$v" start_ms "$L_MS"
         sleep 0.5
-        stop "$L_UPID"
+        stop "$L_UPID" "$L_WINPID"
     done
 done
 echo "  start-up runs: TorvekQuindle${start_ms[tq]:-}; minimal${start_ms[min]:-}${start_ms[big]:+; large picture${start_ms[big]}} (ms)"
@@ -275,7 +279,7 @@ for round in $(seq "$rounds"); do
             cpu_note=", CPU $c s over ${cpu_seconds} s, $w write calls/s"
         fi
         echo "  round $round $v: start ${L_MS} ms, VmRSS $(mb "$r") MB, PSS $(mb "$p") MB, private dirty $(mb "$q") MB$cpu_note"
-        stop "$L_UPID"
+        stop "$L_UPID" "$L_WINPID"
     done
 done
 
@@ -306,7 +310,7 @@ if launch "$dir" TorvekQuindle.exe; then
     else
         echo "  the soak program ended by itself" >&2
     fi
-    stop "$soak_pid"
+    stop "$soak_pid" "$L_WINPID"
     cp "$dir"/Log/*.log "$results/soak-log.txt" 2>/dev/null
 fi
 if [ "$soak_ok" = 1 ]; then

@@ -234,14 +234,21 @@ bool Control::EffectivelyVisible() const {
     return true;
 }
 
+// Setting the place a control already has costs nothing: the look is applied property by
+// property, mostly with the values the form data started with.
 void Control::SetRect(Rect rect) {
+    if (hwnd_ && rect == rect_) return;
     rect_ = rect;
+    ApplyRect();
+}
+
+void Control::ApplyRect() {
     if (!hwnd_) return;
     const RECT r = ClientRect();
-    SetWindowPos(hwnd_, nullptr, r.left, r.top, rect.width, rect.height,
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, rect_.width, rect_.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (Control* c : form_->controls_) {
-        if (c->container_ == this) c->SetRect(c->rect_);
+        if (c->container_ == this) c->ApplyRect();
     }
 }
 
@@ -367,60 +374,62 @@ void TransparentLabel::PaintNow() {
     ReleaseDC(hwnd_, dc);
 }
 
+// Each setter repaints only when the value changes: the look is applied property by
+// property, mostly with the values the label already has.
+template <typename T, typename V>
+bool Change(T& field, V value) {
+    if (field == static_cast<T>(value)) return false;
+    field = static_cast<T>(value);
+    return true;
+}
+
 void TransparentLabel::SetFontFace(std::string_view face) {
-    if (face.empty() || face.size() >= LF_FACESIZE) return;
+    if (face.empty() || face.size() >= LF_FACESIZE || face == font_.lfFaceName) return;
     std::memcpy(font_.lfFaceName, face.data(), face.size());
     font_.lfFaceName[face.size()] = '\0';
     FontChanged();
 }
 
 void TransparentLabel::SetFontSize(int points) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    font_.lfHeight = -MulDiv(points, dpi, 72);
-    FontChanged();
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int value = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return value;
+    }();
+    if (Change(font_.lfHeight, -MulDiv(points, dpi, 72))) FontChanged();
 }
 
 void TransparentLabel::SetBold(bool bold) {
-    font_.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    FontChanged();
+    if (Change(font_.lfWeight, bold ? FW_BOLD : FW_NORMAL)) FontChanged();
 }
 
 void TransparentLabel::SetItalic(bool italic) {
-    font_.lfItalic = italic;
-    FontChanged();
+    if (Change(font_.lfItalic, italic)) FontChanged();
 }
 
 void TransparentLabel::SetColour(COLORREF colour) {
-    colour_ = colour;
-    Repaint();
+    if (Change(colour_, colour)) Repaint();
 }
 
 void TransparentLabel::SetAlign(HAlign align) {
-    align_ = align;
-    Repaint();
+    if (Change(align_, align)) Repaint();
 }
 
 void TransparentLabel::SetWordWrap(bool wrap) {
-    word_wrap_ = wrap;
-    Repaint();
+    if (Change(word_wrap_, wrap)) Repaint();
 }
 
 void TransparentLabel::SetVAlign(VAlign valign) {
-    valign_ = valign;
-    Repaint();
+    if (Change(valign_, valign)) Repaint();
 }
 
 void TransparentLabel::SetEffect(Effect effect) {
-    effect_ = effect;
-    Repaint();
+    if (Change(effect_, effect)) Repaint();
 }
 
 void TransparentLabel::SetAntialiased(bool antialiased) {
-    if (antialiased_ == antialiased) return;
-    antialiased_ = antialiased;
-    FontChanged();
+    if (Change(antialiased_, antialiased)) FontChanged();
 }
 
 LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
@@ -660,7 +669,7 @@ Rect Form::rect() const {
 }
 
 void Form::SetRect(Rect rect) {
-    if (hwnd_) {
+    if (hwnd_ && !(rect == this->rect())) {
         SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.width, rect.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -688,6 +697,7 @@ void Form::SetHeight(int height) {
 }
 
 void Form::SetTitle(std::string_view title) {
+    if (hwnd_ && title == title_) return;
     title_.assign(title);
     if (hwnd_) SetWindowTextA(hwnd_, title_.c_str());
 }
@@ -696,11 +706,14 @@ void Form::ApplyStyles() {
     if (!hwnd_) return;
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
-    const DWORD kept_style = GetWindowLongA(hwnd_, GWL_STYLE) &
-                             (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
-    SetWindowLongA(hwnd_, GWL_STYLE, styles.style | kept_style);
+    const DWORD old_style = GetWindowLongA(hwnd_, GWL_STYLE);
+    const DWORD style =
+        styles.style | (old_style & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE));
     const DWORD frame_bits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
-    const DWORD ex = (GetWindowLongA(hwnd_, GWL_EXSTYLE) & ~frame_bits) | (styles.ex_style & frame_bits);
+    const DWORD old_ex = GetWindowLongA(hwnd_, GWL_EXSTYLE);
+    const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits);
+    if (style == old_style && ex == old_ex) return;  // the frame stays as it is
+    SetWindowLongA(hwnd_, GWL_STYLE, style);
     SetWindowLongA(hwnd_, GWL_EXSTYLE, ex);
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -732,7 +745,8 @@ void Form::ApplyShape() {
 
 void Form::SetTopmost(bool topmost) {
     topmost_ = topmost;
-    if (hwnd_) {
+    const bool already = hwnd_ && (GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    if (hwnd_ && already != topmost) {
         SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -909,7 +923,15 @@ bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
     if (tray_icon_) DestroyIcon(tray_icon_);
     tray_icon_ = icon;
     tray_tip_.assign(tip.substr(0, kTrayTipBytes));
+    if (!tray_update_posted_) {
+        tray_update_posted_ = PostMessageA(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
+    }
+    return true;
+}
 
+void Form::NotifyTray() {
+    tray_update_posted_ = false;
+    if (!hwnd_ || !tray_icon_) return;
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof(data);
     data.hWnd = hwnd_;
@@ -919,9 +941,8 @@ bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
     data.hIcon = tray_icon_;
     std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
     // Replacing an icon that is already there keeps one icon in the notification area.
-    if (tray_icon_added_ && Shell_NotifyIconA(NIM_MODIFY, &data)) return true;
+    if (tray_icon_added_ && Shell_NotifyIconA(NIM_MODIFY, &data)) return;
     tray_icon_added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
-    return tray_icon_added_;
 }
 
 void Form::RemoveTrayIcon() {
@@ -933,8 +954,9 @@ void Form::RemoveTrayIcon() {
         Shell_NotifyIconA(NIM_DELETE, &data);
     }
     tray_icon_added_ = false;
+    tray_update_posted_ = false;
     if (tray_icon_) DestroyIcon(tray_icon_);
-    tray_icon_ = nullptr;
+    tray_icon_ = nullptr;  // an update still posted finds no icon and does nothing
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -1039,6 +1061,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 return 0;
             }
             break;
+        case kTrayUpdateMessage: NotifyTray(); return 0;
         case kTrayCallbackMessage:
             switch (LOWORD(lparam)) {
                 case WM_LBUTTONUP: args_.on_tray_event(1); break;
@@ -1055,18 +1078,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             // Explorer restarted: the notification area is new and has lost the icon.
             if (message == TaskbarCreatedMessage() && tray_icon_added_) {
                 tray_icon_added_ = false;
-                HICON icon = tray_icon_;
-                tray_icon_ = nullptr;
-                NOTIFYICONDATAA data{};
-                data.cbSize = sizeof(data);
-                data.hWnd = hwnd_;
-                data.uID = kTrayIconId;
-                data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-                data.uCallbackMessage = kTrayCallbackMessage;
-                data.hIcon = icon;
-                std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
-                tray_icon_added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
-                tray_icon_ = icon;
+                NotifyTray();
                 return 0;
             }
             break;

@@ -23,6 +23,7 @@ namespace tq::forms {
 // Private window messages, all from one base.
 enum : UINT {
     kTrayCallbackMessage = WM_APP + 1,  // the notification-area icon's mouse actions
+    kTrayUpdateMessage,                 // hand the icon to the notification area now
 };
 
 struct Rect {
@@ -30,6 +31,7 @@ struct Rect {
     int top = 0;
     int width = 0;
     int height = 0;
+    bool operator==(const Rect&) const = default;
 };
 
 enum class Border { None = 0, Resizable, Fixed, ToolResizable, ToolFixed, FramedResizable, FramedFixed };
@@ -163,6 +165,7 @@ protected:
     HWND CreateChild(HWND form_window, const char* window_class, const char* text, DWORD style,
                      DWORD ex_style = 0, bool route_input = true);
     void ApplyVisibility();
+    void ApplyRect();  // moves the window, and those of the controls it contains, to rect_
     void ResetCommonState();
     int id() const { return id_; }
 
@@ -393,7 +396,10 @@ public:
 
     // The notification-area icon (identifier 100) of this window: put in place or
     // replaced, never shown twice; the tip is cut to its first 62 bytes. The icon comes
-    // as the bytes of an icon file. Closing the window removes it.
+    // as the bytes of an icon file. Closing the window removes it. The notification area
+    // is told from the message loop: the call waits for the shell, and at start-up that
+    // wait would otherwise come before the main window's first paint. False when the
+    // window is not loaded.
     bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
     void RemoveTrayIcon();
     bool has_tray_icon() const { return tray_icon_added_; }
@@ -445,7 +451,9 @@ private:
     bool picture_stale_ = false;
     Rect initial_rect_;
     bool topmost_ = false;
+    void NotifyTray();
     bool tray_icon_added_ = false;
+    bool tray_update_posted_ = false;
     HICON tray_icon_ = nullptr;
     std::string tray_tip_;
 };

@@ -158,8 +158,13 @@ TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
     const std::string tip(70, 'a');
     ASSERT_TRUE(form.SetTrayIcon(icon, tip));
     EXPECT_EQ(form.tray_tip(), std::string(62, 'a'));
+    EXPECT_FALSE(form.has_tray_icon()) << "the notification area is told from the message loop";
+    PumpMessagesFor(50);
+    EXPECT_TRUE(form.has_tray_icon());
     ASSERT_TRUE(form.SetTrayIcon(icon, "second"));
-    EXPECT_EQ(form.tray_tip(), "second");
+    ASSERT_TRUE(form.SetTrayIcon(icon, "third"));
+    PumpMessagesFor(50);
+    EXPECT_EQ(form.tray_tip(), "third");
     // A second icon with the same identifier would make NIM_ADD succeed again; the icon
     // exists, so adding must fail while modifying works.
     NOTIFYICONDATAA data{};
@@ -170,6 +175,19 @@ TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
     DestroyWindow(form.handle());
     EXPECT_FALSE(form.has_tray_icon()) << "closing the window removes the icon";
     EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
+
+    form.Load();
+    data.hWnd = form.handle();
+    ASSERT_TRUE(form.SetTrayIcon(icon, "closed before the loop runs"));
+    DestroyWindow(form.handle());
+    PumpMessagesFor(50);
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data)) << "no icon outlives its window";
+    form.Load();
+    data.hWnd = form.handle();
+    ASSERT_TRUE(form.SetTrayIcon(icon, "loaded again"));
+    PumpMessagesFor(50);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "a new window gets its icon";
+    DestroyWindow(form.handle());
 }
 
 }  // namespace
@@ -283,6 +301,7 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     form.Load();
     const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
     ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof(data);
     data.hWnd = form.handle();
