@@ -18,6 +18,15 @@ constexpr UINT_PTR kChildSubclassId = 1;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
+// Sets a property's value and tells whether it changed. Setters repaint only on a change:
+// the look is applied property by property, mostly with the values a control already has.
+template <typename T, typename V>
+bool Change(T& field, V value) {
+    if (field == static_cast<T>(value)) return false;
+    field = static_cast<T>(value);
+    return true;
+}
+
 std::vector<Form*>& LoadedForms() {
     static std::vector<Form*> forms;
     return forms;
@@ -372,15 +381,6 @@ void TransparentLabel::PaintNow() {
     HDC dc = GetDC(hwnd_);
     Paint(dc);
     ReleaseDC(hwnd_, dc);
-}
-
-// Each setter repaints only when the value changes: the look is applied property by
-// property, mostly with the values the label already has.
-template <typename T, typename V>
-bool Change(T& field, V value) {
-    if (field == static_cast<T>(value)) return false;
-    field = static_cast<T>(value);
-    return true;
 }
 
 void TransparentLabel::SetFontFace(std::string_view face) {
