@@ -7,6 +7,9 @@
 #   start-up   probe.exe starts the program and polls until its countdown label shows a
 #              countdown and the window has no paint pending; milliseconds from just
 #              before CreateProcess (median of all starts)                   goal <= 1.3x
+#              Beside it, for each start, the CPU time and write system calls the
+#              process has spent a moment after its first paint: the program's own
+#              share of the start, which the machine's noise hardly moves.
 #   CPU        CPU time of the program's Wine process over BENCH_CPU_SECONDS (60) at the
 #              default one-second refresh, from 10 s after the start: utime+stime from
 #              /proc/<pid>/stat, and the same in ns from the threads' schedstat (the
@@ -139,7 +142,10 @@ mem_sample() {
 alive() { [ -e "/proc/$1" ] && [ "$(awk '{ sub(/.*\) /, ""); print $1 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 
 # launch <folder> <exe>: starts the program through the probe; sets L_MS (start to first
-# painted countdown), L_WINPID, L_UPID and L_T0 (the time the probe was started).
+# painted countdown), L_WINPID, L_UPID, L_T0 (the time the probe was started), and
+# L_CPU_MS and L_WRITES: the CPU time and write system calls the process has spent by the
+# time it is found, a moment after its first paint. Unlike the wall-clock time, those two
+# hardly depend on what the X server, explorer.exe and the machine are doing meanwhile.
 launch() {
     local dir=$1 exe=$2 out=$1/probe-start.txt
     L_T0=$(now)
@@ -155,6 +161,8 @@ launch() {
         [ -n "$L_UPID" ] && stop "$L_UPID" "$L_WINPID"
         return 1
     fi
+    L_CPU_MS=$(awk -v n="$(cpu_ns "$L_UPID")" 'BEGIN { printf "%.1f", n / 1e6 }')
+    L_WRITES=$(write_calls "$L_UPID")
 }
 
 # stop <unix pid> <windows pid>: closes the program's window as a user would, so that it
@@ -230,15 +238,17 @@ for v in tq min; do
 done
 
 # ---- start-up: short runs, the variants alternating ---------------------------------------
-declare -A start_ms rss pss priv cpu cpu_ticks_s server_cpu writes
+declare -A start_ms start_cpu start_writes rss pss priv cpu cpu_ticks_s server_cpu writes
 for run in $(seq "$start_runs"); do
     for v in "${variants[@]}"; do
         exe=$(exe_of "$v")
         dir=$(prepare "s$run-$v" "$exe")
         [ "$v" = big ] && cp "$big_jpeg" "$dir/background.pic"
         launch "$dir" "$exe" || continue
-        start_ms[$v]+=" $L_MS"
+        start_ms[$v]+=" $L_MS"; start_cpu[$v]+=" $L_CPU_MS"; start_writes[$v]+=" $L_WRITES"
         record start "$run" "$v" start_ms "$L_MS"
+        record start "$run" "$v" start_cpu_ms "$L_CPU_MS"
+        record start "$run" "$v" start_write_calls "$L_WRITES"
         sleep 0.5
         stop "$L_UPID" "$L_WINPID"
     done
@@ -253,7 +263,7 @@ for round in $(seq "$rounds"); do
         dir=$(prepare "r$round-$v" "$exe")
         [ "$v" = big ] && cp "$big_jpeg" "$dir/background.pic"
         launch "$dir" "$exe" || continue
-        start_ms[$v]+=" $L_MS"
+        start_ms[$v]+=" $L_MS"; start_cpu[$v]+=" $L_CPU_MS"; start_writes[$v]+=" $L_WRITES"
         record rounds "$round" "$v" start_ms "$L_MS"
         sleep_until "$(awk -v t="$L_T0" -v d="$memory_at" 'BEGIN { printf "%.3f", t + d }')"
         if ! alive "$L_UPID"; then echo "  $v ended by itself" >&2; continue; fi
@@ -366,6 +376,8 @@ mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, 
     echo "|---|---|---|---|---|---|"
     s_tq=$(median ${start_ms[tq]:-}); s_min=$(median ${start_ms[min]:-})
     row "Start to first painted countdown, ms (median)" "$s_tq" "$s_min" 1.3
+    row "CPU time of the start, to just after the first paint, ms (median)" "$(median ${start_cpu[tq]:-})" "$(median ${start_cpu[min]:-})" n/a
+    row "Write system calls of the start (median)" "$(median ${start_writes[tq]:-})" "$(median ${start_writes[min]:-})" n/a
     row "CPU time over ${cpu_seconds} s at 1 s refresh, s (median; utime+stime:${cpu_ticks_s[tq]:-} /${cpu_ticks_s[min]:-})" "$(median ${cpu[tq]:-})" "$(median ${cpu[min]:-})" 1.5
     mem_row "VmRSS after ${memory_at} s, MB (median)" "${rss[tq]:-}" "${rss[min]:-}" 1.3
     mem_row "PSS after ${memory_at} s, MB (median)" "${pss[tq]:-}" "${pss[min]:-}" 1.3
