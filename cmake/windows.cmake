@@ -16,7 +16,7 @@ add_library(tq_win STATIC
     src/appearance/appearance.cpp
 )
 target_link_libraries(tq_win PUBLIC tq_core tq_resources
-    user32 gdi32 shell32 advapi32)
+    user32 gdi32 advapi32)
 target_compile_definitions(tq_win PUBLIC WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800
     NOMINMAX WIN32_LEAN_AND_MEAN)
 
@@ -39,7 +39,7 @@ add_executable(win_tests
     tests/win/dialog_forms_test.cpp
     tests/win/countdown_live_test.cpp
 )
-target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 gtest gtest_main)
+target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)
 
 # Whole-process benchmarks under Wine (bench/wine_bench.sh, run by `make bench`): the

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include <commctrl.h>
-#include <shellapi.h>
+#include "runtime/facilities.h"
 
 namespace tq::forms {
 
@@ -941,8 +940,8 @@ void Form::NotifyTray() {
     data.hIcon = tray_icon_;
     std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
     // Replacing an icon that is already there keeps one icon in the notification area.
-    if (tray_icon_added_ && Shell_NotifyIconA(NIM_MODIFY, &data)) return;
-    tray_icon_added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    if (tray_icon_added_ && lazy::Shell_NotifyIconA(NIM_MODIFY, &data)) return;
+    tray_icon_added_ = lazy::Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
 }
 
 void Form::RemoveTrayIcon() {
@@ -951,7 +950,7 @@ void Form::RemoveTrayIcon() {
         data.cbSize = sizeof(data);
         data.hWnd = hwnd_;
         data.uID = kTrayIconId;
-        Shell_NotifyIconA(NIM_DELETE, &data);
+        lazy::Shell_NotifyIconA(NIM_DELETE, &data);
     }
     tray_icon_added_ = false;
     tray_update_posted_ = false;
@@ -1116,38 +1115,26 @@ void RunMessageLoop() {
 
 namespace lazy {
 
-namespace {
-
-template <typename Function>
-Function Lookup(const char* library, const char* name) {
-    HMODULE module = GetModuleHandleA(library);
-    if (!module) module = LoadLibraryA(library);
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                  : nullptr;
-}
-
-}  // namespace
-
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
-    static const auto function = Lookup<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
+    static const auto function = LibraryFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
         "comctl32.dll", "InitCommonControlsEx");
     return function && function(init);
 }
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
-    static const auto function = Lookup<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
         "comctl32.dll", "SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
-    static const auto function = Lookup<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
+    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
         "comctl32.dll", "RemoveWindowSubclass");
     return function && function(window, procedure, id);
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    static const auto function = Lookup<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
+    static const auto function = LibraryFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
         "comctl32.dll", "DefSubclassProc");
     return function ? function(window, message, wparam, lparam)
                     : DefWindowProcA(window, message, wparam, lparam);
@@ -1155,13 +1142,19 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 
 BOOL ChooseColorA(CHOOSECOLORA* choice) {
     static const auto function =
-        Lookup<BOOL(WINAPI*)(CHOOSECOLORA*)>("comdlg32.dll", "ChooseColorA");
+        LibraryFunction<BOOL(WINAPI*)(CHOOSECOLORA*)>("comdlg32.dll", "ChooseColorA");
     return function && function(choice);
+}
+
+BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
+    static const auto function = LibraryFunction<BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*)>(
+        "shell32.dll", "Shell_NotifyIconA");
+    return function && function(message, data);
 }
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* dialog) {
     static const auto function =
-        Lookup<BOOL(WINAPI*)(OPENFILENAMEA*)>("comdlg32.dll", "GetOpenFileNameA");
+        LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEA*)>("comdlg32.dll", "GetOpenFileNameA");
     return function && function(dialog);
 }
 

@@ -15,6 +15,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include "appearance/picture.h"
 
@@ -465,10 +466,11 @@ void PopupMenu(Form& window, Menu& menu);
 // Runs the message loop until the program ends.
 void RunMessageLoop();
 
-// Functions of comctl32 and comdlg32, looked up when first called. Only the settings and
-// about windows need them; leaving both libraries out of start-up keeps the countdown
-// window's memory and start-up time close to those of a bare window. The signatures are
-// the platform's.
+// Functions of comctl32, comdlg32 and shell32, looked up when first called. Only the
+// settings and about windows need the first two, and the notification-area icon is handed
+// over after the window's first paint; leaving the libraries out of start-up keeps the
+// countdown window's memory and start-up time close to those of a bare window. The
+// signatures are the platform's.
 namespace lazy {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
@@ -476,6 +478,7 @@ BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL ChooseColorA(CHOOSECOLORA* choice);
 BOOL GetOpenFileNameA(OPENFILENAMEA* dialog);
+BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data);
 }  // namespace lazy
 
 }  // namespace tq::forms

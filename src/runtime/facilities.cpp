@@ -337,8 +337,12 @@ bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
 
 void OpenWebAddress(std::string_view address) {
     if (address.empty()) return;
+    static const auto shell_execute =
+        LibraryFunction<HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*,
+                                           const char*, int)>("shell32.dll", "ShellExecuteA");
+    if (!shell_execute) return;
     HWND owner = FindWindowA(nullptr, "Microsoft Internet Explorer");
-    ShellExecuteA(owner, "open", ZeroTerminated(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    shell_execute(owner, "open", ZeroTerminated(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // --- System --------------------------------------------------------------------------------

@@ -111,6 +111,17 @@ void OpenWebAddress(std::string_view address);
 
 // --- System -----------------------------------------------------------------------------
 
+// A function of a system library, the library loaded on first use; null when either is
+// missing. Libraries the program needs only after start-up (the shell, the common controls
+// and dialogs) come this way, so that starting the program does not pay for loading them.
+template <typename Function>
+Function LibraryFunction(const char* library, const char* name) {
+    HMODULE module = GetModuleHandleA(library);
+    if (!module) module = LoadLibraryA(library);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 // The executable's folder without a trailing backslash, and its file name alone.
 std::string RunDirectory();
 std::string ExecutableFileName();
