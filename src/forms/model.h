@@ -425,6 +425,7 @@ private:
     void FreePictureBitmap();
     Control* ControlById(int id) const;
     void OnDestroyed();
+    void NotifyTray();  // hands the stored icon and tip to the notification area
 
     Args args_;
     HWND hwnd_ = nullptr;
@@ -452,7 +453,6 @@ private:
     bool picture_stale_ = false;
     Rect initial_rect_;
     bool topmost_ = false;
-    void NotifyTray();
     bool tray_icon_added_ = false;
     bool tray_update_posted_ = false;
     HICON tray_icon_ = nullptr;
