@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 namespace tq {
@@ -103,19 +102,11 @@ struct LayeredEntryPoints {
 };
 
 const LayeredEntryPoints& Layered() {
-    static const LayeredEntryPoints entry_points = [] {
-        LayeredEntryPoints found;
-        if (HMODULE user32 = GetModuleHandleA("user32.dll")) {
-            found.get_window_long = reinterpret_cast<LayeredEntryPoints::GetLongFn>(
-                reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowLongA")));
-            found.set_window_long = reinterpret_cast<LayeredEntryPoints::SetLongFn>(
-                reinterpret_cast<void*>(GetProcAddress(user32, "SetWindowLongA")));
-            found.set_layered_window_attributes =
-                reinterpret_cast<LayeredEntryPoints::SetAttributesFn>(
-                    reinterpret_cast<void*>(GetProcAddress(user32, "SetLayeredWindowAttributes")));
-        }
-        return found;
-    }();
+    static const LayeredEntryPoints entry_points{
+        LibraryFunction<LayeredEntryPoints::GetLongFn>("user32.dll", "GetWindowLongA"),
+        LibraryFunction<LayeredEntryPoints::SetLongFn>("user32.dll", "SetWindowLongA"),
+        LibraryFunction<LayeredEntryPoints::SetAttributesFn>("user32.dll",
+                                                             "SetLayeredWindowAttributes")};
     return entry_points;
 }
 
