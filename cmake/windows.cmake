@@ -5,6 +5,7 @@ add_library(tq_win STATIC
     src/runtime/facilities.cpp
     src/settings/settings_file.cpp
     src/settings/picture_store.cpp
+    src/settings/startup_and_defaults.cpp
     src/forms/model.cpp
     src/forms/controls.cpp
     src/forms/forms.cpp

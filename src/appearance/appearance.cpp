@@ -78,11 +78,30 @@ void ApplyWindowPosition() {
         main_window.SetTop(ReadInteger(keys::wintop));
         return;
     }
+    CentreMainWindow();
+}
+
+void CentreMainWindow() {
     // Centring waits until the window is on screen: at start-up the first activation
-    // runs this again.
+    // runs ApplyWindowPosition again.
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();
+}
+
+void PreviewTransparency() {
+    opacity_setting = static_cast<int16_t>(settings_window.主窗口透明度滑块条.position());
+    if (opacity_setting > 1) {
+        if (main_window.picture_removed()) {
+            main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
+            SetLabelsAntialiased(true);
+        }
+        SetWindowTransparency(main_window_handle, opacity_setting);
+    } else {
+        // The colours being edited, not yet applied to the labels, must stay visible.
+        EnterColourKeyMode(settings_window.标题标签颜色选择.colour(),
+                           settings_window.时间标签颜色选择.colour());
+    }
 }
 
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b) {

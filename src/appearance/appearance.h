@@ -15,6 +15,12 @@ inline int16_t opacity_setting = 0;
 void ApplyLabelSettings();
 void ApplyWindowSettings();
 void ApplyWindowPosition();
+// Places the main window in the middle of the screen, restoring it first when minimised or
+// maximised; a window not yet on screen keeps its place.
+void CentreMainWindow();
+// The settings window's transparency slider moved: its position becomes opacity_setting and
+// is shown at once, in alpha or colour-key mode; nothing is saved.
+void PreviewTransparency();
 // Removes the picture and keys out the background colour, stepped past the two colours
 // the labels' text must keep, so only the texts remain visible on the desktop.
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b);

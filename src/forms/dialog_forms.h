@@ -4,9 +4,12 @@
 // in the order the keyboard focus visits them.
 #pragma once
 
+#include "appearance/appearance.h"
 #include "dialogs/dialogs.h"
 #include "forms/controls.h"
 #include "forms/model.h"
+#include "settings/picture_store.h"
+#include "settings/startup_and_defaults.h"
 
 namespace tq {
 

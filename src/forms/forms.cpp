@@ -7,6 +7,4 @@ TrayMenuForm tray_menu_window;
 SettingsForm settings_window;
 AboutForm about_window;
 
-void OpenAboutWindow() { about_window.Load(); }
-
 }  // namespace tq

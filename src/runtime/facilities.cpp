@@ -186,6 +186,11 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
 
 bool DeleteFileAt(std::string_view path) { return DeleteFileA(ZeroTerminated(path).c_str()) != 0; }
 
+bool ReplaceFileWith(std::string_view from, std::string_view to) {
+    return MoveFileExA(ZeroTerminated(from).c_str(), ZeroTerminated(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool CreateDirectoryAt(std::string_view path) {
     return CreateDirectoryA(ZeroTerminated(path).c_str(), nullptr) != 0;
 }

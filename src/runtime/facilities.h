@@ -30,6 +30,9 @@ std::string ReadWholeFile(std::string_view path);
 // order. False for an empty path, when the file cannot be opened or a write fails.
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
 bool DeleteFileAt(std::string_view path);
+// Moves `from` over `to` in one step (replacing it, written through to the disk), so that
+// `to` is either wholly the old file or wholly the new one. False when it could not.
+bool ReplaceFileWith(std::string_view from, std::string_view to);
 // False also when the folder already exists.
 bool CreateDirectoryAt(std::string_view path);
 

@@ -1,10 +1,38 @@
 #include "settings/picture_store.h"
 
+#include <cstdint>
+
+#include <windows.h>
+
 #include "app/globals.h"
+#include "appearance/picture.h"
+#include "forms/forms.h"
 #include "resources/resources.h"
 #include "runtime/facilities.h"
 
 namespace tq {
+
+namespace {
+
+void TellUser(const char* text) {
+    ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, "警示信息 - 窗口设置");
+}
+
+bool IsPicture(const std::string& bytes) {
+    return !DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()).empty();
+}
+
+// The new picture goes beside the old one first and then replaces it in one step: a write
+// that fails half-way (disk full, file locked) leaves the old picture whole.
+bool StorePicture(const std::string& bytes) {
+    const std::string target = BackgroundPicturePath();
+    const std::string staged = target + ".new";
+    if (WriteWholeFile(staged, {bytes}) && ReplaceFileWith(staged, target)) return true;
+    DeleteFileAt(staged);
+    return false;
+}
+
+}  // namespace
 
 std::string BackgroundPicturePath() { return run_dir + "\\background.pic"; }
 
@@ -15,6 +43,34 @@ std::string DefaultPictureBytes() {
 std::string LoadBackgroundPicture() {
     const std::string path = BackgroundPicturePath();
     return FileExists(path) ? ReadWholeFile(path) : DefaultPictureBytes();
+}
+
+void ChooseBackgroundPicture() {
+    auto& dialog = settings_window.通用对话框;
+    dialog.SetFilter(kPictureFilter);
+    const std::string name = dialog.Open() ? dialog.file_name() : std::string();
+    if (name.empty()) {
+        TellUser("您未选择图像。");
+        return;
+    }
+    const std::string bytes = ReadWholeFile(name);
+    if (!IsPicture(bytes)) {
+        TellUser("所选文件无法读取，或不是 bmp、jpg、gif 图像。背景图片没有改变。");
+        return;
+    }
+    if (!StorePicture(bytes)) {
+        TellUser("背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。");
+        return;
+    }
+    main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
+    TellUser("背景图片已设置！");
+    if (FileSize(name) > kLargePictureBytes) {
+        TellUser("您设置的背景图片比较大，这将使得倒计时工具内存消耗大幅增加，建议使用较小的图像或将图像使用图片编辑工具缩小到合适倍数再使用。");
+    }
+}
+
+void RestoreDefaultPicture() {
+    if (DeleteFileAt(BackgroundPicturePath())) main_window.SetPicture(DefaultPictureBytes());
 }
 
 }  // namespace tq

@@ -1,5 +1,5 @@
 // The background picture store: background.pic beside the executable when it exists,
-// otherwise the built-in default picture.
+// otherwise the built-in default picture; and the settings window's two picture buttons.
 #pragma once
 
 #include <string>
@@ -10,5 +10,16 @@ std::string BackgroundPicturePath();  // run_dir + "\background.pic"
 std::string DefaultPictureBytes();
 // The bytes the main window shows in alpha mode.
 std::string LoadBackgroundPicture();
+
+// The pictures the user may choose, for the open-file dialog; and the size from which the
+// user is warned that the picture will cost much memory.
+inline constexpr char kPictureFilter[] = "bmp、jpg、gif图像文件|*.bmp;*.jpg;*.gif;*.jpeg";
+inline constexpr int kLargePictureBytes = 600000;
+
+// 浏览: lets the user choose a picture file, stores a copy as background.pic and shows it
+// on the main window at once. A file that cannot be read or is no picture changes nothing.
+void ChooseBackgroundPicture();
+// 恢复默认: deletes background.pic and, when it was there, shows the built-in picture.
+void RestoreDefaultPicture();
 
 }  // namespace tq

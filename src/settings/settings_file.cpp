@@ -56,7 +56,9 @@ int32_t ReadInteger(const SettingKey& key, Reader reader) {
 bool ReadFlag(const SettingKey& key) { return ReadSetting(key) == key.flag_on; }
 
 bool WriteSetting(const SettingKey& key, std::string_view value) {
-    return WriteSetting(SettingsFilePath(), key.section, key.key, value);
+    const bool written = WriteSetting(SettingsFilePath(), key.section, key.key, value);
+    if (!written) ++failed_setting_writes;
+    return written;
 }
 
 }  // namespace tq

@@ -30,6 +30,12 @@ std::string ReadSetting(const SettingKey& key, Reader reader = Reader::MainWindo
 int32_t ReadInteger(const SettingKey& key, Reader reader = Reader::MainWindow);
 // Flags: true exactly when the stored text equals the key's switching literal.
 bool ReadFlag(const SettingKey& key);
+// False, and counted in failed_setting_writes, when the platform could not write the file
+// (read-only, locked, folder not writable).
 bool WriteSetting(const SettingKey& key, std::string_view value);
+
+// Writes through the key table that failed since the counter was last reset: the settings
+// window resets it before saving and tells the user once when it is no longer 0.
+inline int failed_setting_writes = 0;
 
 }  // namespace tq

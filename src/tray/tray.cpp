@@ -46,6 +46,4 @@ void ConfirmExit() {
 
 void OpenFeedbackPage() { OpenWebAddress(kFeedbackAddress); }
 
-void OpenSettingsWindow() { settings_window.Load(); }
-
 }  // namespace tq

@@ -14,6 +14,5 @@ void RefreshTrayIcon();
 void OnTrayEvent(int action);
 void ConfirmExit();
 void OpenFeedbackPage();
-void OpenSettingsWindow();
 
 }  // namespace tq
