@@ -39,6 +39,7 @@ add_executable(win_tests
     tests/win/debug_log_test.cpp
     tests/win/dialog_forms_test.cpp
     tests/win/countdown_live_test.cpp
+    tests/win/settings_window_test.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)

@@ -144,13 +144,6 @@ void SaveScreenshot(HWND window, const std::string& path) {
                              pixels);
 }
 
-std::string ExecutableFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
 // ---- The forms' tables -----------------------------------------------------------------------
 
 struct Placed {
@@ -456,25 +449,6 @@ TEST_F(SettingsWindow, TypingALetterIntoANumberBoxLeavesItUnchanged) {
         EXPECT_EQ(box->content(), "12");
         box->SetContent("");
     }
-}
-
-TEST_F(SettingsWindow, BeforeFillingPositionBoxesAreDisabledAndCentreAndStartUpChecked) {
-    // Without a settings file the loader leaves this state as the form creates it.
-    ASSERT_FALSE(FileExistsForTest(ExecutableFolder() + "\\setting.ini"));
-    EXPECT_FALSE(IsWindowEnabled(f.主窗口左位置设置框.handle()));
-    EXPECT_FALSE(IsWindowEnabled(f.主窗口上位置设置框.handle()));
-    EXPECT_TRUE(IsWindowEnabled(f.主窗口宽度设置框.handle()));
-    EXPECT_TRUE(IsWindowEnabled(f.主窗口高度设置框.handle()));
-    EXPECT_TRUE(Checked(f.窗口居中勾选框.handle()));
-    EXPECT_TRUE(Checked(f.开机启动_勾选框.handle()));
-    EXPECT_FALSE(Checked(f.总在最上_勾选框.handle()));
-    EXPECT_FALSE(Checked(f.标题标签字体加粗勾选框.handle()));
-    EXPECT_FALSE(Checked(f.倒计时数值限制_勾选框.handle()));
-    EXPECT_EQ(f.精确度.index(), 0);
-    EXPECT_EQ(f.主界面外观_组合框.index(), -1);
-    EXPECT_EQ(f.标题标签对齐方式设置框.index(), -1);
-    EXPECT_EQ(f.标题标签字体组合框.count(), 0);
-    EXPECT_EQ(f.主窗口透明度滑块条.position(), 1);
 }
 
 TEST_F(SettingsWindow, InitialStateIsTheFormsBeforeLoading) {

@@ -90,4 +90,88 @@ void PumpMessagesFor(unsigned milliseconds) {
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
+namespace {
+
+struct DialogSearch {
+    HWND previous;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindNewDialog(HWND window, LPARAM search_address) {
+    auto* search = reinterpret_cast<DialogSearch*>(search_address);
+    char class_name[16] = {};
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (std::string(class_name) != "#32770" || !IsWindowVisible(window) || window == search->previous) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// A message box shows its icon in an icon-style static control.
+BOOL CALLBACK NoteInformationIcon(HWND child, LPARAM seen_address) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+    const auto shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    if (shown && shown == LoadIconA(nullptr, IDI_INFORMATION)) {
+        reinterpret_cast<SeenDialog*>(seen_address)->icon_style = MB_ICONINFORMATION;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DialogAnswerer::Action DialogAnswerer::Press(int button_id) {
+    return [button_id](HWND dialog) {
+        if (HWND button = GetDlgItem(dialog, button_id)) {
+            SendMessageA(button, BM_CLICK, 0, 0);
+        } else {
+            // No such button: end the dialog anyway so that the test fails instead of hanging.
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), 0);
+        }
+    };
+}
+
+DialogAnswerer::Action DialogAnswerer::ChooseFile(std::string path) {
+    return [path](HWND dialog) {
+        SetDlgItemTextA(dialog, 0x47C, path.c_str());  // the file name box
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    };
+}
+
+DialogAnswerer::DialogAnswerer(std::vector<Action> actions)
+    : ui_thread_(GetCurrentThreadId()), worker_([this, actions = std::move(actions)] {
+          HWND previous = nullptr;
+          for (const Action& act : actions) {
+              DialogSearch search{previous};
+              for (DWORD end = GetTickCount() + 10000; !search.found && static_cast<int>(end - GetTickCount()) > 0;) {
+                  // The previous dialog may linger while it closes; it never counts twice.
+                  if (previous && !IsWindow(previous)) search.previous = previous = nullptr;
+                  EnumThreadWindows(ui_thread_, FindNewDialog, reinterpret_cast<LPARAM>(&search));
+                  if (!search.found) Sleep(20);
+              }
+              if (!search.found) return;
+              HWND dialog = search.found;
+              SeenDialog seen;
+              char text[1024] = {};
+              GetWindowTextA(dialog, text, sizeof text);
+              seen.caption = text;
+              text[0] = '\0';
+              GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);  // a message box's message
+              seen.text = text;
+              EnumChildWindows(dialog, NoteInformationIcon, reinterpret_cast<LPARAM>(&seen));
+              seen_.push_back(seen);
+              act(dialog);
+              previous = dialog;
+          }
+      }) {}
+
+DialogAnswerer::~DialogAnswerer() {
+    if (worker_.joinable()) worker_.join();
+}
+
+const std::vector<SeenDialog>& DialogAnswerer::Seen() {
+    if (worker_.joinable()) worker_.join();
+    return seen_;
+}
+
 }  // namespace tq
