@@ -419,6 +419,18 @@ POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom)
 
 void LeftClickAt(POINT screen) { SendMouse(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, screen); }
 
+void ClickInFront(HWND window, POINT screen) {
+    const auto in_front = [&] {
+        return GetForegroundWindow() == window && GetAncestor(WindowFromPoint(screen), GA_ROOT) == window;
+    };
+    if (!in_front()) {
+        const RECT frame = ScreenRect(window);
+        LeftClickAt({frame.left + 40, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
+        WaitFor(in_front, Milliseconds(1000));
+    }
+    LeftClickAt(screen);
+}
+
 void RightClickAt(POINT screen) { SendMouse(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, screen); }
 
 void DoubleClickAt(POINT screen) {
@@ -436,6 +448,86 @@ void PressKey(WORD virtual_key) {
     input[0].ki.wVk = input[1].ki.wVk = virtual_key;
     input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
+}
+
+void PressChord(std::initializer_list<WORD> virtual_keys) {
+    std::vector<INPUT> input(virtual_keys.size() * 2);
+    size_t i = 0;
+    for (WORD key : virtual_keys) {
+        input[i].type = input[input.size() - 1 - i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = key;
+        input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+        ++i;
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+void TypeIntoBox(HWND edit, std::string_view digits) {
+    LeftClickAt(Centre(ScreenRect(edit)));
+    WaitFor(
+        [&] {
+            GUITHREADINFO info{sizeof(info)};
+            return GetGUIThreadInfo(GetWindowThreadProcessId(edit, nullptr), &info) &&
+                   info.hwndFocus == edit;
+        },
+        Milliseconds(1000));
+    PressKey(VK_END);
+    for (int i = 0; i < 8; ++i) PressKey(VK_BACK);
+    for (char c : digits) PressKey(static_cast<WORD>(c == '-' ? VK_OEM_MINUS : c));
+    WaitFor([&] { return ControlText(edit) == digits; }, Milliseconds(2000));
+}
+
+// ---- Controls of the program's windows ----------------------------------------------------
+
+namespace {
+
+struct ControlSearch {
+    POINT screen;
+    const std::string* window_class;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindControlAt(HWND child, LPARAM search_address) {
+    auto* search = reinterpret_cast<ControlSearch*>(search_address);
+    const RECT r = ScreenRect(child);
+    if (IsWindowVisible(child) && ClassOf(child) == *search->window_class &&
+        PtInRect(&r, search->screen)) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChildText(HWND child, LPARAM texts) {
+    reinterpret_cast<std::vector<std::string>*>(texts)->push_back(TextOf(child));
+    return TRUE;
+}
+
+}  // namespace
+
+POINT ScreenPoint(HWND form, POINT client) {
+    ClientToScreen(form, &client);
+    return client;
+}
+
+HWND ControlAt(HWND form, POINT client, const std::string& window_class) {
+    ControlSearch search{ScreenPoint(form, client), &window_class};
+    EnumChildWindows(form, FindControlAt, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string ControlText(HWND control) {
+    char text[1024] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, &copied);
+    return text;
+}
+
+std::vector<std::string> ChildTexts(HWND window) {
+    std::vector<std::string> texts;
+    EnumChildWindows(window, CollectChildText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
 }
 
 // ---- The notification area ---------------------------------------------------------------
@@ -574,7 +666,7 @@ MessageBoxContent ReadMessageBox(HWND box) {
 bool ClickMessageBoxButton(HWND box, int button_id) {
     HWND button = GetDlgItem(box, button_id);
     if (!button || !IsWindowVisible(button)) return false;
-    LeftClickAt(Centre(ScreenRect(button)));
+    ClickInFront(box, Centre(ScreenRect(button)));
     return true;
 }
 
@@ -850,6 +942,19 @@ bool ProgramRun::ChooseFromTrayMenu(const std::string& caption) {
     }
     PressKey(VK_ESCAPE);
     return false;
+}
+
+HWND ProgramRun::WaitForForm(const std::string& title, Milliseconds limit) const {
+    HWND form = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND candidate : TopLevelWindows(kFormClass, process_id_)) {
+                if (TextOf(candidate) == title) form = candidate;
+            }
+            return form != nullptr;
+        },
+        limit);
+    return form;
 }
 
 HWND ProgramRun::WaitForMessageBox(const std::string& caption, Milliseconds limit) const {

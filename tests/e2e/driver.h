@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,9 +74,30 @@ POINT Centre(const RECT& r);
 
 // Moves the pointer there and presses and releases a button, as hardware input.
 void LeftClickAt(POINT screen);
+// A left click at a point of a top-level window as a user makes it: when another window is
+// active or lies over the point, a click on the window's title bar brings it to the front
+// first. (Without a window manager a closed message box may leave another window active,
+// and the platform may then take the first click in the window for its activation.)
+void ClickInFront(HWND window, POINT screen);
 void RightClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
 void PressKey(WORD virtual_key);
+// Presses the keys in order and releases them in reverse order (Ctrl+Tab: {VK_CONTROL, VK_TAB}).
+void PressChord(std::initializer_list<WORD> virtual_keys);
+// Clicks into an edit box, empties it with End and Backspace, and types the digits.
+void TypeIntoBox(HWND edit, std::string_view digits);
+
+// ---- Controls of the program's windows ----------------------------------------------------
+
+// The visible child of `form` of that window class whose rectangle holds the point, given in
+// the form's client coordinates (the forms' tables give every control's place); null if none.
+HWND ControlAt(HWND form, POINT client, const std::string& window_class);
+POINT ScreenPoint(HWND form, POINT client);
+// A control's own text (an edit box's content), asked of the control itself: the window text
+// that TextOf reads from another process is only what the control was created with.
+std::string ControlText(HWND control);
+// The texts of a window's children, in the order the platform lists them.
+std::vector<std::string> ChildTexts(HWND window);
 
 // ---- The notification area ---------------------------------------------------------------
 
@@ -176,6 +198,9 @@ public:
     // Waits for a message box of this process with that caption.
     HWND WaitForMessageBox(const std::string& caption,
                            Milliseconds limit = Milliseconds(5000)) const;
+    // Waits for a visible window of this process's forms with that title (the settings or
+    // the about window).
+    HWND WaitForForm(const std::string& title, Milliseconds limit = Milliseconds(5000)) const;
 
     // The log files this run's folder holds, and the newest one's bytes.
     std::vector<std::string> LogFiles() const;

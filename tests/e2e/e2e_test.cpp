@@ -11,6 +11,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -719,6 +720,167 @@ TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneL
     const size_t after_start = expected.size();
     EXPECT_EQ(log.find(kSixLineEnds, after_start), std::string::npos)
         << "a fixed message after start-up";
+}
+
+// ---- The settings and about windows ---------------------------------------------------------
+
+// Places in the settings window's client area, from its form: the main-window page's group
+// lies at (29, 48), the buttons below the pages.
+constexpr POINT kWidthBox{456, 126}, kLeftBox{179, 126}, kWidthUpArrow{501, 121};
+constexpr POINT kCentreCheck{65, 103}, kSlider{309, 80}, kShapeList{211, 186};
+constexpr POINT kSecondTab{108, 24};
+constexpr POINT kApply{299, 434}, kOk{400, 434}, kCancel{500, 433}, kDefaults{199, 434};
+
+class SettingsWindowTest : public ProgramTest {
+protected:
+    // Opens the settings window from the tray and shows its main-window page.
+    HWND OpenSettings(ProgramRun& run) {
+        if (!run.ChooseFromTrayMenu("设置")) return nullptr;
+        HWND settings = run.WaitForForm("TorvekQuindle设置");
+        if (!settings) return nullptr;
+        ClickIn(settings, kSecondTab);
+        WaitFor([&] { return ControlAt(settings, kWidthBox, "Edit") != nullptr; }, Milliseconds(3000));
+        return settings;
+    }
+    std::string Stored(const char* section, const char* key) {
+        char value[256] = {};
+        GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value,
+                                 (folder_ / "setting.ini").c_str());
+        return value;
+    }
+    bool WindowAt(ProgramRun& run, LONG left, LONG top, LONG width, LONG height) {
+        return WaitFor([&] {
+            const RECT r = run.WindowRect();
+            return r.left == left && r.top == top && r.right - r.left == width && r.bottom - r.top == height;
+        }, Milliseconds(3000));
+    }
+    static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
+    static bool Closed(HWND window) {
+        return WaitFor([&] { return !IsWindow(window); }, Milliseconds(8000));
+    }
+    const int screen_w_ = GetSystemMetrics(SM_CXSCREEN);
+    const int screen_h_ = GetSystemMetrics(SM_CYSCREEN);
+};
+
+TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    HWND width = ControlAt(settings, kWidthBox, "Edit");
+    ASSERT_NE(width, nullptr);
+
+    ClickIn(settings, kWidthBox);
+    TypeIntoBox(width, "600");  // the window follows every keystroke and stays centred
+    EXPECT_TRUE(WindowAt(*run, (screen_w_ - 600) / 2, (screen_h_ - 200) / 2, 600, 200));
+    ClickIn(settings, kWidthUpArrow);
+    EXPECT_TRUE(WindowAt(*run, (screen_w_ - 601) / 2, (screen_h_ - 200) / 2, 601, 200));
+    EXPECT_EQ(ControlText(width), "601");
+    ClickIn(settings, kCentreCheck);  // off: to the boxes' 100, 100
+    EXPECT_TRUE(WindowAt(*run, 100, 100, 601, 200));
+    HWND shape = ControlAt(settings, kShapeList, "ComboBox");
+    ASSERT_NE(shape, nullptr);
+    ClickIn(settings, kShapeList);
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(shape, CB_GETCURSEL, 0, 0) == 1; }, Milliseconds(2000)));
+
+    ClickIn(settings, kApply);
+    HWND notice = run->WaitForMessageBox("警示信息");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(ReadMessageBox(notice).text, "对窗口外观的修改需要重启程序才能正常显示！");
+    ASSERT_TRUE(ClickMessageBoxButton(notice, IDOK));
+    ASSERT_TRUE(WaitFor([&] { return Stored("main", "startup") != "<missing>"; }, Milliseconds(5000)));
+    EXPECT_EQ(Stored("ui", "winwidth") + Stored("ui", "winmid") + Stored("ui", "winleft") + Stored("ui", "winshape"),
+              "601" "0" "100" "1");
+    EXPECT_TRUE(WaitFor([&] { return (run->Style() & WS_THICKFRAME) != 0; }, Milliseconds(2000)));
+    EXPECT_FALSE(run->RegionBox().has_value());
+
+    // Live changes of place and transparency, then Cancel: both undone.
+    HWND slider = ControlAt(settings, kSlider, "msctls_trackbar32");
+    ASSERT_NE(slider, nullptr);
+    ClickIn(settings, kSlider);
+    PressKey(VK_HOME);
+    EXPECT_TRUE(WaitFor([&] { return !run->Alpha().has_value(); }, Milliseconds(2000)))
+        << "colour-key mode; the slider is at " << SendMessageA(slider, TBM_GETPOS, 0, 0);
+    ClickIn(settings, kLeftBox);
+    TypeIntoBox(ControlAt(settings, kLeftBox, "Edit"), "300");
+    EXPECT_TRUE(WindowAt(*run, 300, 100, 601, 200));
+    ClickIn(settings, kCancel);
+    EXPECT_TRUE(Closed(settings));
+    EXPECT_TRUE(WindowAt(*run, 100, 100, 601, 200));
+    EXPECT_EQ(run->Alpha(), std::optional<BYTE>(175));
+
+    // OK saves and closes.
+    settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    ClickIn(settings, kWidthBox);
+    TypeIntoBox(ControlAt(settings, kWidthBox, "Edit"), "555");
+    ClickIn(settings, kOk);
+    EXPECT_TRUE(Closed(settings));
+    EXPECT_EQ(Stored("ui", "winwidth"), "555");
+    EXPECT_TRUE(WindowAt(*run, 100, 100, 555, 200));
+}
+
+// Wine running as root writes a file whatever its read-only attribute, so the file is held
+// open here as another program would hold it.
+TEST_F(SettingsWindowTest, OkOnASettingsFileInUseIsToldAndChangesNothing) {
+    const std::string ini = "[ui]\r\nwintitle=kept\r\n";
+    ASSERT_TRUE(WriteSettings(folder_, ini));
+    HANDLE in_use = CreateFileA((folder_ / "setting.ini").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(in_use, INVALID_HANDLE_VALUE);
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    ClickIn(settings, kOk);
+    HWND box = run->WaitForMessageBox("警示信息");
+    ASSERT_NE(box, nullptr) << "the failed save is told";
+    EXPECT_NE(ReadMessageBox(box).text.find("setting.ini"), std::string::npos);
+    ASSERT_TRUE(ClickMessageBoxButton(box, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, Milliseconds(5000)));
+    EXPECT_TRUE(IsWindow(settings)) << "OK keeps the window open after a failed save";
+    EXPECT_EQ(ReadFileBytes(folder_ / "setting.ini"), std::optional<std::string>(ini));
+    CloseHandle(in_use);
+}
+
+TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaultWindow) {
+    ASSERT_TRUE(WriteSettings(folder_, "[ui]\r\nwinmid=0\r\nwinwidth=400\r\nwinshape=1\r\n"));
+    ASSERT_TRUE(WriteFileBytes(folder_ / "background.pic", "not a picture"));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    ClickIn(settings, kDefaults);
+    HWND question = run->WaitForMessageBox("警示信息");
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(ClickMessageBoxButton(question, IDOK));
+    HWND done = run->WaitForMessageBox("警示信息 - 恢复成功");
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(ReadMessageBox(done).text, "恢复默认设置成功！");
+    ASSERT_TRUE(ClickMessageBoxButton(done, IDOK));
+    EXPECT_TRUE(Closed(settings));
+    EXPECT_FALSE(FileExists(folder_ / "setting.ini"));
+    EXPECT_FALSE(FileExists(folder_ / "background.pic"));
+    EXPECT_TRUE(WindowAt(*run, (screen_w_ - 530) / 2, (screen_h_ - 200) / 2, 530, 200));
+    EXPECT_TRUE(WaitFor([&] { return run->RegionBox().has_value(); }, Milliseconds(2000))) << "rounded again";
+    EXPECT_EQ(run->Alpha(), std::optional<BYTE>(175));
+}
+
+TEST_F(SettingsWindowTest, AboutWindowNamesTheProductAndItsVersion) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    ASSERT_TRUE(run->ChooseFromTrayMenu("关于"));
+    HWND about = run->WaitForForm("关于 TorvekQuindle");
+    ASSERT_NE(about, nullptr);
+    const std::vector<std::string> texts = ChildTexts(about);
+    EXPECT_TRUE(Contains(texts, "TorvekQuindle 2.0"));  // the heading
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
+        return text.rfind("    TorvekQuindle 2.0 ", 0) == 0;  // the body
+    }));
+    ClickIn(about, {310, 170});  // 确定
+    EXPECT_TRUE(Closed(about));
 }
 
 }  // namespace
