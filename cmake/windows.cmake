@@ -50,6 +50,9 @@ add_test(NAME win_tests COMMAND win_tests)
 add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
 add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)
 target_link_libraries(probe PRIVATE shell32)
+# The settings window's opening and Apply, in the program's own code (bench/settings_bench.cpp).
+add_executable(settings_bench EXCLUDE_FROM_ALL bench/settings_bench.cpp)
+target_link_libraries(settings_bench PRIVATE tq_win)
 
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.

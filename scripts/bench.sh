@@ -4,7 +4,9 @@
 #      Windows tree (build/win32, or TQ_BENCH_BUILD), then bench/wine_bench.sh under Wine:
 #      whole-process ratios against the minimal window (about 7 minutes; BENCH_QUICK=1 for a
 #      run of about a minute).
-#   2. The native picture benchmark (bench/picture_bench.cpp) in build/bench, a Release tree
+#   2. bench/settings_bench.cpp under Wine: the settings window's opening and Apply
+#      against baselines in the same run (SETTINGS_BENCH_ROUNDS, 15).
+#   3. The native picture benchmark (bench/picture_bench.cpp) in build/bench, a Release tree
 #      with TQ_BENCH=ON, when it builds (it needs libbenchmark-dev). CORE_BENCH_ARGS are
 #      passed to it.
 # The figures and how to reproduce them are in docs/performance.md. Exit status: non-zero
@@ -21,7 +23,7 @@ if [ ! -f "$win_tree/CMakeCache.txt" ]; then
     cmake -S . -B "$win_tree" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null || exit 1
 fi
-cmake --build "$win_tree" -j"$jobs" --target TorvekQuindle minimal_window probe || exit 1
+cmake --build "$win_tree" -j"$jobs" --target TorvekQuindle minimal_window probe settings_bench || exit 1
 
 core_bench=""
 echo "== building build/bench (native, Release, TQ_BENCH=ON)"
@@ -34,6 +36,15 @@ fi
 
 echo "== whole-process benchmarks under Wine"
 TQ_BENCH_BUILD="$win_tree" bash bench/wine_bench.sh || status=1
+
+echo "== the settings window's opening and Apply under Wine"
+(
+    source scripts/wine-env.sh
+    wine "$win_tree/settings_bench.exe" "${SETTINGS_BENCH_ROUNDS:-15}" 2>/dev/null
+    code=$?
+    tq_wine_cleanup
+    exit "$code"
+) || status=1
 
 if [ -n "$core_bench" ]; then
     echo "== native picture benchmark"

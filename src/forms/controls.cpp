@@ -394,7 +394,7 @@ void EditBox::AfterDestroy() {
     background_brush_ = nullptr;
 }
 
-std::string EditBox::content() const { return hwnd_ ? WindowText(hwnd_) : content_; }
+std::string EditBox::content() const { return content_; }
 
 void EditBox::SetContent(std::string_view content) {
     content_.assign(content);
@@ -428,7 +428,10 @@ void EditBox::SetBackground(std::optional<COLORREF> colour) {
 
 bool EditBox::OnCommand(WORD code) {
     if (code != EN_CHANGE) return false;
-    if (!setting_content_) args_.on_content_changed();
+    if (!setting_content_) {
+        content_ = WindowText(hwnd_);
+        args_.on_content_changed();
+    }
     return true;
 }
 
@@ -448,9 +451,6 @@ LRESULT CALLBACK EditBox::InputFilter(HWND hwnd, UINT message, WPARAM wparam, LP
                 (wparam < '0' || wparam > '9')) {
                 return 0;
             }
-            break;
-        case WM_DESTROY:
-            edit->content_ = WindowText(hwnd);
             break;
         case WM_NCDESTROY:
             lazy::RemoveWindowSubclass(hwnd, InputFilter, kInputFilterId);
@@ -482,9 +482,7 @@ void CheckBox::Create(HWND form_window) {
     FinishChild(hwnd_, font_.handle());
 }
 
-bool CheckBox::checked() const {
-    return hwnd_ ? SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED : checked_;
-}
+bool CheckBox::checked() const { return checked_; }
 
 void CheckBox::SetChecked(bool checked) {
     checked_ = checked;
@@ -500,7 +498,7 @@ void CheckBox::SetCaption(std::string_view caption) {
 
 bool CheckBox::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
-    checked_ = checked();
+    checked_ = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     args_.on_clicked();
     return true;
 }
@@ -585,11 +583,7 @@ void ComboBox::ClearItems() {
     if (hwnd_) SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
 }
 
-int ComboBox::index() const {
-    if (!hwnd_) return index_;
-    const LRESULT selected = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
-    return selected == CB_ERR ? -1 : static_cast<int>(selected);
-}
+int ComboBox::index() const { return index_; }
 
 void ComboBox::SetIndex(int index) {
     if (index < 0 || items_.empty()) {
@@ -608,7 +602,8 @@ std::string ComboBox::content() const {
 
 bool ComboBox::OnCommand(WORD code) {
     if (code != CBN_SELCHANGE) return false;
-    index_ = index();
+    const LRESULT selected = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
+    index_ = selected == CB_ERR ? -1 : static_cast<int>(selected);
     args_.on_selection_changed();
     return true;
 }

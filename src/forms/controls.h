@@ -130,7 +130,9 @@ private:
     ControlFont font_;
 };
 
-// A single-line edit box with a sunken border.
+// A single-line edit box with a sunken border. Like the check box's state and the combo
+// box's selection, its text is kept on the program's side as every change is reported, so
+// that reading it costs no request to the platform (saving the settings reads dozens).
 class EditBox : public Control {
 public:
     enum class Input { FreeText, DigitsAndMinus };
