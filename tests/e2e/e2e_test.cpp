@@ -879,6 +879,8 @@ TEST_F(SettingsWindowTest, AboutWindowNamesTheProductAndItsVersion) {
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& text) {
         return text.rfind("    TorvekQuindle 2.0 ", 0) == 0;  // the body
     }));
+    ClickIn(about, {193, 170});  // Torvek博客: the page opens elsewhere, the window stays
+    EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, Milliseconds(1500)));
     ClickIn(about, {310, 170});  // 确定
     EXPECT_TRUE(Closed(about));
 }
