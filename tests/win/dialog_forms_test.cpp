@@ -17,8 +17,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/globals.h"
 #include "forms/forms.h"
 #include "runtime/value.h"
+#include "settings/schema.h"
 #include "test_support.h"
 
 namespace tq {
@@ -657,7 +659,8 @@ TEST_F(SettingsWindow, FileDialogHasNoWindow) { EXPECT_EQ(f.通用对话框.hand
 class AboutWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        about_window.Load();
+        version_text = kVersionText;
+        OpenAboutWindow();
         Pump(100);
     }
     static void TearDownTestSuite() { CloseAndWait(about_window); }
@@ -1120,20 +1123,9 @@ TEST(DialogFormScreenshots, SettingsPagesAndAboutWindow) {
     const char* folder = std::getenv("TQ_SCREENSHOT_DIR");
     if (!folder || !*folder) GTEST_SKIP() << "TQ_SCREENSHOT_DIR not set";
     const std::string dir = folder;
-    settings_window.Load();
+    version_text = kVersionText;
+    settings_window.Load();  // filled from the defaults: no setting.ini where run_dir points
     SettingsForm& f = settings_window;
-    f.标题标签字体组合框.AddItem("宋体");
-    f.标题标签字体组合框.SetIndex(0);
-    f.标题标签对齐方式设置框.SetIndex(1);
-    f.标题标签内容设置框.SetContent("距中华人民共和国成立100周年还有");
-    f.标题标签字号设置框.SetContent("17");
-    f.标题标签字体加粗勾选框.SetChecked(true);
-    f.标题标签颜色选择.SetColour(0x800000);
-    f.主窗口宽度设置框.SetContent("530");
-    f.主窗口高度设置框.SetContent("200");
-    f.小时单位_编辑框.SetContent("15");
-    f.刷新时间间隔_编辑框.SetContent("1");
-    f.主窗口透明度滑块条.SetPosition(175);
     for (int page = 0; page < 2; ++page) {
         f.设置选择夹.SetCurrent(page);
         SetForegroundWindow(f.handle());
@@ -1143,7 +1135,7 @@ TEST(DialogFormScreenshots, SettingsPagesAndAboutWindow) {
         SaveScreenshot(f.handle(), dir + "\\settings_page" + std::to_string(page + 1) + ".bmp");
     }
     CloseAndWait(settings_window);
-    about_window.Load();
+    OpenAboutWindow();
     SetForegroundWindow(about_window.handle());
     Pump(300);
     SaveScreenshot(about_window.handle(), dir + "\\about.bmp");
