@@ -51,7 +51,7 @@ target_link_libraries(probe PRIVATE shell32)
 
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.
-add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp)
+add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/desktop_test.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
 target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32)

@@ -15,6 +15,10 @@ inline int16_t opacity_setting = 0;
 void ApplyLabelSettings();
 void ApplyWindowSettings();
 void ApplyWindowPosition();
+// Moves the main window, keeping its size, where a grip of it is on a screen when none is;
+// a window moved so goes back to its place once the screens allow. The settings file keeps
+// the stored place. Run after every placement and whenever the screens change.
+void KeepMainWindowWithinReach();
 // Removes the picture and keys out the background colour, stepped past the two colours
 // the labels' text must keep, so only the texts remain visible on the desktop.
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b);

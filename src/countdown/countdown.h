@@ -26,6 +26,16 @@ void RefreshAfterClockChange();
 
 void SetCountdownRunning(bool on);
 void ToggleCountdown();
+// The program is ending: the timers stop without a change of the running state and without
+// a log line, so that the closing message stays the log's last.
+void StopRefreshTimers();
+
+// Where each timer's next tick belongs (milliseconds from now): just after the clock second
+// in which the label's text at that accuracy changes.
+int64_t PlaceSecondTick(int interval, bool starting);
+int64_t PlaceMinuteTick(int interval, bool starting);
+int64_t PlaceHourTick(int interval, bool starting);
+int64_t PlaceDayTick(int interval, bool starting);
 
 void AvoidBlock();
 void FadeOut();

@@ -878,4 +878,43 @@ std::string ProgramRun::LogText() const {
     return ReadFileBytes(folder_ + "\\Log\\" + files.back()).value_or("");
 }
 
+HWND ProgramRun::time_label() const {
+    const auto labels = Labels();
+    return labels.size() >= 2 ? labels[1] : nullptr;
+}
+
+// ---- The time label against the clock -------------------------------------------------------
+
+long long LocalMilliseconds() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return static_cast<long long>(Ticks(t) / 10000);
+}
+
+std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Milliseconds step) {
+    std::vector<TextChange> changes;
+    const long long end = LocalMilliseconds() + duration.count();
+    for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
+        std::string text = TextOf(window);
+        if (changes.empty() || changes.back().text != text) changes.push_back({std::move(text), now});
+        Sleep(static_cast<DWORD>(step.count()));
+    }
+    return changes;
+}
+
+std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
+                                   bool minutes, long long seen_at_ms) {
+    const auto shown_at = [&](long long second) {
+        std::string shown = RemainingText(FromTicks(static_cast<ULONGLONG>(second) * 10000000ULL),
+                                          deadline);
+        if (minutes) shown.erase(shown.find("分") + std::string("分").size());
+        return shown;
+    };
+    const long long seen_second = seen_at_ms / 1000;
+    for (long long second = seen_second + 2; second > seen_second - 120; --second) {
+        if (shown_at(second) == text && shown_at(second - 1) != text) return second * 1000;
+    }
+    return std::nullopt;
+}
+
 }  // namespace e2e

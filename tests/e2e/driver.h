@@ -181,6 +181,8 @@ public:
     std::vector<std::string> LogFiles() const;
     std::string LogText() const;
 
+    HWND time_label() const;
+
 private:
     ProgramRun() = default;
     std::vector<HWND> FormWindows() const;
@@ -193,6 +195,28 @@ private:
     std::vector<HWND> icons_before_;
     HWND tray_icon_ = nullptr;
 };
+
+// ---- The time label against the clock -------------------------------------------------------
+
+// The local clock in milliseconds since 1601, read as the program reads its clock.
+long long LocalMilliseconds();
+
+struct TextChange {
+    std::string text;
+    long long seen_at_ms;  // LocalMilliseconds() when the text was first seen
+};
+// Reads a window's text every `step` for `duration` (another process's window text comes
+// from the window manager, without a message to the program) and keeps each new text with
+// the moment it was first seen; the first entry is the text at the start.
+std::vector<TextChange> WatchText(HWND window, Milliseconds duration,
+                                  Milliseconds step = Milliseconds(2));
+
+// The local second (in LocalMilliseconds, a multiple of 1000) from which `text` is the time
+// label's text at second accuracy, or at minute accuracy with `minutes`, for a deadline
+// ahead; searched in the two minutes up to `seen_at_ms` (and two seconds after it). Nullopt
+// when the text is none of those.
+std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
+                                   bool minutes, long long seen_at_ms);
 
 // The tray menu's captions, in the order the menu shows them.
 inline const std::vector<std::string> kTrayMenuCaptions = {"开始/暂停", "-",    "设置",
