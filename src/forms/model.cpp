@@ -14,6 +14,11 @@ constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
 constexpr UINT kTrayIconId = 100;
 constexpr size_t kTrayTipBytes = 62;
 constexpr UINT_PTR kChildSubclassId = 1;
+// A shell moves its taskbar only after the display has changed, and not every shell announces
+// the work area that results: a form told of a display change is told once more this much
+// later. Controls' timers have the controls' ids, from 1000 up.
+constexpr UINT_PTR kScreensSettledTimer = 1;
+constexpr UINT kScreensSettleMs = 1000;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
@@ -1032,6 +1037,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_NCDESTROY: OnDestroyed(); break;
         case WM_TIMER:
+            if (wparam == kScreensSettledTimer) {
+                KillTimer(hwnd, kScreensSettledTimer);
+                args_.on_screens_changed();
+                return 0;
+            }
             if (auto* timer = dynamic_cast<Timer*>(ControlById(static_cast<int>(wparam)))) {
                 timer->OnPlatformTick();
                 return 0;
@@ -1094,7 +1104,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             return 0;
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
-        case WM_DISPLAYCHANGE: args_.on_screens_changed(); break;
+        case WM_DISPLAYCHANGE:
+            args_.on_screens_changed();
+            if (args_.on_screens_changed) SetTimer(hwnd, kScreensSettledTimer, kScreensSettleMs, nullptr);
+            break;
         case WM_SETTINGCHANGE:
             if (wparam == SPI_SETWORKAREA) args_.on_screens_changed();
             break;

@@ -144,6 +144,52 @@ TEST_F(DesktopTest, StoredPlaceOffTheScreenIsMovedWithinReachAndAGripOnItStays) 
     }
 }
 
+// The X display of the tests has a single mode, so the screen is made smaller in a virtual
+// desktop of Wine's, where the display mode changes as on a real screen and every window of
+// the desktop is told with WM_DISPLAYCHANGE.
+TEST_F(DesktopTest, WindowFollowsTheScreenWhenItShrinksAndReturnsToItsPlaceWhenItGrows) {
+    const std::string desktop = "TorvekQuindleScreens";
+    ASSERT_TRUE(ConfigureVirtualDesktop(desktop, 1024, 768));
+    TempFolder folder;
+    const std::string settings = "[ui]\r\nwinmid=0\r\nwinleft=900\r\nwintop=300\r\n";
+    ASSERT_TRUE(WriteSettings(folder, settings));
+    ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), (folder / kExeName).c_str(), FALSE));
+    const bool attached = RunOnDesktop(desktop, [&] {
+        runs_.push_back(ProgramRun::Start(folder.path(), kExeName, desktop));
+        ProgramRun* run = runs_.back().get();
+        ASSERT_NE(run, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return run->main_window() && run->Visible(); }, Milliseconds(15000)));
+        const auto at = [&](int left, int top) -> ::testing::AssertionResult {
+            const bool there = WaitFor(
+                [&] {
+                    const RECT r = run->WindowRect();
+                    return r.left == left && r.top == top && r.right - r.left == 530 &&
+                           r.bottom - r.top == 200;
+                },
+                Milliseconds(5000));
+            const RECT r = run->WindowRect();
+            if (there) return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << "the window is at (" << r.left << ", " << r.top
+                                                 << ") to (" << r.right << ", " << r.bottom << ")";
+        };
+        // 124 pixels of its width on the 1024 × 768 screen: it stays where it is stored.
+        EXPECT_TRUE(at(900, 300));
+        // The display mode is the prefix's while the desktop lasts: the tests that follow
+        // need the first size back, whatever happens here.
+        struct FirstSizeBack {
+            ~FirstSizeBack() { SetDisplaySize(1024, 768); }
+        } first_size_back;
+        ASSERT_TRUE(SetDisplaySize(800, 600));
+        EXPECT_TRUE(at(800 - 530, 300)) << "the window was left off the smaller screen";
+        // Back to the first size: the stored place is reachable again.
+        ASSERT_TRUE(SetDisplaySize(1024, 768));
+        EXPECT_TRUE(at(900, 300)) << "the window did not return to its place";
+        run->Kill();
+    });
+    EXPECT_TRUE(attached) << "no thread could attach to the desktop " << desktop;
+    EXPECT_EQ(ReadFileBytes(folder / "setting.ini"), std::optional<std::string>(settings));
+}
+
 // ---- The label ticks with the clock ---------------------------------------------------------
 
 long long Median(std::vector<long long> values) {

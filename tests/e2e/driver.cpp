@@ -659,7 +659,8 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
 // ---- One run of the program ----------------------------------------------------------------
 
 std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
-                                              const std::string& exe_name) {
+                                              const std::string& exe_name,
+                                              const std::string& desktop) {
     std::unique_ptr<ProgramRun> run(new ProgramRun());
     run->folder_ = folder;
     run->icons_before_ = TrayIconWindows();
@@ -667,6 +668,8 @@ std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
     std::string command_line = "\"" + exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
+    std::string desktop_name = desktop;
+    if (!desktop_name.empty()) startup.lpDesktop = desktop_name.data();
     PROCESS_INFORMATION info{};
     run->started_at_ = LocalNow();
     if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -915,6 +918,41 @@ std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& de
         if (shown_at(second) == text && shown_at(second - 1) != text) return second * 1000;
     }
     return std::nullopt;
+}
+
+// ---- A desktop whose screen size can change -------------------------------------------------
+
+bool ConfigureVirtualDesktop(const std::string& name, int width, int height) {
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const bool ok = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(size.c_str()),
+                                   static_cast<DWORD>(size.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+bool RunOnDesktop(const std::string& name, const std::function<void()>& body) {
+    bool attached = false;
+    std::thread thread([&] {
+        HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        attached = desktop && SetThreadDesktop(desktop);
+        if (attached) body();
+    });
+    thread.join();
+    return attached;
+}
+
+bool SetDisplaySize(int width, int height) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = static_cast<DWORD>(width);
+    mode.dmPelsHeight = static_cast<DWORD>(height);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
 }
 
 }  // namespace e2e

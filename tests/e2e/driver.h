@@ -131,9 +131,11 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year);
 
 class ProgramRun {
 public:
-    // Starts `exe_name` from `folder` (with the folder as working directory).
+    // Starts `exe_name` from `folder` (with the folder as working directory), on the named
+    // desktop when one is given.
     static std::unique_ptr<ProgramRun> Start(const std::string& folder,
-                                             const std::string& exe_name);
+                                             const std::string& exe_name,
+                                             const std::string& desktop = "");
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -217,6 +219,19 @@ std::vector<TextChange> WatchText(HWND window, Milliseconds duration,
 // when the text is none of those.
 std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
                                    bool minutes, long long seen_at_ms);
+
+// ---- A desktop whose screen size can change -------------------------------------------------
+
+// Wine shows a desktop whose size is configured under HKCU\Software\Wine\Explorer\Desktops
+// as a window of that size on the display (a virtual desktop), and there a program may change
+// the display mode as on a real screen; the X display itself has a single mode.
+bool ConfigureVirtualDesktop(const std::string& name, int width, int height);
+// Runs `body` on a thread of its own attached to the desktop (a desktop's windows are seen
+// only from its threads); false when the thread could not attach to it.
+bool RunOnDesktop(const std::string& name, const std::function<void()>& body);
+// Changes the display size of the calling thread's desktop, as lowering the resolution does;
+// true when it was accepted.
+bool SetDisplaySize(int width, int height);
 
 // The tray menu's captions, in the order the menu shows them.
 inline const std::vector<std::string> kTrayMenuCaptions = {"开始/暂停", "-",    "设置",
