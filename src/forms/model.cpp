@@ -1106,7 +1106,8 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
         case WM_DISPLAYCHANGE:
             args_.on_screens_changed();
-            if (args_.on_screens_changed) SetTimer(hwnd, kScreensSettledTimer, kScreensSettleMs, nullptr);
+            if (args_.on_screens_changed)
+                SetTimer(hwnd, kScreensSettledTimer, kScreensSettleMs, nullptr);
             break;
         case WM_SETTINGCHANGE:
             if (wparam == SPI_SETWORKAREA) args_.on_screens_changed();

@@ -158,7 +158,8 @@ TEST_F(DesktopTest, WindowFollowsTheScreenWhenItShrinksAndReturnsToItsPlaceWhenI
         runs_.push_back(ProgramRun::Start(folder.path(), kExeName, desktop));
         ProgramRun* run = runs_.back().get();
         ASSERT_NE(run, nullptr);
-        ASSERT_TRUE(WaitFor([&] { return run->main_window() && run->Visible(); }, Milliseconds(15000)));
+        ASSERT_TRUE(
+            WaitFor([&] { return run->main_window() && run->Visible(); }, Milliseconds(15000)));
         const auto at = [&](int left, int top) -> ::testing::AssertionResult {
             const bool there = WaitFor(
                 [&] {
@@ -213,7 +214,8 @@ TEST_F(DesktopTest, LabelShowsEverySecondOnceWithinAFewHundredthsOfTheClock) {
     long long previous_second = 0;
     // The first entry is the text the watch began with, not a change.
     for (size_t i = 1; i < changes.size(); ++i) {
-        const auto since = TrueSince(changes[i].text, kDefaultDeadline, false, changes[i].seen_at_ms);
+        const auto since =
+            TrueSince(changes[i].text, kDefaultDeadline, false, changes[i].seen_at_ms);
         ASSERT_TRUE(since.has_value()) << "\"" << changes[i].text << "\" is no remaining time";
         if (i > 1) {
             EXPECT_EQ(*since - previous_second, 1000)

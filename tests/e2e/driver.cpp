@@ -899,7 +899,8 @@ std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Millisecon
     const long long end = LocalMilliseconds() + duration.count();
     for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
         std::string text = TextOf(window);
-        if (changes.empty() || changes.back().text != text) changes.push_back({std::move(text), now});
+        if (changes.empty() || changes.back().text != text)
+            changes.push_back({std::move(text), now});
         Sleep(static_cast<DWORD>(step.count()));
     }
     return changes;
@@ -908,8 +909,8 @@ std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Millisecon
 std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
                                    bool minutes, long long seen_at_ms) {
     const auto shown_at = [&](long long second) {
-        std::string shown = RemainingText(FromTicks(static_cast<ULONGLONG>(second) * 10000000ULL),
-                                          deadline);
+        std::string shown =
+            RemainingText(FromTicks(static_cast<ULONGLONG>(second) * 10000000ULL), deadline);
         if (minutes) shown.erase(shown.find("分") + std::string("分").size());
         return shown;
     };
@@ -924,13 +925,14 @@ std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& de
 
 bool ConfigureVirtualDesktop(const std::string& name, int width, int height) {
     HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", &key) != ERROR_SUCCESS) {
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", &key) !=
+        ERROR_SUCCESS) {
         return false;
     }
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    const bool ok = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(size.c_str()),
-                                   static_cast<DWORD>(size.size() + 1)) == ERROR_SUCCESS;
+    const bool ok =
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                       static_cast<DWORD>(size.size() + 1)) == ERROR_SUCCESS;
     RegCloseKey(key);
     return ok;
 }

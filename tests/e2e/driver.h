@@ -133,8 +133,7 @@ class ProgramRun {
 public:
     // Starts `exe_name` from `folder` (with the folder as working directory), on the named
     // desktop when one is given.
-    static std::unique_ptr<ProgramRun> Start(const std::string& folder,
-                                             const std::string& exe_name,
+    static std::unique_ptr<ProgramRun> Start(const std::string& folder, const std::string& exe_name,
                                              const std::string& desktop = "");
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
