@@ -43,9 +43,12 @@ target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 gtest g
 add_test(NAME win_tests COMMAND win_tests)
 
 # Whole-process benchmarks under Wine (bench/wine_bench.sh, run by `make bench`): the
-# minimal countdown window the program is compared with, and the probe that times and
-# inspects both. Not tests, and built only on request (scripts/bench.sh names them).
+# minimal countdown window the program is compared with, its structural variant (the
+# start-up baseline), and the probe that times and inspects them. Not tests, and built only
+# on request (scripts/bench.sh names them).
 add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
+add_executable(structural_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
+target_compile_definitions(structural_window PRIVATE TQ_STRUCTURAL_BASELINE)
 add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)
 target_link_libraries(probe PRIVATE shell32)
 
