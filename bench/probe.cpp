@@ -1,14 +1,15 @@
 // Helper of bench/wine_bench.sh, run under Wine in the same prefix and display as the
-// programs it measures. Two commands; each prints one line of key=value pairs.
+// programs it measures. Each command prints one line of key=value pairs.
 //
 //   probe start <exe> <timeout-ms>
 //       Starts <exe> (a Windows path) with its own folder as working directory and waits
 //       for its first painted countdown: a visible child window of class
 //       TorvekQuindleTransparentLabel or Static whose text is a countdown
-//       ("<n>天<n>小时<n>分<n>秒"), with no update region left in that label or in its
-//       top-level window, i.e. the text has been set and every pending WM_PAINT of the
-//       window has run. Prints the milliseconds from just before CreateProcess to that
-//       moment, and the process id. The started process keeps running.
+//       ("<n>天<n>小时<n>分<n>秒", or to the minute "<n>天<n>小时<n>分"), with no update
+//       region left in that label or in its top-level window, i.e. the text has been set
+//       and every pending WM_PAINT of the window has run. Prints the milliseconds from just
+//       before CreateProcess to that moment, and the process id. The started process keeps
+//       running.
 //       Exit status 0 when found, 2 on timeout, 3 when the process ended first.
 //
 //   probe tray
@@ -135,13 +136,15 @@ std::vector<HWND> Descendants(HWND parent) {
     return windows.list;
 }
 
-// The countdown label of a process: a visible label window whose text is a countdown.
-HWND FindCountdownLabel(DWORD pid, HWND* top_out, bool minutes = false) {
+// The countdown label of a process: a visible label window whose text is a countdown to the
+// second or to the minute.
+HWND FindCountdownLabel(DWORD pid, HWND* top_out) {
     for (HWND top : TopLevelWindows(pid)) {
         if (!IsWindowVisible(top)) continue;
         for (HWND child : Descendants(top)) {
+            const std::wstring text = WindowText(child);
             if (IsLabelClass(child) && IsWindowVisible(child) &&
-                IsCountdown(WindowText(child), minutes)) {
+                (IsCountdown(text) || IsCountdown(text, true))) {
                 if (top_out) *top_out = top;
                 return child;
             }
@@ -415,7 +418,7 @@ std::wstring ExpectedText(long long second, bool minutes) {
 // in which the new text became true (for the default deadline) to the moment it was first
 // seen; a change that is not to the next value skips or repeats one.
 int Ticks(DWORD pid, int seconds, bool minutes) {
-    HWND label = FindCountdownLabel(pid, nullptr, minutes);
+    HWND label = FindCountdownLabel(pid, nullptr);
     if (!label) {
         Print("error=no-label\n");
         return 1;
