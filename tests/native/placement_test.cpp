@@ -22,14 +22,11 @@ TEST(PlacementTest, WindowMovesOnlyWhenNoGripOfItIsOnAScreen) {
         std::vector<Box> areas;
         Box expected;
     };
+    // One screen's cases are run end to end under Wine (desktop_test.cpp); these are the
+    // edges and the monitors Wine's single virtual screen cannot show.
     const Case cases[] = {
-        {"on the screen", Window(17, 45), {kScreen}, Window(17, 45)},
-        {"a 60-pixel grip", Window(964, 300), {kScreen}, Window(964, 300)},
         {"48 pixels exactly", Window(976, 720), {kScreen}, Window(976, 720)},
-        {"20 pixels on screen", Window(1004, 300), {kScreen}, Window(494, 300)},
         {"47 pixels high", Window(100, 721), {kScreen}, Window(100, 568)},
-        {"far beyond", Window(5000, 5000), {kScreen}, Window(494, 568)},
-        {"far before", Window(-3000, -3000), {kScreen}, Window(0, 0)},
         {"on the second monitor", Window(2000, 500), {kScreen, kRightScreen}, Window(2000, 500)},
         {"off both, nearer the second",
          Window(3500, 1500),
@@ -39,10 +36,6 @@ TEST(PlacementTest, WindowMovesOnlyWhenNoGripOfItIsOnAScreen) {
          Window(1000, 80, 40, 40),
          {kScreen, kRightScreen},
          Window(984, 80, 40, 40)},
-        {"small window, whole on screen",
-         Window(1000, 10, 30, 30),
-         {kScreen},
-         Window(994, 10, 30, 30)},
         {"larger than the screen",
          Window(-5000, 10, 2000, 100),
          {kScreen},
