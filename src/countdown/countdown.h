@@ -21,7 +21,7 @@ void RefreshByMinute();
 void RefreshByHour();
 void RefreshByDay();
 // After the system clock changed or the machine woke up a running countdown shows the
-// new time at once rather than at its next tick.
+// new time at once rather than at its next tick, and its ticks are placed afresh.
 void RefreshAfterClockChange();
 
 void SetCountdownRunning(bool on);
