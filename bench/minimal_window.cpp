@@ -1,16 +1,61 @@
-// Baseline for the whole-process benchmarks: the least a Win32 countdown can be. One
-// 530 x 200 window, one STATIC label, and a one-second timer that writes a countdown text
-// into the label. Built with the same compiler, flags and static linking as the program,
-// so that a ratio against it measures the program's own cost rather than Wine's.
+// Baselines for the whole-process benchmarks. Built plain (minimal_window), the least a
+// Win32 countdown can be: one 530 x 200 window, one STATIC label, and a one-second timer
+// that writes a countdown text into the label. Built with TQ_STRUCTURAL_BASELINE
+// (structural_window), the same window with the structure the program must have and nothing
+// of its own: a hidden owner (no taskbar button), the layered style at alpha 175, the
+// rounded region, the process snapshot of the single-instance check, and a hidden tray
+// window whose notification-area icon is handed over after the first paint, with shell32
+// loaded then, as the program does. Both are built with the same compiler, flags and static
+// linking as the program, so that a ratio against them measures the program's own cost
+// rather than Wine's.
 #include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr int kLabelId = 100;
 HWND label = nullptr;
+
+#ifdef TQ_STRUCTURAL_BASELINE
+constexpr UINT kAddIconMessage = WM_APP + 2;
+HWND tray = nullptr;
+
+// The single-instance check: walk the process list for this executable's file name.
+int CopiesRunning() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+    int copies = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        copies += std::strcmp(entry.szExeFile, name) == 0;
+    }
+    CloseHandle(snapshot);
+    return copies;
+}
+
+BOOL NotifyIcon(DWORD message) {
+    using Function = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
+    static const auto notify = reinterpret_cast<Function>(reinterpret_cast<void*>(
+        GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = tray;
+    data.uID = 100;
+    data.uFlags = NIF_ICON | NIF_TIP;
+    data.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    lstrcpynA(data.szTip, "Structural countdown", sizeof data.szTip);
+    return notify && notify(message, &data);
+}
+#endif
 
 // Seconds from now to 2049-10-01 15:00:00 local time, the program's default deadline. Both
 // times are local wall-clock times, as the program computes them.
@@ -55,8 +100,16 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
             return 0;
         case WM_DESTROY:
             KillTimer(hwnd, kTimerId);
+#ifdef TQ_STRUCTURAL_BASELINE
+            NotifyIcon(NIM_DELETE);
+#endif
             PostQuitMessage(0);
             return 0;
+#ifdef TQ_STRUCTURAL_BASELINE
+        case kAddIconMessage:
+            NotifyIcon(NIM_ADD);
+            return 0;
+#endif
         default:
             return DefWindowProcA(hwnd, message, wparam, lparam);
     }
@@ -76,11 +129,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // Centred, without a frame, like the program's default look.
     const int x = (GetSystemMetrics(SM_CXSCREEN) - 530) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - 200) / 2;
+#ifdef TQ_STRUCTURAL_BASELINE
+    HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance, nullptr);
+#else
+    HWND owner = nullptr;
+#endif
     HWND window = CreateWindowExA(0, wc.lpszClassName, "Minimal countdown", WS_POPUP, x, y, 530,
-                                  200, nullptr, nullptr, instance, nullptr);
+                                  200, owner, nullptr, instance, nullptr);
     if (!window) return 1;
+#ifdef TQ_STRUCTURAL_BASELINE
+    if (CopiesRunning() >= 2) return 0;
+    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(window, 0, 175, LWA_ALPHA);
+    SetWindowRgn(window, CreateRoundRectRgn(0, 0, 530, 200, 40, 40), TRUE);
+    tray = CreateWindowExA(0, wc.lpszClassName, "tray", WS_OVERLAPPEDWINDOW | WS_DISABLED, 0, 0,
+                           380, 250, nullptr, nullptr, instance, nullptr);
+#endif
     ShowWindow(window, show);
     UpdateWindow(window);
+#ifdef TQ_STRUCTURAL_BASELINE
+    PostMessageA(tray, kAddIconMessage, 0, 0);
+#endif
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

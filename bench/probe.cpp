@@ -1,14 +1,15 @@
 // Helper of bench/wine_bench.sh, run under Wine in the same prefix and display as the
-// programs it measures. Two commands; each prints one line of key=value pairs.
+// programs it measures. Each command prints one line of key=value pairs.
 //
 //   probe start <exe> <timeout-ms>
 //       Starts <exe> (a Windows path) with its own folder as working directory and waits
 //       for its first painted countdown: a visible child window of class
 //       TorvekQuindleTransparentLabel or Static whose text is a countdown
-//       ("<n>天<n>小时<n>分<n>秒"), with no update region left in that label or in its
-//       top-level window, i.e. the text has been set and every pending WM_PAINT of the
-//       window has run. Prints the milliseconds from just before CreateProcess to that
-//       moment, and the process id. The started process keeps running.
+//       ("<n>天<n>小时<n>分<n>秒", or to the minute "<n>天<n>小时<n>分"), with no update
+//       region left in that label or in its top-level window, i.e. the text has been set
+//       and every pending WM_PAINT of the window has run. Prints the milliseconds from just
+//       before CreateProcess to that moment, and the process id. The started process keeps
+//       running.
 //       Exit status 0 when found, 2 on timeout, 3 when the process ended first.
 //
 //   probe tray
@@ -18,6 +19,13 @@
 //       every program starting meanwhile, for about 1.5 s (an X wait that times out).
 //       Each killed TorvekQuindle takes its icon with it; a second, lasting icon keeps
 //       the tray as a desktop has it, so that one run does not slow the next one's start.
+//
+//   probe ticks <pid> <seconds> <accuracy>
+//       Reads the countdown label of a running process every 2 ms for <seconds>, at second
+//       accuracy (0) or minute accuracy (1), with the default deadline, and compares every
+//       change with the clock: the lag from the local second in which the new text became
+//       true to the moment it was seen (median, 95th percentile, largest, smallest, ms), and
+//       the values skipped or repeated.
 //
 //   probe gui <pid>
 //       GDI objects, USER objects and kernel handles of a process. GetGuiResources is
@@ -33,10 +41,12 @@
 #include <shellapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -68,11 +78,13 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// "<n>天<n>小时<n>分<n>秒", each number optionally negative.
-bool IsCountdown(const std::wstring& text) {
+// "<n>天<n>小时<n>分<n>秒" (without "<n>秒" at minute accuracy when `minutes`), each number
+// optionally negative.
+bool IsCountdown(const std::wstring& text, bool minutes = false) {
     static const wchar_t* const kUnits[] = {L"\u5929", L"\u5C0F\u65F6", L"\u5206", L"\u79D2"};
     size_t i = 0;
     for (const wchar_t* unit : kUnits) {
+        if (minutes && unit == kUnits[3]) break;
         if (i < text.size() && text[i] == L'-') ++i;
         const size_t digits = i;
         while (i < text.size() && text[i] >= L'0' && text[i] <= L'9') ++i;
@@ -124,12 +136,15 @@ std::vector<HWND> Descendants(HWND parent) {
     return windows.list;
 }
 
-// The countdown label of a process: a visible label window whose text is a countdown.
+// The countdown label of a process: a visible label window whose text is a countdown to the
+// second or to the minute.
 HWND FindCountdownLabel(DWORD pid, HWND* top_out) {
     for (HWND top : TopLevelWindows(pid)) {
         if (!IsWindowVisible(top)) continue;
         for (HWND child : Descendants(top)) {
-            if (IsLabelClass(child) && IsWindowVisible(child) && IsCountdown(WindowText(child))) {
+            const std::wstring text = WindowText(child);
+            if (IsLabelClass(child) && IsWindowVisible(child) &&
+                (IsCountdown(text) || IsCountdown(text, true))) {
                 if (top_out) *top_out = top;
                 return child;
             }
@@ -363,6 +378,91 @@ int Gui(DWORD pid) {
     return 0;
 }
 
+// The local clock in milliseconds since 1601, as the programs read it.
+long long LocalMilliseconds() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                                  f.dwLowDateTime) / 10000;
+}
+
+// The label's text at local second `second` (since 1601) for the default deadline,
+// 2049-10-01 15:00:00 local time.
+std::wstring ExpectedText(long long second, bool minutes) {
+    SYSTEMTIME deadline{};
+    deadline.wYear = 2049;
+    deadline.wMonth = 10;
+    deadline.wDay = 1;
+    deadline.wHour = 15;
+    FILETIME f;
+    SystemTimeToFileTime(&deadline, &f);
+    const long long end =
+        static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) |
+                               f.dwLowDateTime) / 10000000;
+    const long long s = end - second;
+    wchar_t text[96];
+    if (minutes) {
+        std::swprintf(text, 96, L"%lld\u5929%lld\u5C0F\u65F6%lld\u5206", s / 86400, s / 3600 % 24,
+                      s / 60 % 60);
+    } else {
+        std::swprintf(text, 96, L"%lld\u5929%lld\u5C0F\u65F6%lld\u5206%lld\u79D2", s / 86400,
+                      s / 3600 % 24, s / 60 % 60, s % 60);
+    }
+    return text;
+}
+
+// Watches the countdown label of a running process for `seconds`, reading its text every
+// 2 ms, and compares each change with the clock: the lag is the time from the local second
+// in which the new text became true (for the default deadline) to the moment it was first
+// seen; a change that is not to the next value skips or repeats one.
+int Ticks(DWORD pid, int seconds, bool minutes) {
+    HWND label = FindCountdownLabel(pid, nullptr);
+    if (!label) {
+        Print("error=no-label\n");
+        return 1;
+    }
+    const long long step = minutes ? 60 : 1;
+    std::vector<long long> lags;
+    long long previous = 0;
+    int skipped = 0, repeated = 0, unknown = 0;
+    std::wstring shown = WindowText(label);
+    const long long end = LocalMilliseconds() + seconds * 1000LL;
+    for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
+        std::wstring text = WindowText(label);
+        if (text != shown) {
+            shown = text;
+            long long since = 0;
+            for (long long second = now / 1000 + 2; second > now / 1000 - 130; --second) {
+                if (ExpectedText(second, minutes) == text &&
+                    ExpectedText(second - 1, minutes) != text) {
+                    since = second;
+                    break;
+                }
+            }
+            if (!since) {
+                ++unknown;
+            } else {
+                lags.push_back(now - since * 1000);
+                if (previous && since - previous > step) skipped += static_cast<int>((since - previous) / step - 1);
+                if (previous && since - previous <= 0) ++repeated;
+                previous = since;
+            }
+        }
+        Sleep(2);
+    }
+    std::vector<long long> sorted = lags;
+    std::sort(sorted.begin(), sorted.end());
+    const auto at = [&](double q) {
+        return sorted.empty() ? -1 : sorted[static_cast<size_t>(q * (sorted.size() - 1) + 0.5)];
+    };
+    Print("changes=%zu lag_median_ms=%lld lag_p95_ms=%lld lag_max_ms=%lld lag_min_ms=%lld "
+          "skipped=%d repeated=%d unknown=%d\n",
+          lags.size(), at(0.5), at(0.95), at(1.0), at(0.0), skipped, repeated, unknown);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -415,9 +515,14 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "close") == 0) {
         return Close(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
+    if (argc >= 5 && std::strcmp(argv[1], "ticks") == 0) {
+        return Ticks(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), std::atoi(argv[3]),
+                     std::strcmp(argv[4], "1") == 0);
+    }
     if (argc >= 3 && std::strcmp(argv[1], "gui") == 0) {
         return Gui(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     }
-    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid> | probe close <pid> | probe tray\n");
+    Print("usage: probe start <exe> <timeout-ms> | probe gui <pid> | probe close <pid> | probe tray"
+          " | probe ticks <pid> <seconds> <accuracy 0|1>\n");
     return 64;
 }

@@ -4,6 +4,7 @@ add_executable(core_tests
     tests/native/value_test.cpp
     tests/native/countdown_test.cpp
     tests/native/picture_test.cpp
+    tests/native/placement_test.cpp
 )
 target_link_libraries(core_tests PRIVATE tq_core tq_resources GTest::gtest GTest::gtest_main)
 add_test(NAME core_tests COMMAND core_tests)

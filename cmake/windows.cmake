@@ -45,9 +45,12 @@ target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 gtest g
 add_test(NAME win_tests COMMAND win_tests)
 
 # Whole-process benchmarks under Wine (bench/wine_bench.sh, run by `make bench`): the
-# minimal countdown window the program is compared with, and the probe that times and
-# inspects both. Not tests, and built only on request (scripts/bench.sh names them).
+# minimal countdown window the program is compared with, its structural variant (the
+# start-up baseline), and the probe that times and inspects them. Not tests, and built only
+# on request (scripts/bench.sh names them).
 add_executable(minimal_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
+add_executable(structural_window WIN32 EXCLUDE_FROM_ALL bench/minimal_window.cpp)
+target_compile_definitions(structural_window PRIVATE TQ_STRUCTURAL_BASELINE)
 add_executable(probe WIN32 EXCLUDE_FROM_ALL bench/probe.cpp)
 target_link_libraries(probe PRIVATE shell32)
 # The settings window's opening and Apply, in the program's own code (bench/settings_bench.cpp).
@@ -56,7 +59,7 @@ target_link_libraries(settings_bench PRIVATE tq_win)
 
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.
-add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp)
+add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/desktop_test.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
 target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32)

@@ -40,6 +40,7 @@ void InitGlobals() {
 
 void ForcedClose() {
     tray_menu_window.Close();
+    StopRefreshTimers();
     WriteLogLine(kLogForcedClose);
     ProcessPendingMessages();
     EndProgram(0);

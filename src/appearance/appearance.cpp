@@ -1,8 +1,11 @@
 #include "appearance/appearance.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/globals.h"
+#include "appearance/placement.h"
 #include "countdown/countdown.h"
 #include "forms/forms.h"
 #include "runtime/facilities.h"
@@ -40,6 +43,42 @@ void SetLabelsAntialiased(bool antialiased) {
     main_window.时间标签.SetAntialiased(antialiased);
 }
 
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info)) {
+        const RECT& r = info.rcWork;
+        reinterpret_cast<std::vector<Box>*>(areas)->push_back({r.left, r.top, r.right, r.bottom});
+    }
+    return TRUE;
+}
+
+std::vector<Box> WorkAreas() {
+    std::vector<Box> areas;
+    EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+Box BoxOf(const forms::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
+forms::Rect RectOf(const Box& b) { return {b.left, b.top, b.width(), b.height()}; }
+
+// Where the main window was before it had to be moved within reach, and where it was put
+// then: when it still stands there at the next change of the screens, it goes back to its
+// place if that is reachable again. Anything else that moves it ends the arrangement.
+std::optional<forms::Rect> place_out_of_reach;
+forms::Rect place_within_reach;
+
+// Puts the window at `wanted`, or within reach of the user when `wanted` is not.
+void PlaceWithinReach(const forms::Rect& wanted) {
+    const forms::Rect place = RectOf(ReachablePlace(BoxOf(wanted), WorkAreas()));
+    place_out_of_reach.reset();
+    if (!(place == wanted)) {
+        place_out_of_reach = wanted;
+        place_within_reach = place;
+    }
+    main_window.SetRect(place);
+}
+
 }  // namespace
 
 void ApplyLabelSettings() {
@@ -73,9 +112,11 @@ void ApplyWindowSettings() {
 }
 
 void ApplyWindowPosition() {
-    if (ReadFlag(keys::winmid)) {  // "0": the stored position
-        main_window.SetLeft(ReadInteger(keys::winleft));
-        main_window.SetTop(ReadInteger(keys::wintop));
+    if (ReadFlag(keys::winmid)) {  // "0": the stored position, moved within reach when off-screen
+        forms::Rect stored = main_window.rect();
+        stored.left = ReadInteger(keys::winleft);
+        stored.top = ReadInteger(keys::wintop);
+        PlaceWithinReach(stored);
         return;
     }
     CentreMainWindow();
@@ -87,6 +128,12 @@ void CentreMainWindow() {
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();
+    PlaceWithinReach(main_window.rect());
+}
+
+void KeepMainWindowWithinReach() {
+    const forms::Rect now = main_window.rect();
+    PlaceWithinReach(place_out_of_reach && now == place_within_reach ? *place_out_of_reach : now);
 }
 
 void PreviewTransparency() {

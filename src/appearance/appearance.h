@@ -18,6 +18,10 @@ void ApplyWindowPosition();
 // Places the main window in the middle of the screen, restoring it first when minimised or
 // maximised; a window not yet on screen keeps its place.
 void CentreMainWindow();
+// Moves the main window, keeping its size, where a grip of it is on a screen when none is;
+// a window moved so goes back to its place once the screens allow. The settings file keeps
+// the stored place. Run after every placement and whenever the screens change.
+void KeepMainWindowWithinReach();
 // The settings window's transparency slider moved: its position becomes opacity_setting and
 // is shown at once, in alpha or colour-key mode; nothing is saved.
 void PreviewTransparency();

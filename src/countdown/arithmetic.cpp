@@ -1,6 +1,7 @@
 #include "countdown/arithmetic.h"
 
 #include <cmath>
+#include <utility>
 
 #include "runtime/value.h"
 
@@ -36,6 +37,8 @@ constexpr char kStoppedAtDay[] = "0\xCC\xEC";
 // hours, minutes and seconds meaningless for deadlines more than 68 years away. Day
 // differences come from clamped date-times, so the count is always exact in a double.
 double WholeSeconds(double days) { return std::trunc(days * 86400 + kIntervalNudge); }
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 }  // namespace
 
@@ -74,6 +77,59 @@ CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now
     const double tested = accuracy == Accuracy::Day ? reading.remaining_days : seconds;
     reading.stop = tested < -1e-7 && !allow_below_zero;
     return reading;
+}
+
+ClockMoment ClockMomentOf(const CivilTime& local, int millisecond) {
+    const auto day = static_cast<int64_t>(
+        std::floor(DateTimeFromCivil({local.year, local.month, local.day, 0, 0, 0})));
+    return {day * 86400 + local.hour * 3600 + local.minute * 60 + local.second, millisecond};
+}
+
+double DateTimeOfSecond(int64_t second) {
+    const int64_t day = FloorDiv(second, 86400);
+    return static_cast<double>(day) + static_cast<double>(second - day * 86400) / 86400;
+}
+
+namespace {
+
+std::string TextAt(Accuracy accuracy, double deadline, int64_t second) {
+    return ComputeCountdown(accuracy, deadline, DateTimeOfSecond(second), true, 0).text;
+}
+
+// The first second in (after, after + span] at which the text changes, or 0 when none.
+int64_t FirstChange(Accuracy accuracy, double deadline, int64_t after, int64_t span) {
+    std::string previous = TextAt(accuracy, deadline, after);
+    for (int64_t second = after + 1; second <= after + span; ++second) {
+        std::string text = TextAt(accuracy, deadline, second);
+        if (text != previous) return second;
+        previous = std::move(text);
+    }
+    return 0;
+}
+
+// The second at which the label's next value becomes true, after `after`.
+int64_t NextValueSecond(Accuracy accuracy, double deadline, int64_t after, int64_t span) {
+    if (accuracy == Accuracy::Second) return after + 1;
+    if (const int64_t change = FirstChange(accuracy, deadline, after, span)) return change;
+    if (const int64_t change = FirstChange(Accuracy::Minute, deadline, after, span)) return change;
+    return after + 1;
+}
+
+}  // namespace
+
+int64_t NextTickDelay(Accuracy accuracy, int interval_ms, double deadline, ClockMoment now,
+                      bool starting) {
+    if (interval_ms <= 0 || interval_ms % 1000 != 0) return interval_ms;
+    const int64_t span = interval_ms / 1000;
+    const int64_t now_ms = now.second * 1000 + now.millisecond;
+    const auto delay_to = [&](int64_t second) { return second * 1000 + kTickMarginMs - now_ms; };
+    // A tick that came a little before the change it was meant for showed the old value:
+    // the next one comes right after that change.
+    constexpr int64_t kEarlyTickMs = 250;
+    const int64_t next = NextValueSecond(accuracy, deadline, now.second, span);
+    if (starting || delay_to(next) < kEarlyTickMs) return delay_to(next);
+    const int64_t one_interval_on = FloorDiv(now_ms + interval_ms - 1000, 1000);
+    return delay_to(NextValueSecond(accuracy, deadline, one_interval_on, span));
 }
 
 const char* StoppedText(Accuracy accuracy) {

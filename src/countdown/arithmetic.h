@@ -9,6 +9,8 @@
 
 namespace tq {
 
+struct CivilTime;
+
 // The item indexes of the accuracy combo box, as stored in the settings.
 enum class Accuracy { Second = 0, Minute = 1, Hour = 2, Day = 3 };
 
@@ -36,5 +38,29 @@ CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now
 
 // What the time label shows once the countdown has stopped at the deadline.
 const char* StoppedText(Accuracy accuracy);
+
+// A reading of the local clock: whole seconds since 1899-12-30 00:00:00 and the milliseconds
+// into the current second. Its date-time value is the one the clock gives the refresh.
+struct ClockMoment {
+    int64_t second;
+    int millisecond;
+};
+ClockMoment ClockMomentOf(const CivilTime& local, int millisecond);
+double DateTimeOfSecond(int64_t second);
+
+// How long after the clock second in which the label's text changes its refresh tick comes:
+// late enough that the clock reads the new second, early enough that the new value shows
+// within a few hundredths of a second.
+inline constexpr int kTickMarginMs = 10;
+
+// Milliseconds from `now` to the tick that shows the label's next value. Ticks of a
+// whole-second interval come just after the clock second in which the text at `accuracy`
+// changes: for a starting timer the first such change, afterwards the change one interval
+// on (or the coming change, when this tick came a little before the one it was for). Hour
+// and day texts change at the seconds where the minute text does, so without a change of
+// their own in reach their ticks keep the minute text's phase. Other intervals keep their
+// fixed rhythm: the result is the interval itself.
+int64_t NextTickDelay(Accuracy accuracy, int interval_ms, double deadline, ClockMoment now,
+                      bool starting);
 
 }  // namespace tq

@@ -30,6 +30,15 @@ void Refresh(Accuracy accuracy) {
     WriteLogLine(label.caption());
 }
 
+int64_t PlaceTick(Accuracy accuracy, int interval, bool starting) {
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    const ClockMoment moment = ClockMomentOf(
+        {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond},
+        local.wMilliseconds);
+    return NextTickDelay(accuracy, interval, deadline, moment, starting);
+}
+
 // Steps of ten from the configured opacity; below 10 there are none and the window is
 // simply hidden and shown.
 int FadeSteps() { return static_cast<int>(opacity_setting / 10.0); }
@@ -82,19 +91,36 @@ void RefreshByMinute() { Refresh(Accuracy::Minute); }
 void RefreshByHour() { Refresh(Accuracy::Hour); }
 void RefreshByDay() { Refresh(Accuracy::Day); }
 
+int64_t PlaceSecondTick(int interval, bool starting) {
+    return PlaceTick(Accuracy::Second, interval, starting);
+}
+int64_t PlaceMinuteTick(int interval, bool starting) {
+    return PlaceTick(Accuracy::Minute, interval, starting);
+}
+int64_t PlaceHourTick(int interval, bool starting) {
+    return PlaceTick(Accuracy::Hour, interval, starting);
+}
+int64_t PlaceDayTick(int interval, bool starting) {
+    return PlaceTick(Accuracy::Day, interval, starting);
+}
+
+// The running timer is started again as well: its ticks belong just after the changes of
+// the new clock.
 void RefreshAfterClockChange() {
     if (!running) return;
-    if (main_window.倒计时_秒.interval() > 0) RefreshBySecond();
-    if (main_window.倒计时_分.interval() > 0) RefreshByMinute();
-    if (main_window.倒计时_时.interval() > 0) RefreshByHour();
-    if (main_window.倒计时_天.interval() > 0) RefreshByDay();
+    const auto refresh = [](forms::Timer& timer, void (*refresh_now)()) {
+        if (timer.interval() <= 0) return;
+        refresh_now();
+        if (timer.interval() > 0) timer.SetInterval(timer.interval());
+    };
+    refresh(main_window.倒计时_秒, RefreshBySecond);
+    refresh(main_window.倒计时_分, RefreshByMinute);
+    refresh(main_window.倒计时_时, RefreshByHour);
+    refresh(main_window.倒计时_天, RefreshByDay);
 }
 
 void SetCountdownRunning(bool on) {
-    main_window.倒计时_秒.SetInterval(0);
-    main_window.倒计时_分.SetInterval(0);
-    main_window.倒计时_时.SetInterval(0);
-    main_window.倒计时_天.SetInterval(0);
+    StopRefreshTimers();
     if (!on) {
         tray_menu_window.开始_暂停.checked = false;
         running = 0;
@@ -119,6 +145,13 @@ void SetCountdownRunning(bool on) {
 }
 
 void ToggleCountdown() { ApplyCountdownSettings(!running); }
+
+void StopRefreshTimers() {
+    main_window.倒计时_秒.SetInterval(0);
+    main_window.倒计时_分.SetInterval(0);
+    main_window.倒计时_时.SetInterval(0);
+    main_window.倒计时_天.SetInterval(0);
+}
 
 void AvoidBlock() {
     // A press while the window is still fading out is ignored: one cycle at a time.

@@ -21,11 +21,21 @@ void RefreshByMinute();
 void RefreshByHour();
 void RefreshByDay();
 // After the system clock changed or the machine woke up a running countdown shows the
-// new time at once rather than at its next tick.
+// new time at once rather than at its next tick, and its ticks are placed afresh.
 void RefreshAfterClockChange();
 
 void SetCountdownRunning(bool on);
 void ToggleCountdown();
+// The program is ending: the timers stop without a change of the running state and without
+// a log line, so that the closing message stays the log's last.
+void StopRefreshTimers();
+
+// Where each timer's next tick belongs (milliseconds from now): just after the clock second
+// in which the label's text at that accuracy changes.
+int64_t PlaceSecondTick(int interval, bool starting);
+int64_t PlaceMinuteTick(int interval, bool starting);
+int64_t PlaceHourTick(int interval, bool starting);
+int64_t PlaceDayTick(int interval, bool starting);
 
 void AvoidBlock();
 void FadeOut();

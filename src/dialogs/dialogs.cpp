@@ -156,8 +156,17 @@ bool SaveAndApply() {
     return false;
 }
 
-void CentreIfAsked() {
+// After a live change of place or size, centred when asked. A place typed into a box (or a
+// stored one the page shows) never takes the main window out of reach: it has no frame
+// and no taskbar button to get it back with.
+void FollowLiveChange() {
     if (settings_window.窗口居中勾选框.checked()) CentreMainWindow();
+    KeepMainWindowWithinReach();
+}
+
+void SetMainWindow(void (forms::Form::*set)(int), const forms::EditBox& box) {
+    (main_window.*set)(BoxNumber(box));
+    FollowLiveChange();
 }
 
 // A spinner's arrow: the main window's coordinate becomes the box's number plus the step
@@ -165,6 +174,7 @@ void CentreIfAsked() {
 void StepMainWindow(forms::EditBox& box, int step, void (forms::Form::*set)(int),
                     int forms::Rect::*coordinate) {
     (main_window.*set)(TruncateLow32(ToNumber(box.content()) + step));
+    FollowLiveChange();
     box.SetContent(IntegerToText(main_window.rect().*coordinate));
 }
 
@@ -301,31 +311,24 @@ void OnCentreCheckClicked() {
     const bool centred = w.窗口居中勾选框.checked();
     w.主窗口上位置设置框.SetDisabled(centred);
     w.主窗口左位置设置框.SetDisabled(centred);
-    if (centred) {
-        CentreMainWindow();
-    } else {
+    if (!centred) {
         main_window.SetLeft(BoxNumber(w.主窗口左位置设置框));
         main_window.SetTop(BoxNumber(w.主窗口上位置设置框));
     }
+    FollowLiveChange();
 }
 
 void OnLeftBoxChanged() {
-    if (!settings_window.窗口居中勾选框.checked()) main_window.SetLeft(BoxNumber(settings_window.主窗口左位置设置框));
+    if (!settings_window.窗口居中勾选框.checked()) SetMainWindow(&forms::Form::SetLeft, settings_window.主窗口左位置设置框);
 }
 
 void OnTopBoxChanged() {
-    if (!settings_window.窗口居中勾选框.checked()) main_window.SetTop(BoxNumber(settings_window.主窗口上位置设置框));
+    if (!settings_window.窗口居中勾选框.checked()) SetMainWindow(&forms::Form::SetTop, settings_window.主窗口上位置设置框);
 }
 
-void OnWidthBoxChanged() {
-    main_window.SetWidth(BoxNumber(settings_window.主窗口宽度设置框));
-    CentreIfAsked();
-}
+void OnWidthBoxChanged() { SetMainWindow(&forms::Form::SetWidth, settings_window.主窗口宽度设置框); }
 
-void OnHeightBoxChanged() {
-    main_window.SetHeight(BoxNumber(settings_window.主窗口高度设置框));
-    CentreIfAsked();
-}
+void OnHeightBoxChanged() { SetMainWindow(&forms::Form::SetHeight, settings_window.主窗口高度设置框); }
 
 void OnLeftSpinner(int step) {
     if (settings_window.窗口居中勾选框.checked()) return;
@@ -339,12 +342,10 @@ void OnTopSpinner(int step) {
 
 void OnWidthSpinner(int step) {
     StepMainWindow(settings_window.主窗口宽度设置框, step, &forms::Form::SetWidth, &forms::Rect::width);
-    CentreIfAsked();
 }
 
 void OnHeightSpinner(int step) {
     StepMainWindow(settings_window.主窗口高度设置框, step, &forms::Form::SetHeight, &forms::Rect::height);
-    CentreIfAsked();
 }
 
 void OnAccuracyChanged() { EnableRefreshBox(); }

@@ -45,6 +45,7 @@ struct MainForm : forms::Form {
               .on_first_activated = ApplyWindowPosition,
               .on_destroying = ForcedClose,
               .on_clock_changed = RefreshAfterClockChange,
+              .on_screens_changed = KeepMainWindowWithinReach,
               .events = {.on_left_button_down = AvoidBlock},
           }) {}
 
@@ -68,10 +69,10 @@ struct MainForm : forms::Form {
         .valign = VAlign::Centre,
         .events = {.on_left_button_down = AvoidBlock},
     }};
-    Timer 倒计时_秒{this, {.interval = 0, .on_tick = RefreshBySecond}};
-    Timer 倒计时_分{this, {.interval = 0, .on_tick = RefreshByMinute}};
-    Timer 倒计时_时{this, {.interval = 0, .on_tick = RefreshByHour}};
-    Timer 倒计时_天{this, {.interval = 0, .on_tick = RefreshByDay}};
+    Timer 倒计时_秒{this, {.interval = 0, .on_tick = RefreshBySecond, .placer = PlaceSecondTick}};
+    Timer 倒计时_分{this, {.interval = 0, .on_tick = RefreshByMinute, .placer = PlaceMinuteTick}};
+    Timer 倒计时_时{this, {.interval = 0, .on_tick = RefreshByHour, .placer = PlaceHourTick}};
+    Timer 倒计时_天{this, {.interval = 0, .on_tick = RefreshByDay, .placer = PlaceDayTick}};
 };
 
 // Never shown: it owns the notification-area icon and holds the tray menu.

@@ -14,6 +14,11 @@ constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
 constexpr UINT kTrayIconId = 100;
 constexpr size_t kTrayTipBytes = 62;
 constexpr UINT_PTR kChildSubclassId = 1;
+// A shell moves its taskbar only after the display has changed, and not every shell announces
+// the work area that results: a form told of a display change is told once more this much
+// later. Controls' timers have the controls' ids, from 1000 up.
+constexpr UINT_PTR kScreensSettledTimer = 1;
+constexpr UINT kScreensSettleMs = 1000;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
@@ -537,10 +542,34 @@ void Timer::Create(HWND form_window) {
 
 void Timer::SetInterval(int milliseconds) {
     interval_ = milliseconds;
+    ++starts_;
     HWND window = form_->handle();
     if (!window) return;
     KillTimer(window, id());
-    if (milliseconds > 0) SetTimer(window, id(), static_cast<UINT>(milliseconds), nullptr);
+    armed_ = 0;
+    if (milliseconds > 0) Arm(args_.placer ? args_.placer(milliseconds, true) : milliseconds);
+}
+
+void Timer::Arm(int64_t delay) {
+    armed_ = static_cast<int>(std::clamp<int64_t>(delay, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM));
+    SetTimer(form_->handle(), id(), static_cast<UINT>(armed_), nullptr);
+}
+
+// A tick that comes up to 20 ms after its place, or 8 ms before it, keeps the running
+// rhythm: the platform timer is armed again only when the ticks have drifted out of place or
+// a single corrected wait has just run, so a steady timer costs no more than a plain one.
+void Timer::OnPlatformTick() {
+    if (interval_ <= 0) return;
+    const int starts = starts_;
+    args_.on_tick();
+    if (!args_.placer || starts_ != starts || !form_->handle()) return;
+    const int64_t delay = args_.placer(interval_, false);
+    const int64_t drift = delay - interval_;
+    if (drift >= -20 && drift <= 8) {
+        if (armed_ != interval_) Arm(interval_);
+    } else {
+        Arm(delay);
+    }
 }
 
 // ---- Menu -------------------------------------------------------------------------------
@@ -1008,8 +1037,13 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_NCDESTROY: OnDestroyed(); break;
         case WM_TIMER:
+            if (wparam == kScreensSettledTimer) {
+                KillTimer(hwnd, kScreensSettledTimer);
+                args_.on_screens_changed();
+                return 0;
+            }
             if (auto* timer = dynamic_cast<Timer*>(ControlById(static_cast<int>(wparam)))) {
-                timer->Tick();
+                timer->OnPlatformTick();
                 return 0;
             }
             break;
@@ -1070,6 +1104,14 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             return 0;
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
+        case WM_DISPLAYCHANGE:
+            args_.on_screens_changed();
+            if (args_.on_screens_changed)
+                SetTimer(hwnd, kScreensSettledTimer, kScreensSettleMs, nullptr);
+            break;
+        case WM_SETTINGCHANGE:
+            if (wparam == SPI_SETWORKAREA) args_.on_screens_changed();
+            break;
         case WM_POWERBROADCAST:
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
             return TRUE;

@@ -254,22 +254,33 @@ private:
 };
 
 // A window timer. Setting an interval stops the timer and, when the new interval is
-// above 0, starts it again, so the first tick comes one full interval later.
+// above 0, starts it again, so the first tick comes one full interval later, or where its
+// placer puts it.
 class Timer : public Control {
 public:
+    // Where the next tick belongs: milliseconds from now, given the interval and whether the
+    // timer is just starting.
+    using Placer = int64_t (*)(int interval, bool starting);
     struct Args {
         int interval = 0;
         Handler<> on_tick;
+        Placer placer = nullptr;
     };
     Timer(Form* form, Args args);
     int interval() const { return interval_; }
     void SetInterval(int milliseconds);
     void Tick() const { args_.on_tick(); }
+    // The platform's tick: the handler runs unless the timer was stopped meanwhile (a tick
+    // already queued then is dropped), and then the next tick is kept in its place.
+    void OnPlatformTick();
 
 private:
     void Create(HWND form_window) override;
+    void Arm(int64_t delay);
     Args args_;
     int interval_ = 0;
+    int armed_ = 0;   // the period the platform timer now runs with
+    int starts_ = 0;  // counts SetInterval calls, so a tick sees whether its handler restarted it
 };
 
 // An entry of a popup menu; the caption "-" makes a separator.
@@ -338,6 +349,8 @@ public:
         Handler<int> on_tray_event;
         // The system clock was changed or the machine resumed from sleep.
         Handler<> on_clock_changed;
+        // The screens changed: a resolution, a monitor added or removed, or a work area.
+        Handler<> on_screens_changed;
         InputHandlers events;
     };
 

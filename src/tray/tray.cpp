@@ -38,6 +38,7 @@ void ConfirmExit() {
         return;
     }
     FadeOut();
+    StopRefreshTimers();
     WriteLogLine(kLogExitedByUser);
     tray_menu_window.Close();
     ProcessPendingMessages();  // the close takes effect here and removes the icon

@@ -751,7 +751,8 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
 // ---- One run of the program ----------------------------------------------------------------
 
 std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
-                                              const std::string& exe_name) {
+                                              const std::string& exe_name,
+                                              const std::string& desktop) {
     std::unique_ptr<ProgramRun> run(new ProgramRun());
     run->folder_ = folder;
     run->icons_before_ = TrayIconWindows();
@@ -759,6 +760,8 @@ std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
     std::string command_line = "\"" + exe + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
+    std::string desktop_name = desktop;
+    if (!desktop_name.empty()) startup.lpDesktop = desktop_name.data();
     PROCESS_INFORMATION info{};
     run->started_at_ = LocalNow();
     if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -981,6 +984,82 @@ std::string ProgramRun::LogText() const {
     const auto files = LogFiles();
     if (files.empty()) return {};
     return ReadFileBytes(folder_ + "\\Log\\" + files.back()).value_or("");
+}
+
+HWND ProgramRun::time_label() const {
+    const auto labels = Labels();
+    return labels.size() >= 2 ? labels[1] : nullptr;
+}
+
+// ---- The time label against the clock -------------------------------------------------------
+
+long long LocalMilliseconds() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return static_cast<long long>(Ticks(t) / 10000);
+}
+
+std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Milliseconds step) {
+    std::vector<TextChange> changes;
+    const long long end = LocalMilliseconds() + duration.count();
+    for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
+        std::string text = TextOf(window);
+        if (changes.empty() || changes.back().text != text)
+            changes.push_back({std::move(text), now});
+        Sleep(static_cast<DWORD>(step.count()));
+    }
+    return changes;
+}
+
+std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
+                                   bool minutes, long long seen_at_ms) {
+    const auto shown_at = [&](long long second) {
+        std::string shown =
+            RemainingText(FromTicks(static_cast<ULONGLONG>(second) * 10000000ULL), deadline);
+        if (minutes) shown.erase(shown.find("分") + std::string("分").size());
+        return shown;
+    };
+    const long long seen_second = seen_at_ms / 1000;
+    for (long long second = seen_second + 2; second > seen_second - 120; --second) {
+        if (shown_at(second) == text && shown_at(second - 1) != text) return second * 1000;
+    }
+    return std::nullopt;
+}
+
+// ---- A desktop whose screen size can change -------------------------------------------------
+
+bool ConfigureVirtualDesktop(const std::string& name, int width, int height) {
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const bool ok =
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                       static_cast<DWORD>(size.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+bool RunOnDesktop(const std::string& name, const std::function<void()>& body) {
+    bool attached = false;
+    std::thread thread([&] {
+        HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        attached = desktop && SetThreadDesktop(desktop);
+        if (attached) body();
+    });
+    thread.join();
+    return attached;
+}
+
+bool SetDisplaySize(int width, int height) {
+    DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = static_cast<DWORD>(width);
+    mode.dmPelsHeight = static_cast<DWORD>(height);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    return ChangeDisplaySettingsExA(nullptr, &mode, nullptr, 0, nullptr) == DISP_CHANGE_SUCCESSFUL;
 }
 
 }  // namespace e2e

@@ -153,9 +153,10 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year);
 
 class ProgramRun {
 public:
-    // Starts `exe_name` from `folder` (with the folder as working directory).
-    static std::unique_ptr<ProgramRun> Start(const std::string& folder,
-                                             const std::string& exe_name);
+    // Starts `exe_name` from `folder` (with the folder as working directory), on the named
+    // desktop when one is given.
+    static std::unique_ptr<ProgramRun> Start(const std::string& folder, const std::string& exe_name,
+                                             const std::string& desktop = "");
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -206,6 +207,8 @@ public:
     std::vector<std::string> LogFiles() const;
     std::string LogText() const;
 
+    HWND time_label() const;
+
 private:
     ProgramRun() = default;
     std::vector<HWND> FormWindows() const;
@@ -218,6 +221,41 @@ private:
     std::vector<HWND> icons_before_;
     HWND tray_icon_ = nullptr;
 };
+
+// ---- The time label against the clock -------------------------------------------------------
+
+// The local clock in milliseconds since 1601, read as the program reads its clock.
+long long LocalMilliseconds();
+
+struct TextChange {
+    std::string text;
+    long long seen_at_ms;  // LocalMilliseconds() when the text was first seen
+};
+// Reads a window's text every `step` for `duration` (another process's window text comes
+// from the window manager, without a message to the program) and keeps each new text with
+// the moment it was first seen; the first entry is the text at the start.
+std::vector<TextChange> WatchText(HWND window, Milliseconds duration,
+                                  Milliseconds step = Milliseconds(2));
+
+// The local second (in LocalMilliseconds, a multiple of 1000) from which `text` is the time
+// label's text at second accuracy, or at minute accuracy with `minutes`, for a deadline
+// ahead; searched in the two minutes up to `seen_at_ms` (and two seconds after it). Nullopt
+// when the text is none of those.
+std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& deadline,
+                                   bool minutes, long long seen_at_ms);
+
+// ---- A desktop whose screen size can change -------------------------------------------------
+
+// Wine shows a desktop whose size is configured under HKCU\Software\Wine\Explorer\Desktops
+// as a window of that size on the display (a virtual desktop), and there a program may change
+// the display mode as on a real screen; the X display itself has a single mode.
+bool ConfigureVirtualDesktop(const std::string& name, int width, int height);
+// Runs `body` on a thread of its own attached to the desktop (a desktop's windows are seen
+// only from its threads); false when the thread could not attach to it.
+bool RunOnDesktop(const std::string& name, const std::function<void()>& body);
+// Changes the display size of the calling thread's desktop, as lowering the resolution does;
+// true when it was accepted.
+bool SetDisplaySize(int width, int height);
 
 // The tray menu's captions, in the order the menu shows them.
 inline const std::vector<std::string> kTrayMenuCaptions = {"开始/暂停", "-",    "设置",

@@ -116,8 +116,8 @@ std::vector<std::string> RunningProcessesNamed(const std::vector<std::string>& n
 }
 
 // The log of a run that ended: the ending's fixed message comes after start-up's, with its
-// six empty lines, and no other fixed message follows it. Refreshes may still follow:
-// the exit paths dispatch pending messages, timer ticks among them, before the end.
+// six empty lines, and no other fixed message follows it (that nothing at all follows it is
+// tested in desktop_test.cpp).
 void ExpectFinalMessage(const std::string& log, const std::string& message) {
     const ParsedLog parsed = ParseLog(log);
     std::vector<std::string> fixed;

@@ -184,5 +184,53 @@ TEST(AccuracyNumberTest, TruncatesAndKeepsLow16Bits) {
     EXPECT_EQ(AccuracyNumber("1e309"), 0);
 }
 
+// ---- Where the refresh ticks come ----------------------------------------------------------
+
+ClockMoment Moment(int year, int month, int day, int hour, int minute, int second, int ms) {
+    return ClockMomentOf({year, month, day, hour, minute, second}, ms);
+}
+
+TEST(TickPlacementTest, ClockMomentGivesTheClocksDateTimeValue) {
+    const ClockMoment moment = Moment(2049, 9, 30, 12, 56, 56, 250);
+    EXPECT_EQ(DateTimeOfSecond(moment.second), At(2049, 9, 30, 12, 56, 56));
+    EXPECT_EQ(moment.millisecond, 250);
+    EXPECT_EQ(DateTimeOfSecond(Moment(1899, 12, 29, 23, 59, 59, 0).second),
+              At(1899, 12, 29, 23, 59, 59));
+}
+
+// The default deadline has 0 seconds, so the minute text changes one second into each
+// minute (at 12:01:01 the remaining time drops below 1 day 2 h 59 min).
+TEST(TickPlacementTest, TicksComeJustAfterTheSecondInWhichTheTextChanges) {
+    struct Case {
+        const char* what;
+        Accuracy accuracy;
+        int interval;
+        ClockMoment now;
+        bool starting;
+        int64_t delay;
+    };
+    const Case cases[] = {
+        {"second, starting", Accuracy::Second, 1000, Moment(2049, 9, 30, 12, 0, 0, 400), true, 610},
+        {"second, on time", Accuracy::Second, 1000, Moment(2049, 9, 30, 12, 0, 0, 12), false, 998},
+        {"second, late", Accuracy::Second, 1000, Moment(2049, 9, 30, 12, 0, 0, 600), false, 410},
+        {"second, early", Accuracy::Second, 1000, Moment(2049, 9, 30, 12, 0, 0, 995), false, 15},
+        {"two seconds", Accuracy::Second, 2000, Moment(2049, 9, 30, 12, 0, 0, 12), false, 1998},
+        {"half a second", Accuracy::Second, 500, Moment(2049, 9, 30, 12, 0, 0, 300), true, 500},
+        {"minute, starting", Accuracy::Minute, 60000, Moment(2049, 9, 30, 12, 0, 30, 0), true,
+         31010},
+        {"minute, on time", Accuracy::Minute, 60000, Moment(2049, 9, 30, 12, 1, 1, 13), false,
+         59997},
+        {"minute, early", Accuracy::Minute, 60000, Moment(2049, 9, 30, 12, 1, 0, 995), false, 15},
+        {"hour, starting", Accuracy::Hour, 60000, Moment(2049, 9, 30, 12, 0, 30, 0), true, 31010},
+        {"day, starting", Accuracy::Day, 60000, Moment(2049, 9, 30, 12, 0, 30, 0), true, 31010},
+        // A day past the deadline the day text changes a second before the minute text.
+        {"day, own change", Accuracy::Day, 60000, Moment(2049, 10, 2, 14, 59, 30, 0), true, 30010},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NextTickDelay(c.accuracy, c.interval, kDeadline, c.now, c.starting), c.delay)
+            << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace tq

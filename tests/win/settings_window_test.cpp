@@ -287,6 +287,8 @@ TEST_F(SettingsWindowAtWork, LiveEditsActOnTheMainWindowAndCancelUndoesThem) {
     EXPECT_EQ(where()[0], 120);
     w.主窗口左位置设置框.SetContent("");
     EXPECT_EQ(where()[0], 0);
+    w.主窗口左位置设置框.SetContent("-3000");  // never out of reach: a grip stays on screen
+    EXPECT_GE(where()[0] + 530, 48);
     w.主窗口左位置设置框.SetContent("10.5");
     OnLeftSpinner(1);  // the step is added before truncation
     EXPECT_EQ(where()[0], 11);

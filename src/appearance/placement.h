@@ -1,0 +1,34 @@
+// Keeping the countdown window within reach. The window has no frame and no taskbar button,
+// so one placed off every screen (a monitor unplugged, a laptop out of its dock, a lower
+// resolution) could not be brought back without editing the settings file by hand. The
+// geometry is portable; the platform supplies the monitors' work areas.
+#pragma once
+
+#include <vector>
+
+namespace tq {
+
+// A rectangle in screen pixels; right and bottom lie outside it.
+struct Box {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool operator==(const Box&) const = default;
+};
+
+// The part of the window that must stay on a screen for the user to reach it: this many
+// pixels square, or the whole window when it is smaller.
+inline constexpr int kGripPixels = 48;
+
+// True when a grip of the window lies inside the work area of one monitor.
+bool GripReachable(const Box& window, const std::vector<Box>& work_areas);
+
+// Where the window belongs: where it is when a grip is reachable; otherwise, keeping its
+// size, inside the work area nearest to it, as close to where it was as fits (a window larger
+// than that area keeps its left or top edge on the area's). No work areas: where it is.
+Box ReachablePlace(const Box& window, const std::vector<Box>& work_areas);
+
+}  // namespace tq
