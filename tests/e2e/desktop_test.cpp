@@ -143,9 +143,6 @@ TEST_F(DesktopTest, StoredPlaceOffTheScreenIsMovedWithinReachAndAGripOnItStays) 
     }
 }
 
-// The X display of the tests has a single mode, so the screen is made smaller in a virtual
-// desktop of Wine's, where the display mode changes as on a real screen and every window of
-// the desktop is told with WM_DISPLAYCHANGE.
 // Attaching a thread to a virtual desktop ties the whole process's X connection to that
 // desktop's window, which is gone once the desktop closes: the steps run in a copy of this
 // test program of their own, so the tests after them keep a working display.
@@ -184,6 +181,9 @@ DWORD RunThisTestApart() {
     return code;
 }
 
+// The X display of the tests has a single mode, so the screen is made smaller in a virtual
+// desktop of Wine's, where the display mode changes as on a real screen and every window of
+// the desktop is told with WM_DISPLAYCHANGE.
 TEST_F(DesktopTest, WindowFollowsTheScreenWhenItShrinksAndReturnsToItsPlaceWhenItGrows) {
     if (!std::getenv(kScreenStepsHere)) {
         EXPECT_EQ(RunThisTestApart(), 0u) << "the steps failed in their own process (see above)";
