@@ -1044,12 +1044,29 @@ bool ConfigureVirtualDesktop(const std::string& name, int width, int height) {
 
 bool RunOnDesktop(const std::string& name, const std::function<void()>& body) {
     bool attached = false;
+    DWORD shown_by = 0;  // the process that shows the desktop
     std::thread thread([&] {
         HDESK desktop = CreateDesktopA(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
         attached = desktop && SetThreadDesktop(desktop);
-        if (attached) body();
+        if (!attached) return;
+        body();
+        GetWindowThreadProcessId(GetDesktopWindow(), &shown_by);
     });
     thread.join();
+    // A virtual desktop is a window over the display that would take every click of the
+    // tests that follow: its process ends once the desktop's last program has gone, and is
+    // ended here if it has not within a few seconds.
+    DWORD default_shown_by = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &default_shown_by);
+    if (shown_by && shown_by != default_shown_by) {
+        if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, shown_by)) {
+            if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) {
+                TerminateProcess(process, 0);
+                WaitForSingleObject(process, 5000);
+            }
+            CloseHandle(process);
+        }
+    }
     return attached;
 }
 

@@ -251,7 +251,8 @@ std::optional<long long> TrueSince(const std::string& text, const SYSTEMTIME& de
 // the display mode as on a real screen; the X display itself has a single mode.
 bool ConfigureVirtualDesktop(const std::string& name, int width, int height);
 // Runs `body` on a thread of its own attached to the desktop (a desktop's windows are seen
-// only from its threads); false when the thread could not attach to it.
+// only from its threads), then waits for the desktop to close; false when the thread could
+// not attach to it.
 bool RunOnDesktop(const std::string& name, const std::function<void()>& body);
 // Changes the display size of the calling thread's desktop, as lowering the resolution does;
 // true when it was accepted.
