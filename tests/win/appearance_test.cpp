@@ -15,17 +15,8 @@
 namespace tq {
 namespace {
 
-class AppearanceTest : public ::testing::Test {
+class AppearanceTest : public ProgramFolderTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!main_window.loaded()) main_window.Load();
-    }
-    void SetUp() override {
-        dir_ = MakeTempFolder();
-        run_dir = dir_;
-    }
-    void TearDown() override { RemoveFolder(dir_); }
-
     void Apply(const std::string& ini) {
         DeleteFileA(SettingsFilePath().c_str());
         if (!ini.empty()) WriteFileBytes(SettingsFilePath(), ini);
@@ -56,8 +47,6 @@ protected:
         ReleaseDC(Window(), dc);
         return c;
     }
-
-    std::string dir_;
 };
 
 TEST_F(AppearanceTest, WithoutSettingsTheDefaultLookIsShown) {

@@ -25,25 +25,17 @@ std::string DeadlineIni(int offset_seconds) {
            "\r\ndeadline-sec=" + std::to_string(t.second) + "\r\n";
 }
 
-class LiveCountdownTest : public ::testing::Test {
+class LiveCountdownTest : public ProgramFolderTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!main_window.loaded()) main_window.Load();
-    }
-    void SetUp() override {
-        dir_ = MakeTempFolder();
-        run_dir = dir_;
-    }
     void TearDown() override {
         SetCountdownRunning(false);
-        RemoveFolder(dir_);
+        ProgramFolderTest::TearDown();
     }
     void Settings(const std::string& ini) { WriteFileBytes(SettingsFilePath(), ini); }
     static std::vector<int> Intervals() {
         return {main_window.倒计时_秒.interval(), main_window.倒计时_分.interval(),
                 main_window.倒计时_时.interval(), main_window.倒计时_天.interval()};
     }
-    std::string dir_;
 };
 
 TEST_F(LiveCountdownTest, TheAccuracySelectsExactlyOneTimer) {

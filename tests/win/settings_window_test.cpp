@@ -74,18 +74,11 @@ std::string BmpOfSize(size_t total) {
     return bmp;
 }
 
-class SettingsWindowAtWork : public ::testing::Test {
+class SettingsWindowAtWork : public ProgramFolderTest {
 protected:
-    static void SetUpTestSuite() {
-        if (!main_window.loaded()) main_window.Load();
-    }
-    void SetUp() override {
-        dir_ = MakeTempFolder();
-        run_dir = dir_;
-    }
     void TearDown() override {
         CloseWindows();
-        RemoveFolder(dir_);
+        ProgramFolderTest::TearDown();
     }
 
     // Writes setting.ini (none for an empty text), shows it on the main window as start-up
@@ -110,7 +103,6 @@ protected:
         return ReadSetting(SettingsFilePath(), section, key, "<missing>");
     }
 
-    std::string dir_;
     SettingsForm& w = settings_window;
 };
 

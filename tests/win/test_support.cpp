@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "app/globals.h"
+#include "forms/forms.h"
 #include "forms/model.h"
 
 namespace tq {
@@ -89,6 +91,17 @@ void PumpMessagesFor(unsigned milliseconds) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
+
+void ProgramFolderTest::SetUpTestSuite() {
+    if (!main_window.loaded()) main_window.Load();
+}
+
+void ProgramFolderTest::SetUp() {
+    dir_ = MakeTempFolder();
+    run_dir = dir_;
+}
+
+void ProgramFolderTest::TearDown() { RemoveFolder(dir_); }
 
 namespace {
 

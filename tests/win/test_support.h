@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 namespace tq {
 
 std::string MakeTempFolder();
@@ -20,6 +22,16 @@ std::vector<std::string> SplitLines(const std::string& text);  // at "\r\n" or "
 // Dispatches this thread's window messages for a while as the program's loop does,
 // keyboard handling included.
 void PumpMessagesFor(unsigned milliseconds);
+
+// A test beside the program's own main window, loaded once in this process (its start-up
+// runs on defaults); each test gives the program a fresh folder of its own as run_dir.
+class ProgramFolderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+    std::string dir_;
+};
 
 // What a user saw in one dialog of the test's thread (a message box or a common dialog).
 struct SeenDialog {
