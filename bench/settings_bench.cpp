@@ -77,7 +77,8 @@ double Median(std::vector<double> values) {
 
 // Dispatches messages until `done` holds, or for `limit` milliseconds at most.
 void PumpUntil(const std::function<bool()>& done, DWORD limit = 10000) {
-    for (const DWORD end = GetTickCount() + limit; !done() && static_cast<int>(end - GetTickCount()) > 0;) {
+    for (const DWORD end = GetTickCount() + limit;
+         !done() && static_cast<int>(end - GetTickCount()) > 0;) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -118,15 +119,17 @@ void Report(const char* name, const std::vector<Cost>& program, const std::vecto
     const double ms = median(program, &Cost::ms), base_ms = median(baseline, &Cost::ms);
     const double cpu = median(program, &Cost::cpu_ms), base_cpu = median(baseline, &Cost::cpu_ms);
     const double w = median(program, &Cost::writes), base_w = median(baseline, &Cost::writes);
-    std::printf("| %s | %.1f ms | %.1f ms | %.2fx | %.1f ms / %.1f ms (%.2fx) | %.0f / %.0f (%.2fx) |\n",
-                name, ms, base_ms, ms / base_ms, cpu, base_cpu, cpu / base_cpu, w, base_w,
-                base_w > 0 ? w / base_w : 0.0);
+    std::printf(
+        "| %s | %.1f ms | %.1f ms | %.2fx | %.1f ms / %.1f ms (%.2fx) | %.0f / %.0f (%.2fx) |\n",
+        name, ms, base_ms, ms / base_ms, cpu, base_cpu, cpu / base_cpu, w, base_w,
+        base_w > 0 ? w / base_w : 0.0);
 }
 
 int Run(int rounds) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "tq_settings_bench_" + std::to_string(GetCurrentProcessId());
+    const std::string folder =
+        std::string(temp) + "tq_settings_bench_" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
     main_window.Load();
     run_dir = folder;
@@ -155,7 +158,8 @@ int Run(int rounds) {
             LoadTimeSettings();
         });
         opening.push_back(open);
-        empty_form.push_back({open.ms - loaders.ms, open.cpu_ms - loaders.cpu_ms, open.writes - loaders.writes});
+        empty_form.push_back(
+            {open.ms - loaders.ms, open.cpu_ms - loaders.cpu_ms, open.writes - loaders.writes});
         PumpUntil([] { return false; }, 50);
 
         const auto measure_bare = [&] {
@@ -176,7 +180,8 @@ int Run(int rounds) {
     }
     std::printf("settings window, %d rounds, %zu keys written per Apply, %d fonts listed\n", rounds,
                 entries.size(), settings_window.标题标签字体组合框.count());
-    std::printf("| what | program | baseline | ratio | CPU time (ratio) | write system calls (ratio) |\n");
+    std::printf(
+        "| what | program | baseline | ratio | CPU time (ratio) | write system calls (ratio) |\n");
     std::printf("|---|---|---|---|---|---|\n");
     Report("opening (tray item to every control filled)", opening, empty_form);
     Report("Apply (button to main window re-applied)", apply, bare);

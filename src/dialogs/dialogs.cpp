@@ -39,18 +39,26 @@ struct LabelGroup {
 
 LabelGroup TitleGroup() {
     auto& w = settings_window;
-    return {w.标题标签字体组合框,   w.标题标签颜色选择,       w.标题标签字号设置框,
+    return {w.标题标签字体组合框,     w.标题标签颜色选择,       w.标题标签字号设置框,
             w.标题标签字体加粗勾选框, w.标题标签字体倾斜勾选框, w.标题标签对齐方式设置框,
-            w.标题标签左位置设置框, w.标题标签上位置设置框,   w.标题标签宽度设置框,
-            w.标题标签高度设置框,   &w.标题标签内容设置框,    keys::mtfont};
+            w.标题标签左位置设置框,   w.标题标签上位置设置框,   w.标题标签宽度设置框,
+            w.标题标签高度设置框,     &w.标题标签内容设置框,    keys::mtfont};
 }
 
 LabelGroup TimeGroup() {
     auto& w = settings_window;
-    return {w.时间标签字体组合框,   w.时间标签颜色选择,       w.时间标签字号设置框,
-            w.时间标签字体加粗勾选框, w.时间标签字体倾斜勾选框, w.时间标签对齐方式设置框,
-            w.时间标签左位置设置框, w.时间标签上位置设置框,   w.时间标签宽度设置框,
-            w.时间标签高度设置框,   nullptr,                  keys::ttfont};
+    return {w.时间标签字体组合框,
+            w.时间标签颜色选择,
+            w.时间标签字号设置框,
+            w.时间标签字体加粗勾选框,
+            w.时间标签字体倾斜勾选框,
+            w.时间标签对齐方式设置框,
+            w.时间标签左位置设置框,
+            w.时间标签上位置设置框,
+            w.时间标签宽度设置框,
+            w.时间标签高度设置框,
+            nullptr,
+            keys::ttfont};
 }
 
 const char* FlagText(bool on) { return on ? "1" : "0"; }
@@ -151,8 +159,11 @@ bool SaveAndApply() {
     ReapplyStoredSettings();
     main_window.SetTopmost(false);  // restored when the settings window goes
     if (failed_setting_writes == 0) return true;
-    ShowMessageBox("设置未能保存！setting.ini 可能是只读文件、所在文件夹不允许写入，或正被其他程序占用。请解决后再按“应用”，您的修改仍保留在设置窗口中。",
-                   MB_OK | MB_ICONEXCLAMATION, "警示信息");
+    ShowMessageBox(
+        "设置未能保存！setting.ini "
+        "可能是只读文件、所在文件夹不允许写入，或正被其他程序占用。请解决后再按“应用”，您的修改仍保"
+        "留在设置窗口中。",
+        MB_OK | MB_ICONEXCLAMATION, "警示信息");
     return false;
 }
 
@@ -274,7 +285,8 @@ void SaveWindowSettings() {
     WriteSetting(keys::deadline_hour, w.小时单位_编辑框.content());
     WriteSetting(keys::deadline_min, w.分钟单位_编辑框.content());
     WriteSetting(keys::deadline_sec, w.秒钟单位_编辑框.content());
-    if (!(ToNumber(w.刷新时间间隔_编辑框.content()) > 0.0000001)) w.刷新时间间隔_编辑框.SetContent("1");
+    if (!(ToNumber(w.刷新时间间隔_编辑框.content()) > 0.0000001))
+        w.刷新时间间隔_编辑框.SetContent("1");
     WriteSetting(keys::refresh, w.刷新时间间隔_编辑框.content());
     const std::string shape = IntegerToText(w.主界面外观_组合框.index());
     if (ReadSetting(keys::winshape) != shape) {
@@ -319,33 +331,43 @@ void OnCentreCheckClicked() {
 }
 
 void OnLeftBoxChanged() {
-    if (!settings_window.窗口居中勾选框.checked()) SetMainWindow(&forms::Form::SetLeft, settings_window.主窗口左位置设置框);
+    if (!settings_window.窗口居中勾选框.checked())
+        SetMainWindow(&forms::Form::SetLeft, settings_window.主窗口左位置设置框);
 }
 
 void OnTopBoxChanged() {
-    if (!settings_window.窗口居中勾选框.checked()) SetMainWindow(&forms::Form::SetTop, settings_window.主窗口上位置设置框);
+    if (!settings_window.窗口居中勾选框.checked())
+        SetMainWindow(&forms::Form::SetTop, settings_window.主窗口上位置设置框);
 }
 
-void OnWidthBoxChanged() { SetMainWindow(&forms::Form::SetWidth, settings_window.主窗口宽度设置框); }
+void OnWidthBoxChanged() {
+    SetMainWindow(&forms::Form::SetWidth, settings_window.主窗口宽度设置框);
+}
 
-void OnHeightBoxChanged() { SetMainWindow(&forms::Form::SetHeight, settings_window.主窗口高度设置框); }
+void OnHeightBoxChanged() {
+    SetMainWindow(&forms::Form::SetHeight, settings_window.主窗口高度设置框);
+}
 
 void OnLeftSpinner(int step) {
     if (settings_window.窗口居中勾选框.checked()) return;
-    StepMainWindow(settings_window.主窗口左位置设置框, step, &forms::Form::SetLeft, &forms::Rect::left);
+    StepMainWindow(settings_window.主窗口左位置设置框, step, &forms::Form::SetLeft,
+                   &forms::Rect::left);
 }
 
 void OnTopSpinner(int step) {
     if (settings_window.窗口居中勾选框.checked()) return;
-    StepMainWindow(settings_window.主窗口上位置设置框, step, &forms::Form::SetTop, &forms::Rect::top);
+    StepMainWindow(settings_window.主窗口上位置设置框, step, &forms::Form::SetTop,
+                   &forms::Rect::top);
 }
 
 void OnWidthSpinner(int step) {
-    StepMainWindow(settings_window.主窗口宽度设置框, step, &forms::Form::SetWidth, &forms::Rect::width);
+    StepMainWindow(settings_window.主窗口宽度设置框, step, &forms::Form::SetWidth,
+                   &forms::Rect::width);
 }
 
 void OnHeightSpinner(int step) {
-    StepMainWindow(settings_window.主窗口高度设置框, step, &forms::Form::SetHeight, &forms::Rect::height);
+    StepMainWindow(settings_window.主窗口高度设置框, step, &forms::Form::SetHeight,
+                   &forms::Rect::height);
 }
 
 void OnAccuracyChanged() { EnableRefreshBox(); }
@@ -369,8 +391,8 @@ void LoadAboutWindow() {
     about_window.SetTitle("关于 " + about_product);
     about_window.关于窗口主标签.SetCaption(about_product + " " + about_version);
     about_window.关于_内容.SetCaption("    " + about_product + " " + about_version +
-                                      " 是一个桌面倒计时小工具。版权所有 (C) " + about_years +
-                                      " " + about_rights_holder + "。");
+                                      " 是一个桌面倒计时小工具。版权所有 (C) " + about_years + " " +
+                                      about_rights_holder + "。");
 }
 
 void OpenBlogPage() { OpenWebAddress(kBlogAddress); }

@@ -65,7 +65,9 @@ void ChooseBackgroundPicture() {
     main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
     TellUser("背景图片已设置！");
     if (FileSize(name) > kLargePictureBytes) {
-        TellUser("您设置的背景图片比较大，这将使得倒计时工具内存消耗大幅增加，建议使用较小的图像或将图像使用图片编辑工具缩小到合适倍数再使用。");
+        TellUser(
+            "您设置的背景图片比较大，这将使得倒计时工具内存消耗大幅增加，建议使用较小的图像或将图像"
+            "使用图片编辑工具缩小到合适倍数再使用。");
     }
 }
 

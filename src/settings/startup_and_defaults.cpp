@@ -36,8 +36,10 @@ void RegisterStartup() {
         WriteSetting(keys::startup, "1");
         return;
     }
-    ShowMessageBox("设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注册表写入权限与安全软件是否拦截！",
-                   MB_OK, "警示信息");
+    ShowMessageBox(
+        "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注册表写入权"
+        "限与安全软件是否拦截！",
+        MB_OK, "警示信息");
     WriteSetting(keys::startup, "0");
     box.SetChecked(false);
 }
@@ -49,8 +51,8 @@ void RestoreDefaults() {
         return;
     }
     const std::string picture = BackgroundPicturePath();
-    const bool restored = DeleteFileAt(SettingsFilePath()) &&
-                          (!FileExists(picture) || DeleteFileAt(picture));
+    const bool restored =
+        DeleteFileAt(SettingsFilePath()) && (!FileExists(picture) || DeleteFileAt(picture));
     if (restored) {
         ApplyLabelSettings();
         ApplyWindowSettings();

@@ -5,7 +5,8 @@
 namespace tq {
 
 // The machine-wide Run key and the entry's value name, split at the last backslash.
-inline constexpr char kStartupEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Countdown";
+inline constexpr char kStartupEntry[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Countdown";
 inline constexpr int kStartupRoot = 4;  // HKEY_LOCAL_MACHINE
 
 // Writes or removes the start-up entry as the settings window's check box says and mirrors

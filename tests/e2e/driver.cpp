@@ -421,7 +421,8 @@ void LeftClickAt(POINT screen) { SendMouse(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEF
 
 void ClickInFront(HWND window, POINT screen) {
     const auto in_front = [&] {
-        return GetForegroundWindow() == window && GetAncestor(WindowFromPoint(screen), GA_ROOT) == window;
+        return GetForegroundWindow() == window &&
+               GetAncestor(WindowFromPoint(screen), GA_ROOT) == window;
     };
     if (!in_front()) {
         const RECT frame = ScreenRect(window);

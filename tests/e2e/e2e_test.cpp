@@ -739,7 +739,8 @@ protected:
         HWND settings = run.WaitForForm("TorvekQuindle设置");
         if (!settings) return nullptr;
         ClickIn(settings, kSecondTab);
-        WaitFor([&] { return ControlAt(settings, kWidthBox, "Edit") != nullptr; }, Milliseconds(3000));
+        WaitFor([&] { return ControlAt(settings, kWidthBox, "Edit") != nullptr; },
+                Milliseconds(3000));
         return settings;
     }
     std::string Stored(const char* section, const char* key) {
@@ -749,10 +750,13 @@ protected:
         return value;
     }
     bool WindowAt(ProgramRun& run, LONG left, LONG top, LONG width, LONG height) {
-        return WaitFor([&] {
-            const RECT r = run.WindowRect();
-            return r.left == left && r.top == top && r.right - r.left == width && r.bottom - r.top == height;
-        }, Milliseconds(3000));
+        return WaitFor(
+            [&] {
+                const RECT r = run.WindowRect();
+                return r.left == left && r.top == top && r.right - r.left == width &&
+                       r.bottom - r.top == height;
+            },
+            Milliseconds(3000));
     }
     static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
     static bool Closed(HWND window) {
@@ -783,16 +787,22 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     ClickIn(settings, kShapeList);
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return SendMessageA(shape, CB_GETCURSEL, 0, 0) == 1; }, Milliseconds(2000)));
+    EXPECT_TRUE(
+        WaitFor([&] { return SendMessageA(shape, CB_GETCURSEL, 0, 0) == 1; }, Milliseconds(2000)));
 
     ClickIn(settings, kApply);
     HWND notice = run->WaitForMessageBox("警示信息");
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ReadMessageBox(notice).text, "对窗口外观的修改需要重启程序才能正常显示！");
     ASSERT_TRUE(ClickMessageBoxButton(notice, IDOK));
-    ASSERT_TRUE(WaitFor([&] { return Stored("main", "startup") != "<missing>"; }, Milliseconds(5000)));
-    EXPECT_EQ(Stored("ui", "winwidth") + Stored("ui", "winmid") + Stored("ui", "winleft") + Stored("ui", "winshape"),
-              "601" "0" "100" "1");
+    ASSERT_TRUE(
+        WaitFor([&] { return Stored("main", "startup") != "<missing>"; }, Milliseconds(5000)));
+    EXPECT_EQ(Stored("ui", "winwidth") + Stored("ui", "winmid") + Stored("ui", "winleft") +
+                  Stored("ui", "winshape"),
+              "601"
+              "0"
+              "100"
+              "1");
     EXPECT_TRUE(WaitFor([&] { return (run->Style() & WS_THICKFRAME) != 0; }, Milliseconds(2000)));
     EXPECT_FALSE(run->RegionBox().has_value());
 
@@ -864,7 +874,8 @@ TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaul
     EXPECT_FALSE(FileExists(folder_ / "setting.ini"));
     EXPECT_FALSE(FileExists(folder_ / "background.pic"));
     EXPECT_TRUE(WindowAt(*run, (screen_w_ - 530) / 2, (screen_h_ - 200) / 2, 530, 200));
-    EXPECT_TRUE(WaitFor([&] { return run->RegionBox().has_value(); }, Milliseconds(2000))) << "rounded again";
+    EXPECT_TRUE(WaitFor([&] { return run->RegionBox().has_value(); }, Milliseconds(2000)))
+        << "rounded again";
     EXPECT_EQ(run->Alpha(), std::optional<BYTE>(175));
 }
 

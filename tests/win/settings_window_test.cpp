@@ -46,7 +46,8 @@ void Click(forms::Button& button) { SendMessageA(button.handle(), BM_CLICK, 0, 0
 // shared for reading).
 struct FileLock {
     explicit FileLock(const std::string& path, DWORD share = FILE_SHARE_READ)
-        : handle(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+        : handle(
+              CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
     ~FileLock() { CloseHandle(handle); }
     HANDLE handle;
 };
@@ -54,8 +55,8 @@ struct FileLock {
 std::string RunValue() {
     char data[MAX_PATH * 2] = {};
     DWORD size = sizeof data;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS) {
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS) {
         return "<none>";
     }
     return data;
@@ -64,7 +65,9 @@ std::string RunValue() {
 // A 24-bit BMP of 100 x 100 pixels padded with zero bytes to exactly `total` bytes.
 std::string BmpOfSize(size_t total) {
     std::string bmp(54, '\0');
-    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) bmp[at + i] = char(v >> (8 * i)); };
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bmp[at + i] = char(v >> (8 * i));
+    };
     bmp[0] = 'B', bmp[1] = 'M';
     put32(2, static_cast<uint32_t>(total));
     put32(10, 54), put32(14, 40), put32(18, 100), put32(22, 100);
@@ -122,7 +125,8 @@ TEST_F(SettingsWindowAtWork, LoadersShowTheFileOrEachKeysDefault) {
         std::function<void(SettingsForm&)> check;
     };
     const Case cases[] = {
-        {"", [&](SettingsForm& f) {
+        {"",
+         [&](SettingsForm& f) {
              EXPECT_EQ(f.标题标签字体组合框.count(), static_cast<int>(fonts.size()));
              EXPECT_EQ(f.时间标签字体组合框.item(3), fonts[3]);
              EXPECT_EQ(f.标题标签字体组合框.index(), songti);
@@ -134,15 +138,21 @@ TEST_F(SettingsWindowAtWork, LoadersShowTheFileOrEachKeysDefault) {
              EXPECT_EQ(f.主窗口透明度滑块条.position(), 175);
              EXPECT_TRUE(f.窗口居中勾选框.checked());
              EXPECT_TRUE(f.主窗口左位置设置框.disabled());
-             EXPECT_EQ(f.主窗口左位置设置框.content() + "," + f.主窗口上位置设置框.content(), "100,100");
-             EXPECT_EQ(f.主窗口宽度设置框.content() + "x" + f.主窗口高度设置框.content(), "530x200");
+             EXPECT_EQ(f.主窗口左位置设置框.content() + "," + f.主窗口上位置设置框.content(),
+                       "100,100");
+             EXPECT_EQ(f.主窗口宽度设置框.content() + "x" + f.主窗口高度设置框.content(),
+                       "530x200");
              EXPECT_EQ(f.主界面外观_组合框.index(), 0);
              EXPECT_EQ(f.窗口托盘标题文字_编辑框.content(), "TorvekQuindle 2.0");
              EXPECT_EQ(f.背景图片.caption(), "背景图片：默认背景");
-             EXPECT_EQ(f.背景图片提示.caption(), "注：背景图片将以拉伸方式呈现，请您尽量选择接近现行窗口大小 200 * 530 的图片作为背景图片。");
+             EXPECT_EQ(f.背景图片提示.caption(),
+                       "注：背景图片将以拉伸方式呈现，请您尽量选择接近现行窗口大小 200 * 530 "
+                       "的图片作为背景图片。");
              EXPECT_TRUE(f.恢复默认设置按钮.disabled());
              EXPECT_EQ(f.倒计时目标设置框.value(), default_date);
-             EXPECT_EQ(f.小时单位_编辑框.content() + ":" + f.分钟单位_编辑框.content() + ":" + f.秒钟单位_编辑框.content(), "15:0:0");
+             EXPECT_EQ(f.小时单位_编辑框.content() + ":" + f.分钟单位_编辑框.content() + ":" +
+                           f.秒钟单位_编辑框.content(),
+                       "15:0:0");
              EXPECT_EQ(f.刷新时间间隔_编辑框.content(), "1");
              EXPECT_FALSE(f.刷新时间间隔_编辑框.disabled());
              EXPECT_TRUE(f.倒计时数值限制_勾选框.checked());
@@ -152,7 +162,8 @@ TEST_F(SettingsWindowAtWork, LoadersShowTheFileOrEachKeysDefault) {
         // Every key odd: beyond the lists, not numbers, empty, one byte, no date.
         {"[mtfont]\r\nfontloc=9999\r\ncolor=abc\r\nsize=x\r\nbold=\r\nalignment=7\r\n"
          "[ttfont]\r\nfontloc=3\r\n[ui]\r\nmaintitle=a\r\nwinmid=\r\ntransparency=abc\r\n"
-         "winwidth=abc\r\nwintitle=\r\n[main]\r\ndeadline-date=not a date\r\naccuracy=7\r\nlimit=0\r\n",
+         "winwidth=abc\r\nwintitle=\r\n[main]\r\ndeadline-date=not a "
+         "date\r\naccuracy=7\r\nlimit=0\r\n",
          [&](SettingsForm& f) {
              EXPECT_EQ(f.标题标签字体组合框.index(), songti);
              EXPECT_EQ(f.时间标签字体组合框.index(), 3);
@@ -177,12 +188,14 @@ TEST_F(SettingsWindowAtWork, LoadersShowTheFileOrEachKeysDefault) {
              EXPECT_EQ(f.标题标签内容设置框.content(), "b");
              EXPECT_FALSE(f.窗口居中勾选框.checked());
              EXPECT_FALSE(f.主窗口左位置设置框.disabled());
-             EXPECT_EQ(f.主窗口左位置设置框.content() + "," + f.主窗口上位置设置框.content(), "33,100");
+             EXPECT_EQ(f.主窗口左位置设置框.content() + "," + f.主窗口上位置设置框.content(),
+                       "33,100");
              EXPECT_EQ(f.精确度.index(), 2);
              EXPECT_TRUE(f.刷新时间间隔_编辑框.disabled());
              EXPECT_EQ(f.倒计时目标设置框.value(), DateTimeFromCivil({2030, 5, 6, 0, 0, 0}));
          }},
-        {"[ui]\r\nmaintitle=_ab_\r\ntransparency=1\r\n", [&](SettingsForm& f) {
+        {"[ui]\r\nmaintitle=_ab_\r\ntransparency=1\r\n",
+         [&](SettingsForm& f) {
              EXPECT_EQ(f.标题标签内容设置框.content(), "ab");
              EXPECT_EQ(f.背景图片.caption(), "背景图片：已设置");  // colour-key mode: no picture
          }},
@@ -199,15 +212,22 @@ TEST_F(SettingsWindowAtWork, FirstApplyWritesFourSectionsInOrderEachKeyOnce) {
     Click(w.应用按钮);
     const std::string font = w.标题标签字体组合框.content();
     const std::string fontloc = std::to_string(w.标题标签字体组合框.index());
-    const std::string label_keys = "fontloc=" + fontloc + "\r\nfontname=" + font +
-                                   "\r\nsize=17\r\ncolor=8388608\r\nbold=1\r\nitalic=0\r\nalignment=1\r\n";
+    const std::string label_keys =
+        "fontloc=" + fontloc + "\r\nfontname=" + font +
+        "\r\nsize=17\r\ncolor=8388608\r\nbold=1\r\nitalic=0\r\nalignment=1\r\n";
     EXPECT_EQ(ReadFileBytes(SettingsFilePath()),
-              "[mtfont]\r\n" + label_keys + "top=100\r\nleft=0\r\nwidth=530\r\nhight=55\r\n"
-              "[ui]\r\nmaintitle=_距中华人民共和国成立100周年还有_\r\ntransparency=175\r\nwinwidth=530\r\n"
-              "winhight=200\r\nwintop=100\r\nwinleft=100\r\nwinshape=0\r\nwintitle=TorvekQuindle 2.0\r\nwinmid=1\r\n"
-              "[ttfont]\r\n" + label_keys + "top=140\r\nleft=0\r\nwidth=530\r\nhight=40\r\n"
-              "[main]\r\ndeadline-date=2049年10月1日\r\ndeadline-hour=15\r\ndeadline-min=0\r\ndeadline-sec=0\r\n"
-              "refresh=1\r\naccuracy=0\r\nlimit=1\r\ntop=0\r\nstartup=1\r\n");
+              "[mtfont]\r\n" + label_keys +
+                  "top=100\r\nleft=0\r\nwidth=530\r\nhight=55\r\n"
+                  "[ui]\r\nmaintitle=_距中华人民共和国成立100周年还有_\r\ntransparency="
+                  "175\r\nwinwidth=530\r\n"
+                  "winhight=200\r\nwintop=100\r\nwinleft=100\r\nwinshape=0\r\nwintitle="
+                  "TorvekQuindle 2.0\r\nwinmid=1\r\n"
+                  "[ttfont]\r\n" +
+                  label_keys +
+                  "top=140\r\nleft=0\r\nwidth=530\r\nhight=40\r\n"
+                  "[main]\r\ndeadline-date=2049年10月1日\r\ndeadline-hour=15\r\ndeadline-min="
+                  "0\r\ndeadline-sec=0\r\n"
+                  "refresh=1\r\naccuracy=0\r\nlimit=1\r\ntop=0\r\nstartup=1\r\n");
     EXPECT_FALSE(w.恢复默认设置按钮.disabled());
     EXPECT_EQ(RunValue(), run_dir + "\\" + ExecutableFileName());
 }
@@ -272,7 +292,10 @@ TEST_F(SettingsWindowAtWork, ChangingTheShapeWarnsOnceAtTheSaveThatChangesIt) {
 TEST_F(SettingsWindowAtWork, LiveEditsActOnTheMainWindowAndCancelUndoesThem) {
     Open("[ui]\r\nwinmid=0\r\nwinleft=40\r\nwintop=60\r\ntransparency=200\r\n[main]\r\ntop=1\r\n");
     EXPECT_FALSE(main_window.topmost());  // off while the settings window is open
-    const auto where = [] { const forms::Rect r = main_window.rect(); return std::vector<int>{r.left, r.top, r.width, r.height}; };
+    const auto where = [] {
+        const forms::Rect r = main_window.rect();
+        return std::vector<int>{r.left, r.top, r.width, r.height};
+    };
     EXPECT_EQ(where(), (std::vector<int>{40, 60, 530, 200}));
 
     w.主窗口左位置设置框.SetContent("120");
@@ -368,12 +391,15 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
 
     // Deny everyone the right to write values under the Run key, as a locked-down machine does.
     HKEY run = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, READ_CONTROL | WRITE_DAC, &run), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, READ_CONTROL | WRITE_DAC, &run),
+              ERROR_SUCCESS);
     std::vector<char> saved(4096);
     DWORD saved_size = static_cast<DWORD>(saved.size());
-    ASSERT_EQ(RegGetKeySecurity(run, DACL_SECURITY_INFORMATION, saved.data(), &saved_size), ERROR_SUCCESS);
+    ASSERT_EQ(RegGetKeySecurity(run, DACL_SECURITY_INFORMATION, saved.data(), &saved_size),
+              ERROR_SUCCESS);
     PSECURITY_DESCRIPTOR deny = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &deny, nullptr));
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &deny, nullptr));
     ASSERT_EQ(RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, deny), ERROR_SUCCESS);
     w.开机启动_勾选框.SetChecked(true);
     {
@@ -381,7 +407,9 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
         Click(w.应用按钮);
         ASSERT_EQ(user.Seen().size(), 1u);
         EXPECT_EQ(user.Seen()[0].caption, "警示信息");
-        EXPECT_EQ(user.Seen()[0].text, "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注册表写入权限与安全软件是否拦截！");
+        EXPECT_EQ(user.Seen()[0].text,
+                  "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注"
+                  "册表写入权限与安全软件是否拦截！");
     }
     RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, saved.data());
     LocalFree(deny);
@@ -401,7 +429,9 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         bool stored;
     };
     const std::string set = "背景图片已设置！";
-    const std::string large = "您设置的背景图片比较大，这将使得倒计时工具内存消耗大幅增加，建议使用较小的图像或将图像使用图片编辑工具缩小到合适倍数再使用。";
+    const std::string large =
+        "您设置的背景图片比较大，这将使得倒计时工具内存消耗大幅增加，建议使用较小的图像或将图像使用"
+        "图片编辑工具缩小到合适倍数再使用。";
     const std::string unusable = "所选文件无法读取，或不是 bmp、jpg、gif 图像。背景图片没有改变。";
     std::string noise(5000, '\0');
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
@@ -410,7 +440,11 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         {BmpOfSize(600001), false, false, {set, large}, true},
         {noise, false, false, {unusable}, false},
         {BmpOfSize(50000), true, false, {unusable}, false},
-        {BmpOfSize(50000), false, true, {"背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。"}, false},
+        {BmpOfSize(50000),
+         false,
+         true,
+         {"背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。"},
+         false},
         {"", false, false, {"您未选择图像。"}, false},
     };
     for (const Case& c : cases) {
@@ -422,7 +456,8 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         FileLock stored_lock(c.lock_stored ? dir_ + "\\background.pic" : std::string());
         std::vector<DialogAnswerer::Action> actions = {
             c.chosen.empty() ? DialogAnswerer::Press(IDCANCEL) : DialogAnswerer::ChooseFile(path)};
-        for (size_t i = 0; i < c.messages.size(); ++i) actions.push_back(DialogAnswerer::Press(IDOK));
+        for (size_t i = 0; i < c.messages.size(); ++i)
+            actions.push_back(DialogAnswerer::Press(IDOK));
         DialogAnswerer user(actions);
         Click(w.浏览图片);
         const std::vector<SeenDialog>& seen = user.Seen();
@@ -454,7 +489,8 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
 
 TEST_F(SettingsWindowAtWork, RestoringTheDefaultsAsksDeletesBothFilesAndCloses) {
     const std::string ini = "[ui]\r\nwinmid=0\r\nwinleft=40\r\nwintop=60\r\nwinwidth=400\r\n";
-    const std::string question = "警告，一旦恢复默认设置，当前所有定制数据将被不可恢复地覆盖，确定继续？";
+    const std::string question =
+        "警告，一旦恢复默认设置，当前所有定制数据将被不可恢复地覆盖，确定继续？";
     Open(ini);
     WriteFileBytes(dir_ + "\\background.pic", BmpOfSize(40000));
     w.主窗口左位置设置框.SetContent("300");
@@ -492,7 +528,8 @@ TEST_F(SettingsWindowAtWork, RestoringTheDefaultsAsksDeletesBothFilesAndCloses) 
     EXPECT_FALSE(FileExistsForTest(SettingsFilePath()));
     EXPECT_FALSE(FileExistsForTest(dir_ + "\\background.pic"));
     const int screen_w = GetSystemMetrics(SM_CXSCREEN), screen_h = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_EQ(main_window.rect(), (forms::Rect{(screen_w - 530) / 2, (screen_h - 200) / 2, 530, 200}));
+    EXPECT_EQ(main_window.rect(),
+              (forms::Rect{(screen_w - 530) / 2, (screen_h - 200) / 2, 530, 200}));
     EXPECT_EQ(main_window.picture(), DefaultPictureBytes());
 }
 
@@ -511,7 +548,8 @@ TEST_F(SettingsWindowAtWork, OpeningAgainBringsTheOpenWindowBack) {
         EXPECT_EQ(about_window.title(), "关于 TorvekQuindle");
         EXPECT_EQ(about_window.关于窗口主标签.caption(), "TorvekQuindle 2.0");
         EXPECT_EQ(about_window.关于_内容.caption(),
-                  "    TorvekQuindle 2.0 是一个桌面倒计时小工具。版权所有 (C) 2024-2026 Torvek 倒计时小组。");
+                  "    TorvekQuindle 2.0 是一个桌面倒计时小工具。版权所有 (C) 2024-2026 Torvek "
+                  "倒计时小组。");
     }
     SendMessageA(about_window.确定.handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(PumpUntil([] { return !about_window.loaded(); }));

@@ -114,7 +114,8 @@ BOOL CALLBACK FindNewDialog(HWND window, LPARAM search_address) {
     auto* search = reinterpret_cast<DialogSearch*>(search_address);
     char class_name[16] = {};
     GetClassNameA(window, class_name, sizeof class_name);
-    if (std::string(class_name) != "#32770" || !IsWindowVisible(window) || window == search->previous) {
+    if (std::string(class_name) != "#32770" || !IsWindowVisible(window) ||
+        window == search->previous) {
         return TRUE;
     }
     search->found = window;
@@ -156,7 +157,8 @@ DialogAnswerer::DialogAnswerer(std::vector<Action> actions)
           HWND previous = nullptr;
           for (const Action& act : actions) {
               DialogSearch search{previous};
-              for (DWORD end = GetTickCount() + 10000; !search.found && static_cast<int>(end - GetTickCount()) > 0;) {
+              for (DWORD end = GetTickCount() + 10000;
+                   !search.found && static_cast<int>(end - GetTickCount()) > 0;) {
                   // The previous dialog may linger while it closes; it never counts twice.
                   if (previous && !IsWindow(previous)) search.previous = previous = nullptr;
                   EnumThreadWindows(ui_thread_, FindNewDialog, reinterpret_cast<LPARAM>(&search));

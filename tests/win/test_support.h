@@ -36,7 +36,7 @@ protected:
 // What a user saw in one dialog of the test's thread (a message box or a common dialog).
 struct SeenDialog {
     std::string caption;
-    std::string text;  // a message box's message; empty for other dialogs
+    std::string text;     // a message box's message; empty for other dialogs
     UINT icon_style = 0;  // MB_ICONINFORMATION when the box showed the information icon
 };
 
