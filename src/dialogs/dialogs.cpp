@@ -139,8 +139,8 @@ void ResetWhenOutOfRange(forms::EditBox& box, double highest) {
     if (x - highest > 0.0000001 || x < -0.0000001) box.SetContent("0");
 }
 
-// What 应用, 取消 and the restore of the defaults share once the file holds what counts:
-// the main window, the countdown, the tray tip and the defaults button follow the file.
+// What 应用 and 取消 (also at the end of a restore of the defaults) share once the file holds
+// what counts: the main window, the countdown, the tray tip and the defaults button follow it.
 void ReapplyStoredSettings() {
     ApplyLabelSettings();
     ApplyWindowSettings();
