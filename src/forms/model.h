@@ -269,7 +269,6 @@ public:
     Timer(Form* form, Args args);
     int interval() const { return interval_; }
     void SetInterval(int milliseconds);
-    void Tick() const { args_.on_tick(); }
     // The platform's tick: the handler runs unless the timer was stopped meanwhile (a tick
     // already queued then is dropped), and then the next tick is kept in its place.
     void OnPlatformTick();

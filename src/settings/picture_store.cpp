@@ -18,8 +18,11 @@ void TellUser(const char* text) {
     ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, "警示信息 - 窗口设置");
 }
 
+// Decoded at the smallest scale that will do (a JPEG at 1/8), so that checking a large photo
+// does not build its full-size bitmap.
 bool IsPicture(const std::string& bytes) {
-    return !DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()).empty();
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    return !DecodePicture(data, bytes.size(), 1, 1).empty();
 }
 
 // The new picture goes beside the old one first and then replaces it in one step: a write

@@ -1025,27 +1025,6 @@ TEST_F(DialogControls, DatePickerStaysWithin1949_10_01And2049_10_07) {
     EXPECT_LE(picker.value(), DateTimeFromCivil({2049, 10, 7, 23, 59, 59}));
 }
 
-BOOL CALLBACK FindVisibleDialog(HWND hwnd, LPARAM out) {
-    char name[16] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(out) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Waits (on a helper thread) for a dialog box that `thread` shows.
-HWND WaitForDialog(DWORD thread) {
-    for (int i = 0; i < 500; ++i) {
-        HWND found = nullptr;
-        EnumThreadWindows(thread, FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
-        if (found) return found;
-        Sleep(10);
-    }
-    return nullptr;
-}
-
 TEST_F(DialogControls, ColourPickerChoosesThroughTheColourDialog) {
     ColourPicker& picker = form->colour;
     picker.SetColour(RGB(1, 2, 3));

@@ -436,23 +436,8 @@ public:
     }
 
 private:
-    static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-        char class_name[16] = {};
-        GetClassNameA(window, class_name, sizeof class_name);
-        if (std::string(class_name) == "#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
     void Run(int button, HWND probe) {
-        HWND box = nullptr;
-        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!box && std::chrono::steady_clock::now() < give_up) {
-            EnumThreadWindows(ui_thread_, FindDialog, reinterpret_cast<LPARAM>(&box));
-            if (!box) Sleep(20);
-        }
+        HWND box = WaitForDialog(ui_thread_);
         if (!box) return;
         seen_.found = true;
         char text[256] = {};

@@ -106,16 +106,16 @@ void ProgramFolderTest::TearDown() { RemoveFolder(dir_); }
 namespace {
 
 struct DialogSearch {
-    HWND previous;
+    HWND other_than;
     HWND found = nullptr;
 };
 
-BOOL CALLBACK FindNewDialog(HWND window, LPARAM search_address) {
+BOOL CALLBACK FindDialog(HWND window, LPARAM search_address) {
     auto* search = reinterpret_cast<DialogSearch*>(search_address);
     char class_name[16] = {};
     GetClassNameA(window, class_name, sizeof class_name);
     if (std::string(class_name) != "#32770" || !IsWindowVisible(window) ||
-        window == search->previous) {
+        window == search->other_than) {
         return TRUE;
     }
     search->found = window;
@@ -133,6 +133,16 @@ BOOL CALLBACK NoteInformationIcon(HWND child, LPARAM seen_address) {
 }
 
 }  // namespace
+
+HWND WaitForDialog(DWORD thread, HWND other_than) {
+    for (const DWORD end = GetTickCount() + 10000; static_cast<int>(end - GetTickCount()) > 0;) {
+        DialogSearch search{other_than && IsWindow(other_than) ? other_than : nullptr};
+        EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(20);
+    }
+    return nullptr;
+}
 
 DialogAnswerer::Action DialogAnswerer::Press(int button_id) {
     return [button_id](HWND dialog) {
@@ -156,16 +166,9 @@ DialogAnswerer::DialogAnswerer(std::vector<Action> actions)
     : ui_thread_(GetCurrentThreadId()), worker_([this, actions = std::move(actions)] {
           HWND previous = nullptr;
           for (const Action& act : actions) {
-              DialogSearch search{previous};
-              for (DWORD end = GetTickCount() + 10000;
-                   !search.found && static_cast<int>(end - GetTickCount()) > 0;) {
-                  // The previous dialog may linger while it closes; it never counts twice.
-                  if (previous && !IsWindow(previous)) search.previous = previous = nullptr;
-                  EnumThreadWindows(ui_thread_, FindNewDialog, reinterpret_cast<LPARAM>(&search));
-                  if (!search.found) Sleep(20);
-              }
-              if (!search.found) return;
-              HWND dialog = search.found;
+              // The previous dialog may linger while it closes; it never counts twice.
+              HWND dialog = WaitForDialog(ui_thread_, previous);
+              if (!dialog) return;
               SeenDialog seen;
               char text[1024] = {};
               GetWindowTextA(dialog, text, sizeof text);

@@ -33,6 +33,10 @@ protected:
     std::string dir_;
 };
 
+// On a helper thread: waits up to ten seconds for a visible dialog box (a message box or a
+// common dialog) that `thread` shows, other than `other_than` while that one still exists.
+HWND WaitForDialog(DWORD thread, HWND other_than = nullptr);
+
 // What a user saw in one dialog of the test's thread (a message box or a common dialog).
 struct SeenDialog {
     std::string caption;
