@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
-# Builds libjpeg-turbo and giflib for the 32-bit Windows target from Debian's source
-# packages into build/deps/install. Nothing of theirs is committed; a finished build is
-# kept and reused.
+# Builds libjpeg-turbo (with its SIMD code, assembled by NASM) and giflib for the 32-bit
+# Windows target from Debian's source packages into build/deps/install. Nothing of theirs
+# is committed. A finished build is kept and reused while its configuration stays the same:
+# build/deps/install/.done holds the configuration it was made with, and any other
+# configuration (an older build without SIMD, a changed option or toolchain) rebuilds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 deps=$root/build/deps
 prefix=$deps/install
-[ -f "$prefix/.done" ] && exit 0
+toolchain=$root/cmake/mingw-i686.cmake
+
+nasm=$(command -v nasm) || { echo "nasm is missing (scripts/install-deps.sh installs it)"; exit 1; }
+# REQUIRE_SIMD makes a missing or unusable assembler an error instead of a quiet build
+# without SIMD; win32 is NASM's object format for 32-bit Windows (COFF).
+jpeg_options=(-DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF
+    -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER="$nasm"
+    -DCMAKE_ASM_NASM_OBJECT_FORMAT=win32)
+gif_sources=(dgif_lib.c gif_err.c gifalloc.c gif_hash.c openbsd-reallocarray.c)
+config=$(
+    echo "libjpeg-turbo ${jpeg_options[*]}"
+    echo "giflib ${gif_sources[*]} -O2"
+    echo "toolchain $(sha256sum <"$toolchain" | cut -d' ' -f1)"
+    echo "$("$nasm" -v)"
+)
+[ -f "$prefix/.done" ] && [ "$(cat "$prefix/.done")" = "$config" ] && exit 0
+
+rm -rf "$prefix"
 mkdir -p "$deps/src" "$prefix/include" "$prefix/lib"
 cd "$deps/src"
 
@@ -15,22 +34,27 @@ cd "$deps/src"
 ls libjpeg-turbo_*.orig.tar.* >/dev/null 2>&1 || apt-get source --download-only -qq libjpeg-turbo 2>/dev/null
 ls giflib_*.orig.tar.* >/dev/null 2>&1 || apt-get source --download-only -qq giflib 2>/dev/null
 
-rm -rf jpeg gif && mkdir jpeg gif
+rm -rf jpeg jpeg-build gif && mkdir jpeg gif
 tar -xf libjpeg-turbo_*.orig.tar.* -C jpeg --strip-components=1
 tar -xf giflib_*.orig.tar.* -C gif --strip-components=1
 
-cmake -S jpeg -B jpeg-build -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF >/dev/null
-cmake --build jpeg-build -j2 >/dev/null
-cmake --install jpeg-build >/dev/null
+cmake -S jpeg -B jpeg-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${jpeg_options[@]}" >jpeg-build.log
+cmake --build jpeg-build -j2 >>jpeg-build.log
+cmake --install jpeg-build >>jpeg-build.log
+# The SIMD code is in the library: its inverse DCT entry points (SSE2 and AVX2), which the
+# decoder picks at run time by what the processor has.
+symbols=$(i686-w64-mingw32-nm "$prefix/lib/libjpeg.a" 2>/dev/null)
+for symbol in jsimd_idct_islow_sse2 jsimd_idct_islow_avx2; do
+    grep -q " T _$symbol\$" <<<"$symbols" ||
+        { echo "libjpeg.a has no $symbol: built without SIMD (see $deps/src/jpeg-build.log)"; exit 1; }
+done
 
 # Only giflib's decoder is needed.
-gif_sources=(dgif_lib.c gif_err.c gifalloc.c gif_hash.c openbsd-reallocarray.c)
 for f in "${gif_sources[@]}"; do
     i686-w64-mingw32-gcc-posix -O2 -c "gif/$f" -o "gif/${f%.c}.o"
 done
 i686-w64-mingw32-ar rcs "$prefix/lib/libgif.a" gif/*.o
 cp gif/gif_lib.h "$prefix/include/"
-touch "$prefix/.done"
-echo "built libjpeg-turbo and giflib for i686-w64-mingw32 in $prefix"
+printf '%s\n' "$config" >"$prefix/.done"
+echo "built libjpeg-turbo (SIMD) and giflib for i686-w64-mingw32 in $prefix"
