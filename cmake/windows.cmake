@@ -57,6 +57,19 @@ target_link_libraries(probe PRIVATE shell32)
 add_executable(settings_bench EXCLUDE_FROM_ALL bench/settings_bench.cpp)
 target_link_libraries(settings_bench PRIVATE tq_win)
 
+# The picture benchmark (bench/picture_bench.cpp) as the Windows program decodes, for
+# `make bench` to run under Wine beside the native build: Google Benchmark comes from
+# Debian's source package, built by `scripts/build-win-deps.sh --bench`.
+set(TQ_BENCH_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/build/deps/bench-install CACHE PATH "Windows build of Google Benchmark")
+add_library(tq_benchmark STATIC IMPORTED)
+set_target_properties(tq_benchmark PROPERTIES IMPORTED_LOCATION ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark.a
+    INTERFACE_INCLUDE_DIRECTORIES ${TQ_BENCH_DEPS_PREFIX}/include
+    INTERFACE_COMPILE_DEFINITIONS BENCHMARK_STATIC_DEFINE
+    INTERFACE_LINK_LIBRARIES shlwapi)
+add_executable(core_bench EXCLUDE_FROM_ALL bench/picture_bench.cpp)
+target_link_libraries(core_bench PRIVATE tq_core tq_resources
+    ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark_main.a tq_benchmark)
+
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.
 add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/desktop_test.cpp)

@@ -4,11 +4,36 @@
 # is committed. A finished build is kept and reused while its configuration stays the same:
 # build/deps/install/.done holds the configuration it was made with, and any other
 # configuration (an older build without SIMD, a changed option or toolchain) rebuilds.
+#
+# With --bench it builds, instead, Google Benchmark from Debian's source package into
+# build/deps/bench-install, for the Windows build of the picture benchmark that
+# `make bench` runs under Wine (the tests do not need it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 deps=$root/build/deps
 prefix=$deps/install
 toolchain=$root/cmake/mingw-i686.cmake
+
+if [ "${1:-}" = --bench ]; then
+    bench_prefix=$deps/bench-install
+    bench_options=(-DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBENCHMARK_ENABLE_TESTING=OFF
+        -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF)
+    config="benchmark ${bench_options[*]} toolchain $(sha256sum <"$toolchain" | cut -d' ' -f1)"
+    [ -f "$bench_prefix/.done" ] && [ "$(cat "$bench_prefix/.done")" = "$config" ] && exit 0
+    rm -rf "$bench_prefix"
+    mkdir -p "$deps/src"
+    cd "$deps/src"
+    ls benchmark_*.orig.tar.* >/dev/null 2>&1 || apt-get source --download-only -qq benchmark 2>/dev/null
+    rm -rf benchmark benchmark-build && mkdir benchmark
+    tar -xf benchmark_*.orig.tar.* -C benchmark --strip-components=1
+    cmake -S benchmark -B benchmark-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_INSTALL_PREFIX="$bench_prefix" "${bench_options[@]}" >benchmark-build.log 2>&1
+    cmake --build benchmark-build -j2 >>benchmark-build.log
+    cmake --install benchmark-build >>benchmark-build.log
+    printf '%s\n' "$config" >"$bench_prefix/.done"
+    echo "built Google Benchmark for i686-w64-mingw32 in $bench_prefix"
+    exit 0
+fi
 
 nasm=$(command -v nasm) || { echo "nasm is missing (scripts/install-deps.sh installs it)"; exit 1; }
 # REQUIRE_SIMD makes a missing or unusable assembler an error instead of a quiet build

@@ -3,6 +3,9 @@
 // writes a setting.ini into a folder of its own and applies it.
 #include "appearance/appearance.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
@@ -11,6 +14,10 @@
 #include "resources/resources.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
+
+// libjpeg-turbo's choice for its accurate inverse DCT, made once per process from what the
+// processor has and from JSIMD_FORCENONE (1 forces its plain C code): 1 when SIMD code runs.
+extern "C" int jsimd_can_idct_islow(void);
 
 namespace tq {
 namespace {
@@ -341,6 +348,51 @@ TEST(MainFormTest, TrayMenuWindowIsHiddenDisabledAndHoldsTheSixEntries) {
     std::vector<std::string> captions;
     for (const forms::MenuItem* item : tray_menu_window.菜单.items()) captions.push_back(item->caption);
     EXPECT_EQ(captions, (std::vector<std::string>{"开始/暂停", "-", "设置", "咨询/反馈", "关于", "退出"}));
+}
+
+// The program decodes JPEG through libjpeg-turbo's SIMD code, and with the accurate integer
+// DCT that code gives exactly the pixels of the plain C code. Decodes at full size and at
+// 1/2 (a reduced inverse DCT) are repeated in a second run of this test with SIMD forced
+// off, which hands back its pixels through a file.
+TEST(JpegSimdTest, DecodesThroughSimdToThePixelsOfThePlainCode) {
+    std::string pixels = std::to_string(jsimd_can_idct_islow()) + ":";
+    for (int want_width : {0, 261}) {
+        const Bitmap bitmap = DecodePicture(kDefaultPicture, kDefaultPictureSize, want_width, 0);
+        pixels.append(reinterpret_cast<const char*>(bitmap.pixels.data()), bitmap.pixels.size() * 4);
+    }
+    if (const char* out = std::getenv("TQ_PLAIN_JPEG_PIXELS")) {  // the second run
+        WriteFileBytes(out, pixels);
+        return;
+    }
+    ASSERT_EQ(pixels.substr(0, 2), "1:");
+
+    const std::string dir = MakeTempFolder();
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string command = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=JpegSimdTest.*";
+    // This process's environment without GoogleTest's report setting, which the second run
+    // must not write over.
+    std::string environment;
+    char* block = GetEnvironmentStringsA();
+    for (const char* v = block; *v; v += std::strlen(v) + 1) {
+        if (std::strncmp(v, "GTEST_", 6) != 0) environment.append(v).push_back('\0');
+    }
+    FreeEnvironmentStringsA(block);
+    environment.append("JSIMD_FORCENONE=1").push_back('\0');
+    environment.append("TQ_PLAIN_JPEG_PIXELS=" + dir + "\\plain.bin").push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+                               nullptr, &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const std::string plain = ReadFileBytes(dir + "\\plain.bin");
+    RemoveFolder(dir);
+    ASSERT_EQ(plain.substr(0, 2), "0:");  // SIMD was off there
+    EXPECT_EQ(plain.size(), pixels.size());
+    EXPECT_TRUE(plain == "0" + pixels.substr(1)) << "the pixels differ";
 }
 
 }  // namespace
