@@ -358,7 +358,8 @@ TEST(JpegSimdTest, DecodesThroughSimdToThePixelsOfThePlainCode) {
     std::string pixels = std::to_string(jsimd_can_idct_islow()) + ":";
     for (int want_width : {0, 261}) {
         const Bitmap bitmap = DecodePicture(kDefaultPicture, kDefaultPictureSize, want_width, 0);
-        pixels.append(reinterpret_cast<const char*>(bitmap.pixels.data()), bitmap.pixels.size() * 4);
+        pixels.append(reinterpret_cast<const char*>(bitmap.pixels.data()),
+                      bitmap.pixels.size() * 4);
     }
     if (const char* out = std::getenv("TQ_PLAIN_JPEG_PIXELS")) {  // the second run
         WriteFileBytes(out, pixels);
@@ -369,7 +370,8 @@ TEST(JpegSimdTest, DecodesThroughSimdToThePixelsOfThePlainCode) {
     const std::string dir = MakeTempFolder();
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=JpegSimdTest.*";
+    std::string command =
+        std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=JpegSimdTest.*";
     // This process's environment without GoogleTest's report setting, which the second run
     // must not write over.
     std::string environment;
