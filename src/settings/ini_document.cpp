@@ -149,9 +149,11 @@ std::u16string DecodeUtf8(std::string_view text) {
     return out;
 }
 
+// An odd last byte is completed with a zero byte. (Wine completes it with whatever byte lies
+// past the file's end in its memory, so the character it reads there varies from read to read.)
 std::u16string DecodeUtf16(std::string_view bytes, bool big_endian) {
     std::u16string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    for (size_t i = 0; i < bytes.size(); i += 2) {
         const unsigned first = ByteAt(bytes, i), second = ByteAt(bytes, i + 1);
         out += static_cast<char16_t>(big_endian ? first << 8 | second : second << 8 | first);
     }
@@ -268,7 +270,9 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     const std::optional<Range> range = FindSection(section);
     if (!range) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-        lines_.push_back(MakeLine("[" + std::string(section) + "]", "\r\n"));
+        std::string header(1, '[');
+        header.append(section).append(1, ']');
+        lines_.push_back(MakeLine(std::move(header), "\r\n"));
         lines_.push_back(std::move(written));
         return;
     }
@@ -276,10 +280,14 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
         lines_[*index] = std::move(written);
         return;
     }
-    // After the header, or at the file's start for the part before any section.
+    // After the section's last line that is neither blank nor a comment, else after its
+    // header (at the file's start for the part before any section): a comment just above the
+    // next section's header is taken to be about that section and stays with it.
     size_t at = range->header == std::string_view::npos ? 0 : range->header + 1;
     for (size_t i = range->begin; i < range->end; ++i) {
-        if (lines_[i].kind != Kind::Blank) at = i + 1;
+        const std::string& name = lines_[i].name;
+        const bool comment = !name.empty() && (name[0] == ';' || name[0] == '#');
+        if (lines_[i].kind == Kind::Key && !comment) at = i + 1;
     }
     if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = "\r\n";
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(written));

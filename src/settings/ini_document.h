@@ -19,8 +19,9 @@ using Utf16ToText = std::string (*)(std::u16string_view);
 class IniDocument {
 public:
     // The file's bytes as read. A file that starts with a UTF-16 LE or BE byte-order mark, or
-    // a UTF-8 one, is converted to UTF-16 here (an odd last byte dropped, invalid UTF-8 as
-    // U+FFFD) and then through `to_text`; any other bytes are taken as GBK as they are.
+    // a UTF-8 one, is converted to UTF-16 here (an odd last byte completed with a zero byte,
+    // each invalid UTF-8 sequence as one U+FFFD) and then through `to_text`; any other bytes are
+    // taken as GBK as they are.
     static IniDocument Parse(std::string_view bytes, Utf16ToText to_text);
 
     // The value the platform reads for that section and key, or nullopt where it returns the
@@ -33,13 +34,13 @@ public:
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
 
     // Writes `key=value` where the key's line stands (the line Find reads), else as a new
-    // line after the section's last non-blank line, else as a new `[section]` at the end of
-    // the file. Lines written end in CR LF. A value cannot span lines: it is cut at its first
-    // CR, LF or NUL, as the platform would read it back; bytes that are not a whole character
-    // are written as '?', so that no stray lead byte takes the line end with it. Section and
-    // key are the program's own names: whole characters, no blanks at either end, no line
-    // end or NUL, and a key with no '=' and not starting with '[' (such names could not be
-    // read back).
+    // line after the section's last key line that is not a comment (';' or '#' first) or
+    // after its header, else as a new `[section]` at the end of the file. Lines written end in CR
+    // LF. A value cannot span lines: it is cut at its first CR, LF or NUL, as the platform would
+    // read it back; bytes that are not a whole character are written as '?', so that no stray lead
+    // byte takes the line end with it. Section and key are the program's own names: whole
+    // characters, no blanks at either end, no line end or NUL, and a key with no '=' and not
+    // starting with '[' (such names could not be read back).
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
     // The complete file: GBK, with no byte-order mark even when the file read had one.
