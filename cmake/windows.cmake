@@ -34,6 +34,7 @@ add_executable(win_tests
     tests/win/test_support.cpp
     tests/win/facilities_test.cpp
     tests/win/settings_file_test.cpp
+    tests/win/ini_document_test.cpp
     tests/win/model_test.cpp
     tests/win/appearance_test.cpp
     tests/win/debug_log_test.cpp
