@@ -86,7 +86,8 @@ const std::vector<IniFile>& Files() {
         {"UTF-16 BE with mark", "\xFE\xFF" + Utf16(u"[ui]\na=中\rb=2\r\n[main]\r\ntop=1", true)},
         {"UTF-8 with mark", "\xEF\xBB\xBF" + Encode(CP_UTF8, u"[ui]\r\na=ü\r\n标题=x\r\n")},
         {"UTF-8 with mark, invalid bytes",
-         "\xEF\xBB\xBF[ui]\r\na=\xE4\r\nb=1\r\nc=\xC0\xAF\r\nd=\xF0\x9F\x98\r\n"},
+         "\xEF\xBB\xBF[ui]\r\na=\xE4\r\nb=1\r\nc=\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\r\n"
+         "d=\xF0\x9F\x98\r\ne=\xF0" "ab"},
         {"UTF-16 LE without a mark is not recognised", Utf16(u"[ui]\r\na=1\r\n", false)},
     };
     return files;
