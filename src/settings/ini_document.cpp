@@ -111,39 +111,47 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-// UTF-8 to UTF-16; each maximal invalid part becomes one U+FFFD, and no invalid sequence
-// takes an ASCII byte (a line end) with it.
+// UTF-8 to UTF-16 as Wine decodes it: an invalid sequence becomes one U+FFFD and takes no
+// ASCII byte (no line end) with it. A lead byte with a continuation byte that cannot follow it
+// (overlong, surrogate, past U+10FFFF) is one invalid sequence, and so is a sequence that the
+// end of the file cuts short, whatever bytes it holds: both as Wine has them.
 std::u16string DecodeUtf8(std::string_view text) {
     std::u16string out;
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = ByteAt(text, i);
-        size_t length = 0;
-        char32_t code = 0;
-        unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-        if (c < 0x80) {
-            out += static_cast<char16_t>(c);
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
+        size_t length = 1;
+        char32_t code = c;
+        unsigned char low = 0x80, high = 0xBF;  // where the second byte must lie
+        if (c >= 0xC2 && c <= 0xDF) {
             length = 2, code = c & 0x1F;
         } else if (c >= 0xE0 && c <= 0xEF) {
             length = 3, code = c & 0x0F;
             if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;  // no surrogates
+            if (c == 0xED) high = 0x9F;
         } else if (c >= 0xF0 && c <= 0xF4) {
             length = 4, code = c & 0x07;
             if (c == 0xF0) low = 0x90;
             if (c == 0xF4) high = 0x8F;
+        } else if (c >= 0x80) {
+            length = 0;  // a continuation byte or a lead byte no character starts with
+        }
+        if (length > 1 && i + length > text.size()) {  // cut short by the file's end
+            out += u'\xFFFD';
+            break;
         }
         size_t taken = 1;
-        while (length != 0 && taken < length) {
+        while (taken < length) {
             const unsigned char next = ByteAt(text, i + taken);  // 0 past the end
-            if (next < low || next > high) break;
+            if (next < 0x80 || next > 0xBF) break;
+            ++taken;
+            if (next < low || next > high) {
+                length = 0;
+                break;
+            }
             code = code << 6 | (next & 0x3F);
             low = 0x80, high = 0xBF;
-            ++taken;
         }
-        AppendUtf16(out, length != 0 && taken == length ? code : U'\xFFFD');
+        AppendUtf16(out, taken == length ? code : U'\xFFFD');
         i += taken;
     }
     return out;
