@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "runtime/gb18030_ranges.h"
+#include "runtime/value.h"
 
 namespace tq {
 namespace {
@@ -542,18 +543,9 @@ namespace {
 // A face name is kept to the 31 bytes a font description holds, cut before a character
 // that would not fit whole.
 int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
-    std::string face = Narrow({font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE)});
-    if (face.size() > LF_FACESIZE - 1) {
-        size_t fits = 0;
-        for (size_t i = 0; i < face.size();) {
-            const unsigned char b = static_cast<unsigned char>(face[i]);
-            const size_t next = i + (b < 0x81 ? 1 : FourByteSequenceAt(face, i) ? 4 : 2);
-            if (next > LF_FACESIZE - 1) break;
-            fits = i = next;
-        }
-        face.resize(fits);
-    }
-    reinterpret_cast<std::vector<std::string>*>(names)->push_back(std::move(face));
+    const std::string face = Narrow({font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE)});
+    reinterpret_cast<std::vector<std::string>*>(names)->emplace_back(
+        WholeCharactersWithin(face, LF_FACESIZE - 1));
     return 1;
 }
 

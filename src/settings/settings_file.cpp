@@ -67,10 +67,8 @@ std::string ReadSetting(std::string_view file, std::string_view section, std::st
     const std::string s = SkipLeadingControls(section);
     const std::string k = SkipLeadingControls(key);
     if (f.empty() || s.empty() || k.empty()) return {};
-    std::optional<std::string> value = DocumentOf(f).Find(s, k);
-    std::string text = value ? std::move(*value) : std::string(default_text);
-    if (text.size() > kLongestValue) text.resize(kLongestValue);
-    return text;
+    const std::optional<std::string> value = DocumentOf(f).Find(s, k);
+    return std::string(WholeCharactersWithin(value ? *value : default_text, kLongestValue));
 }
 
 bool WriteSetting(std::string_view file, std::string_view section, std::string_view key,

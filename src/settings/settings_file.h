@@ -16,8 +16,9 @@ std::string SettingsFilePath();
 
 // Leading characters with codes up to 32 are skipped in file, section and key; when one
 // of them is empty afterwards the result is empty and the file is not touched. Values
-// longer than 10239 bytes come back cut there. A file is read again only when it has
-// changed since it was last read or written here.
+// longer than 10239 bytes come back cut there, before a character that would not fit
+// whole. A file is read again only when it has changed since it was last read or written
+// here.
 std::string ReadSetting(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view default_text);
 // Outside a SettingsSave the file is rewritten at once; inside one the value waits for it.
