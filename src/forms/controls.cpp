@@ -98,7 +98,9 @@ std::string WindowText(HWND hwnd) {
     return Narrow(text);
 }
 
-void SetGbkWindowText(HWND hwnd, std::string_view text) { SetWindowTextW(hwnd, Widen(text).c_str()); }
+void SetGbkWindowText(HWND hwnd, std::string_view text) {
+    SetWindowTextW(hwnd, Widen(text).c_str());
+}
 
 // Draws a GBK text with DrawTextW; the flags are DrawText's.
 int DrawGbkText(HDC dc, std::string_view text, RECT* at, UINT flags) {
@@ -344,8 +346,8 @@ void Button::Create(HWND form_window) {
     events = args_.events;
     caption_ = args_.caption;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, L"BUTTON", caption_,
-                        BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
+    hwnd_ =
+        CreateChild(form_window, L"BUTTON", caption_, BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     FinishChild(hwnd_, font_.handle());
 }
 

@@ -295,10 +295,10 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
     const RECT r = ClientRect();
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
-    HWND hwnd = CreateWindowExW(ex_style, window_class, Widen(text).c_str(), WS_CHILD | style, r.left, r.top,
-                                rect_.width, rect_.height, form_window,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExW(ex_style, window_class, Widen(text).c_str(), WS_CHILD | style, r.left,
+                        r.top, rect_.width, rect_.height, form_window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -1175,8 +1175,9 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
 }
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
-        L"comctl32.dll", "SetWindowSubclass");
+    static const auto function =
+        LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+            L"comctl32.dll", "SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 

@@ -28,11 +28,15 @@ bool FourByteSequenceAt(std::string_view text, size_t i) {
 
 // The code point of a four-byte sequence; U+FFFD for a sequence GB18030 leaves unassigned.
 uint32_t DecodeFourBytes(std::string_view bytes) {
-    const auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k])); };
-    const uint32_t n = (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
+    const auto b = [&](size_t k) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]));
+    };
+    const uint32_t n =
+        (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
     if (n < gb18030::kBmpSequenceEnd) {
         const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {}
+        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {
+        }
         return run->first_code_point + (n - run->first_sequence);
     }
     if (n >= kSupplementarySequences && n - kSupplementarySequences < 0x100000)
@@ -48,7 +52,8 @@ std::string EncodeFourBytes(uint32_t code_point) {
         n = kSupplementarySequences + (code_point - 0x10000);
     } else {
         const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {}
+        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {
+        }
         const uint32_t end = run + 1 == std::end(gb18030::kBmpRuns) ? gb18030::kBmpSequenceEnd
                                                                     : run[1].first_sequence;
         n = run->first_sequence + (code_point - run->first_code_point);
@@ -269,9 +274,8 @@ std::string ReadWholeFile(std::string_view path) {
     if (path.empty()) return {};
     // Others may keep the file open for writing (the debug log does); reading it anyway
     // is what a reader of a whole file wants.
-    HANDLE file =
-        CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     LARGE_INTEGER size;
@@ -295,8 +299,8 @@ std::string ReadWholeFile(std::string_view path) {
 
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
     if (path.empty()) return false;
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool written = true;
     for (std::string_view part : parts) {
@@ -348,8 +352,8 @@ int OpenFile(std::string_view path, int open_mode, int share_mode) {
     if (share_mode < kShareAll || share_mode > kShareExclusive) return 0;
     const OpenModeRule& rule = kOpenModeRules[open_mode - kOpenRead];
     const DWORD share = kShareModeFlags[share_mode - kShareAll];
-    HANDLE file = CreateFileW(Widen(path).c_str(), rule.access, share, nullptr,
-                              rule.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), rule.access, share, nullptr, rule.disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     OpenFiles().push_back(file);
     return static_cast<int>(OpenFiles().size());

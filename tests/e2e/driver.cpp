@@ -382,8 +382,8 @@ std::string ClassOf(HWND window) {
 
 std::wstring Utf16(std::string_view gbk) {
     std::wstring text(gbk.size(), L'\0');
-    text.resize(MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()),
-                                    text.data(), static_cast<int>(text.size())));
+    text.resize(MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), text.data(),
+                                    static_cast<int>(text.size())));
     return text;
 }
 
@@ -840,8 +840,8 @@ std::unique_ptr<ProgramRun> ProgramRun::StartInLocale(const std::string& folder,
             return run->process_id_ != 0;
         },
         Milliseconds(15000));
-    run->process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION,
-                                FALSE, run->process_id_);
+    run->process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                run->process_id_);
     if (!run->process_) return nullptr;
     return run;
 }

@@ -728,7 +728,8 @@ TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneL
 // lies at (29, 48), the buttons below the pages.
 constexpr POINT kWidthBox{456, 126}, kLeftBox{179, 126}, kWidthUpArrow{501, 121};
 constexpr POINT kCentreCheck{65, 103}, kSlider{309, 80}, kShapeList{211, 186};
-constexpr POINT kFirstTab{40, 24}, kSecondTab{108, 24}, kTitleBox{180, 88}, kTitleFontList{204, 118};
+constexpr POINT kFirstTab{40, 24}, kSecondTab{108, 24}, kTitleBox{180, 88},
+    kTitleFontList{204, 118};
 constexpr POINT kApply{299, 434}, kOk{400, 434}, kCancel{500, 433}, kDefaults{199, 434};
 
 class SettingsWindowTest : public ProgramTest {
@@ -850,7 +851,8 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
     for (const auto& [locale, font_name] : locales) {
         SCOPED_TRACE(locale);
         TempFolder folder;
-        ASSERT_TRUE(WriteSettings(folder, "[mtfont]\r\nfontname=DejaVu Sans\r\n[ttfont]\r\nfontname=DejaVu Sans\r\n"));
+        ASSERT_TRUE(WriteSettings(
+            folder, "[mtfont]\r\nfontname=DejaVu Sans\r\n[ttfont]\r\nfontname=DejaVu Sans\r\n"));
         ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), (folder / kExeName).c_str(), FALSE));
         auto run = ProgramRun::StartInLocale(folder.path(), kExeName, locale);
         ASSERT_TRUE(run && run->WaitUntilReady());
@@ -875,8 +877,8 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
         TypeText(title, "距离新年还有");
         EXPECT_EQ(ControlText(title), "距离新年还有");
         ClickIn(settings, kApply);
-        ASSERT_TRUE(WaitFor([&] { return run->TitleLabel() == "距离新年还有"; },
-                            Milliseconds(5000)));
+        ASSERT_TRUE(
+            WaitFor([&] { return run->TitleLabel() == "距离新年还有"; }, Milliseconds(5000)));
         saved.push_back(without_font_index(ReadFileBytes(folder / "setting.ini").value_or("")));
         EXPECT_NE(saved.back().find("\r\nmaintitle=_距离新年还有_\r\n"), std::string::npos);
         EXPECT_NE(saved.back().find("fontname=DejaVu Sans\r\n"), std::string::npos);
@@ -892,11 +894,12 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
 TEST_F(SettingsWindowTest, AFolderNamedOutsideGbkHoldsTheSettingsAndTheLog) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"tq-\uD55C\uAE00\U0001F600-" +
-                                std::to_wstring(GetCurrentProcessId());
+    const std::wstring folder =
+        std::wstring(temp) + L"tq-\uD55C\uAE00\U0001F600-" + std::to_wstring(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring exe = Utf16(kExeName);
-    ASSERT_TRUE(CopyFileW(Utf16(ProgramUnderTest()).c_str(), (folder + L"\\" + exe).c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(Utf16(ProgramUnderTest()).c_str(), (folder + L"\\" + exe).c_str(), FALSE));
     ASSERT_TRUE(WriteFileBytes(folder + L"\\setting.ini",
                                "[debug]\r\nmode=1\r\n[ui]\r\nmaintitle=_从首尔出发_\r\n"));
     auto run = ProgramRun::Start(folder, exe);
@@ -918,8 +921,7 @@ TEST_F(SettingsWindowTest, AFolderNamedOutsideGbkHoldsTheSettingsAndTheLog) {
     HANDLE search = FindFirstFileW((folder + L"\\Log\\*.log").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no log";
     FindClose(search);
-    const std::string log =
-        ReadFileBytes(folder + L"\\Log\\" + found.cFileName).value_or("");
+    const std::string log = ReadFileBytes(folder + L"\\Log\\" + found.cFileName).value_or("");
     EXPECT_NE(log.find("\tCountdown initialized"), std::string::npos) << log;
     RemoveTree(folder);
 }

@@ -55,9 +55,11 @@ TEST(TextsAtThePlatformBoundary, GbkKeepsItsBytesAndOtherCharactersTakeFourBytes
         std::wstring_view wide;
     } cases[] = {
         {"距中华 abc", L"距中华 abc"},
-        {"\x81\x5D]", L"\u4E5A]"},  // a second byte that is also ']'
+        {"\x81\x5D]", L"\u4E5A]"},        // a second byte that is also ']'
         {"\x83\x36\x84\x33", L"\uD55C"},  // Hangul
-        {"a\x94\x39\xFC\x36" "b", L"a\U0001F600b"},
+        {"a\x94\x39\xFC\x36"
+         "b",
+         L"a\U0001F600b"},
         {"\x81\x30\x81\x30\x84\x31\xA4\x39", L"\u0080\uFFFF"},  // the BMP's first and last
         {"\xE3\x32\x9A\x35", L"\U0010FFFF"},
     };
@@ -65,7 +67,7 @@ TEST(TextsAtThePlatformBoundary, GbkKeepsItsBytesAndOtherCharactersTakeFourBytes
         EXPECT_EQ(Widen(c.text), c.wide);
         EXPECT_EQ(Narrow(c.wide), c.text);
     }
-    EXPECT_EQ(Narrow(L"\xD800x"), "?x");                  // a lone surrogate
+    EXPECT_EQ(Narrow(L"\xD800x"), "?x");              // a lone surrogate
     EXPECT_EQ(Widen("\x84\x31\xA5\x30"), L"\uFFFD");  // a sequence GB18030 leaves unassigned
 }
 
