@@ -34,6 +34,7 @@ add_executable(win_tests
     tests/win/test_support.cpp
     tests/win/facilities_test.cpp
     tests/win/settings_file_test.cpp
+    tests/win/ini_document_test.cpp
     tests/win/model_test.cpp
     tests/win/appearance_test.cpp
     tests/win/debug_log_test.cpp
@@ -78,3 +79,7 @@ target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 N
 target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32)
 add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
 set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)
+
+# The program hands no text to an ANSI function of the user-interface libraries.
+add_test(NAME wide_imports COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/wide_imports.sh
+    $<TARGET_FILE:TorvekQuindle>)

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes small valid JPEG, GIF and BMP files to start the picture fuzzers from.
+"""Writes small valid JPEG, GIF and BMP files to start the picture fuzzers from, and
+setting.ini files for the settings file fuzzer, each kind in the folder its fuzzer reads
+(<directory>/jpeg, gif, bmp, ini).
 
 One seed for each kind of file the decoders distinguish: JPEG baseline and progressive,
 grey, CMYK, every chroma subsampling, sizes that are not a whole number of blocks and sizes
@@ -131,14 +133,36 @@ def bmp_seeds():
     }
 
 
+def ini_seeds():
+    """setting.ini as the program writes it, as a person edits it, and with byte-order marks.
+    The fuzzer takes the last byte as the number of writes (mod 4), 3 bytes before it each."""
+    written = ("[mtfont]\r\nfontloc=-1\r\nfontname=宋体\r\n[ui]\r\nmaintitle=_距成立100周年还有_\r\n"
+               "winmid=1\r\n[main]\r\ndeadline-date=2049年10月1日\r\ntop=0\r\n").encode("gbk")
+    edited = (b"; comment\n[ UI ]\n  Top = \"x y\" \n\n[main]\ra=1\r[\xbd\xe7\x81\x5d]\r\n"
+              b"\x81\x5b\xc3\xe6=\x81\x30\x81\x30\r\n[ui]\r\na=2")
+    odd = b"a=0\r\n[ui\r\n[]\r\nk\x81=1\r\nx=\x81\r\n\x00=2\r\n;c\r\n[main]x]\r\n\x1aTop\x1a=\x1a'q'"
+    utf16 = "[ui]\r\na=中文\r\n".encode("utf-16-le")
+    writes = b"\x00\x00\x00\x01\x01\x01\x04\x04\x03\x03"  # three writes
+    return {
+        "ini_written.ini": written + writes,
+        "ini_edited.ini": edited + writes,
+        "ini_odd.ini": odd + writes,
+        "ini_utf16le.ini": b"\xff\xfe" + utf16 + writes,
+        "ini_utf16be.ini": b"\xfe\xff" + "[ui]\ra=1".encode("utf-16-be") + b"\x00",
+        "ini_utf8.ini": b"\xef\xbb\xbf" + "[ui]\na=中\n".encode("utf-8") + b"\x00",
+    }
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     directory = sys.argv[1]
     os.makedirs(directory, exist_ok=True)
-    seeds = {**jpeg_seeds(), **gif_seeds(), **bmp_seeds()}
+    seeds = {**jpeg_seeds(), **gif_seeds(), **bmp_seeds(), **ini_seeds()}
     for name, data in seeds.items():
-        with open(os.path.join(directory, name), "wb") as f:
+        folder = os.path.join(directory, name.split("_")[0])
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
     print(f"{len(seeds)} seeds in {directory}")
 

@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
     googletest libgtest-dev libbenchmark-dev
     libjpeg62-turbo-dev libgif-dev nasm
-    xvfb xauth imagemagick x11-utils locales fonts-wqy-microhei
+    xvfb xauth imagemagick x11-utils locales fonts-wqy-microhei fonts-dejavu-core
     python3 python3-pil icoutils dpkg-dev
     wine wine32:i386 wine64
 )

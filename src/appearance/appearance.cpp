@@ -46,7 +46,7 @@ void SetLabelsAntialiased(bool antialiased) {
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
-    if (GetMonitorInfoA(monitor, &info)) {
+    if (GetMonitorInfoW(monitor, &info)) {
         const RECT& r = info.rcWork;
         reinterpret_cast<std::vector<Box>*>(areas)->push_back({r.left, r.top, r.right, r.bottom});
     }

@@ -46,7 +46,7 @@ int FadeSteps() { return static_cast<int>(opacity_setting / 10.0); }
 // Waits for one due time (100-ns units, negative for relative) while dispatching
 // messages. Without a usable waitable timer it still returns after the time has passed.
 void WaitOnce(int64_t due) {
-    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+    HANDLE timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
     LARGE_INTEGER when;
     when.QuadPart = due;
     if (timer && SetWaitableTimer(timer, &when, 0, nullptr, nullptr, FALSE)) {

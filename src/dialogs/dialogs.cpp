@@ -73,10 +73,19 @@ void SelectStoredIndex(forms::ComboBox& combo, const SettingKey& key) {
     combo.SetIndex(index < combo.count() ? index : -1);
 }
 
-// Without a stored choice the first font called 宋体 is taken; when none is, the scan
-// ends on the last font.
-void SelectFont(forms::ComboBox& combo, const SettingKey& fontloc) {
-    SelectStoredIndex(combo, fontloc);
+// The stored font is found by its name: the list changes when fonts are installed or
+// removed, and its order follows the system's language, so a stored index alone may point
+// at another font. A name the list lacks falls back to the stored index; without that the
+// first font called 宋体 is taken, and when none is, the scan ends on the last font.
+void SelectFont(forms::ComboBox& combo, const keys::FontKeys& keys) {
+    const std::string name =
+        ReadSetting(SettingsFilePath(), keys.fontname.section, keys.fontname.key, "");
+    for (int i = 0; i < combo.count(); ++i) {
+        if (combo.item(i) != name) continue;
+        combo.SetIndex(i);
+        return;
+    }
+    SelectStoredIndex(combo, keys.fontloc);
     if (combo.index() >= 0) return;
     for (int i = 0; i < combo.count(); ++i) {
         combo.SetIndex(i);
@@ -86,7 +95,7 @@ void SelectFont(forms::ComboBox& combo, const SettingKey& fontloc) {
 
 void LoadLabelGroup(const LabelGroup& g) {
     g.colour.SetColour(static_cast<COLORREF>(ReadInteger(g.keys.color)));
-    SelectFont(g.font, g.keys.fontloc);
+    SelectFont(g.font, g.keys);
     g.size.SetContent(ReadSetting(g.keys.size));
     g.left.SetContent(ReadSetting(g.keys.left));
     g.top.SetContent(ReadSetting(g.keys.top));
@@ -152,10 +161,13 @@ void ReapplyStoredSettings() {
 // 应用; false when setting.ini could not be written, which the user has been told.
 bool SaveAndApply() {
     failed_setting_writes = 0;
-    SaveTitleLabelSettings();
-    SaveTimeLabelSettings();
-    SaveWindowSettings();
-    RegisterStartup();
+    {
+        SettingsSave save;
+        SaveTitleLabelSettings();
+        SaveTimeLabelSettings();
+        SaveWindowSettings();
+        RegisterStartup();
+    }
     ReapplyStoredSettings();
     main_window.SetTopmost(false);  // restored when the settings window goes
     if (failed_setting_writes == 0) return true;

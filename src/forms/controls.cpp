@@ -7,12 +7,14 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include "runtime/facilities.h"
+
 namespace tq::forms {
 
 namespace {
 
-constexpr char kLabelClass[] = "TorvekQuindleLabel";
-constexpr char kGroupBoxClass[] = "TorvekQuindleGroupBox";
+constexpr wchar_t kLabelClass[] = L"TorvekQuindleLabel";
+constexpr wchar_t kGroupBoxClass[] = L"TorvekQuindleGroupBox";
 constexpr UINT_PTR kInputFilterId = 2;
 constexpr UINT_PTR kSwatchPainterId = 3;
 constexpr int kComboListHeight = 160;
@@ -20,7 +22,7 @@ constexpr int kComboListHeight = 160;
 // control always reports the arrow that was pressed.
 constexpr int kSpinnerRange = 1000000;
 
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 void EnsureCommonControls() {
     static const bool done = [] {
@@ -31,17 +33,17 @@ void EnsureCommonControls() {
     (void)done;
 }
 
-void RegisterClassOnce(const char* name, WNDPROC procedure) {
-    WNDCLASSEXA existing{};
+void RegisterClassOnce(const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
-    if (GetClassInfoExA(Instance(), name, &existing)) return;
-    WNDCLASSEXA wc{};
+    if (GetClassInfoExW(Instance(), name, &existing)) return;
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = procedure;
     wc.hInstance = Instance();
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<const wchar_t*>(IDC_ARROW));
     wc.lpszClassName = name;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
 }
 
 // Overlapping controls paint in layers, from the top: spinners (they sit on the right end
@@ -51,12 +53,12 @@ void RegisterClassOnce(const char* name, WNDPROC procedure) {
 enum Layer { kOverlay, kInput, kCaption, kFrame, kPages };
 
 Layer LayerOf(HWND hwnd) {
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof(name));
-    if (lstrcmpiA(name, UPDOWN_CLASSA) == 0) return kOverlay;
-    if (lstrcmpiA(name, kLabelClass) == 0) return kCaption;
-    if (lstrcmpiA(name, kGroupBoxClass) == 0) return kFrame;
-    if (lstrcmpiA(name, WC_TABCONTROLA) == 0) return kPages;
+    wchar_t name[64] = {};
+    GetClassNameW(hwnd, name, ARRAYSIZE(name));
+    if (lstrcmpiW(name, UPDOWN_CLASSW) == 0) return kOverlay;
+    if (lstrcmpiW(name, kLabelClass) == 0) return kCaption;
+    if (lstrcmpiW(name, kGroupBoxClass) == 0) return kFrame;
+    if (lstrcmpiW(name, WC_TABCONTROLW) == 0) return kPages;
     return kInput;
 }
 
@@ -75,14 +77,14 @@ void PlaceInLayer(HWND hwnd) {
 // What every control does once its window exists.
 void FinishChild(HWND hwnd, HFONT font) {
     if (!hwnd) return;
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     PlaceInLayer(hwnd);
 }
 
 // The first control in focus order that can take the focus now.
 HWND FirstTabStop(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const LONG style = GetWindowLongA(child, GWL_STYLE);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
         if ((style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE))
             return child;
     }
@@ -90,10 +92,20 @@ HWND FirstTabStop(HWND window) {
 }
 
 std::string WindowText(HWND hwnd) {
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     text.resize(
-        static_cast<size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
-    return text;
+        static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return Narrow(text);
+}
+
+void SetGbkWindowText(HWND hwnd, std::string_view text) {
+    SetWindowTextW(hwnd, Widen(text).c_str());
+}
+
+// Draws a GBK text with DrawTextW; the flags are DrawText's.
+int DrawGbkText(HDC dc, std::string_view text, RECT* at, UINT flags) {
+    const std::wstring wide = Widen(text);
+    return DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), at, flags);
 }
 
 // Paints what the form shows beneath `part` (client coordinates of the control whose form
@@ -152,8 +164,7 @@ double MidnightOf(double date_time) {
 void ControlFont::Make(const std::optional<FontSpec>& description) {
     Release();
     if (description) {
-        const LOGFONTA font = MakeLogFont(*description);
-        owned_ = CreateFontIndirectA(&font);
+        owned_ = CreateFontFrom(MakeLogFont(*description));
     }
 }
 
@@ -187,9 +198,9 @@ void Label::Create(HWND form_window) {
     word_wrap_ = args_.word_wrap;
     valign_ = args_.valign;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(form_window, kLabelClass, caption_, WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     FinishChild(hwnd_, font_.handle());
 }
 
@@ -200,7 +211,7 @@ void Label::Repaint() {
 void Label::SetCaption(std::string_view caption) {
     caption_.assign(caption);
     // The window text mirrors the caption so that other programs can read it.
-    if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
+    if (hwnd_) SetGbkWindowText(hwnd_, caption_);
     Repaint();
 }
 
@@ -220,7 +231,7 @@ void Label::SetVAlign(VAlign valign) {
 }
 
 LRESULT CALLBACK Label::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* label = reinterpret_cast<Label*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* label = reinterpret_cast<Label*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
         case WM_ERASEBKGND:
             return 1;
@@ -236,7 +247,7 @@ LRESULT CALLBACK Label::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
             InvalidateRect(hwnd, nullptr, FALSE);
             break;
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 void Label::Paint(HDC dc) {
@@ -248,7 +259,7 @@ void Label::Paint(HDC dc) {
     const UINT flags = DT_NOPREFIX | DT_EXPANDTABS | DrawTextFlags(align_, word_wrap_, valign_);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(hwnd_) ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &client, flags);
+    DrawGbkText(dc, caption_, &client, flags);
     SelectObject(dc, old_font);
 }
 
@@ -264,22 +275,22 @@ void GroupBox::Create(HWND form_window) {
     ResetCommonState();
     caption_ = args_.caption;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, kGroupBoxClass, caption_.c_str(), WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(form_window, kGroupBoxClass, caption_, WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     FinishChild(hwnd_, font_.handle());
 }
 
 void GroupBox::SetCaption(std::string_view caption) {
     caption_.assign(caption);
     if (hwnd_) {
-        SetWindowTextA(hwnd_, caption_.c_str());
+        SetGbkWindowText(hwnd_, caption_);
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
 }
 
 LRESULT CALLBACK GroupBox::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* box = reinterpret_cast<GroupBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* box = reinterpret_cast<GroupBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
         case WM_ERASEBKGND:
             return 1;
@@ -292,7 +303,7 @@ LRESULT CALLBACK GroupBox::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LP
         case WM_SETFONT:
             return 0;
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 void GroupBox::Paint(HDC dc) {
@@ -301,22 +312,21 @@ void GroupBox::Paint(HDC dc) {
     const RECT area = ClientRect();
     PaintFormBackground(*form_, dc, area, client);
     HGDIOBJ old_font = SelectObject(dc, font_.handle());
-    TEXTMETRICA metrics{};
-    GetTextMetricsA(dc, &metrics);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
     RECT frame = client;
     frame.top += metrics.tmHeight / 2 - 1;
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     if (!caption_.empty()) {
-        const int length = static_cast<int>(caption_.size());
         RECT text{0, 0, 0, 0};
-        DrawTextA(dc, caption_.c_str(), length, &text, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+        DrawGbkText(dc, caption_, &text, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
         // The caption interrupts the frame's top line, with a little space on each side.
         RECT gap{7, 0, std::min<LONG>(7 + text.right + 4, client.right - 2), metrics.tmHeight};
         PaintFormBackground(*form_, dc, area, gap);
         RECT at{gap.left + 2, 0, gap.right - 2, metrics.tmHeight};
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, IsWindowEnabled(hwnd_) ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
-        DrawTextA(dc, caption_.c_str(), length, &at, DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
+        DrawGbkText(dc, caption_, &at, DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
     }
     SelectObject(dc, old_font);
 }
@@ -336,8 +346,8 @@ void Button::Create(HWND form_window) {
     events = args_.events;
     caption_ = args_.caption;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, "BUTTON", caption_.c_str(),
-                        BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
+    hwnd_ =
+        CreateChild(form_window, L"BUTTON", caption_, BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     FinishChild(hwnd_, font_.handle());
 }
 
@@ -345,7 +355,7 @@ std::string Button::caption() const { return hwnd_ ? WindowText(hwnd_) : caption
 
 void Button::SetCaption(std::string_view caption) {
     caption_.assign(caption);
-    if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
+    if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
 
 bool Button::OnCommand(WORD code) {
@@ -380,11 +390,11 @@ void EditBox::Create(HWND form_window) {
     if (read_only_) style |= ES_READONLY;
     // The text the form gives is in place before the logic runs: no event for it.
     setting_content_ = true;
-    hwnd_ = CreateChild(form_window, "EDIT", content_.c_str(), style, WS_EX_CLIENTEDGE);
+    hwnd_ = CreateChild(form_window, L"EDIT", content_, style, WS_EX_CLIENTEDGE);
     setting_content_ = false;
     if (!hwnd_) return;
     lazy::SetWindowSubclass(hwnd_, InputFilter, kInputFilterId, reinterpret_cast<DWORD_PTR>(this));
-    if (max_length_ > 0) SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
+    if (max_length_ > 0) SendMessageW(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
     FinishChild(hwnd_, font_.handle());
 }
 
@@ -402,7 +412,7 @@ void EditBox::SetContent(std::string_view content) {
         // The edit control reports its own change for WM_SETTEXT (or not, when the text is
         // the same); that report is dropped and exactly one is raised once the text is in.
         setting_content_ = true;
-        SetWindowTextA(hwnd_, content_.c_str());
+        SetGbkWindowText(hwnd_, content_);
         setting_content_ = false;
     }
     args_.on_content_changed();
@@ -411,12 +421,12 @@ void EditBox::SetContent(std::string_view content) {
 void EditBox::SetMaxLength(int bytes) {
     max_length_ = std::max(bytes, 0);
     // 0 restores the platform's own limit.
-    if (hwnd_) SendMessageA(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
+    if (hwnd_) SendMessageW(hwnd_, EM_LIMITTEXT, static_cast<WPARAM>(max_length_), 0);
 }
 
 void EditBox::SetReadOnly(bool read_only) {
     read_only_ = read_only;
-    if (hwnd_) SendMessageA(hwnd_, EM_SETREADONLY, read_only, 0);
+    if (hwnd_) SendMessageW(hwnd_, EM_SETREADONLY, read_only, 0);
 }
 
 void EditBox::SetBackground(std::optional<COLORREF> colour) {
@@ -475,10 +485,10 @@ void CheckBox::Create(HWND form_window) {
     checked_ = args_.checked;
     caption_ = args_.caption;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, "BUTTON", caption_.c_str(),
+    hwnd_ = CreateChild(form_window, L"BUTTON", caption_,
                         BS_AUTOCHECKBOX | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    SendMessageA(hwnd_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(hwnd_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
     FinishChild(hwnd_, font_.handle());
 }
 
@@ -486,19 +496,19 @@ bool CheckBox::checked() const { return checked_; }
 
 void CheckBox::SetChecked(bool checked) {
     checked_ = checked;
-    if (hwnd_) SendMessageA(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (hwnd_) SendMessageW(hwnd_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 std::string CheckBox::caption() const { return hwnd_ ? WindowText(hwnd_) : caption_; }
 
 void CheckBox::SetCaption(std::string_view caption) {
     caption_.assign(caption);
-    if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
+    if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
 
 bool CheckBox::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
-    checked_ = SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    checked_ = SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
     args_.on_clicked();
     return true;
 }
@@ -520,12 +530,12 @@ void ComboBox::Create(HWND form_window) {
     items_ = args_.items;
     index_ = -1;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, "COMBOBOX", "",
+    hwnd_ = CreateChild(form_window, L"COMBOBOX", "",
                         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
     for (const std::string& text : items_)
-        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
     SetIndex(args_.index);
 
     FitHeights();
@@ -543,7 +553,7 @@ void ComboBox::FitHeights() {
     const auto list_height = [&] {
         RECT field, dropped;
         GetWindowRect(hwnd_, &field);
-        SendMessageA(hwnd_, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+        SendMessageW(hwnd_, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
         return static_cast<int>(dropped.bottom - field.bottom);
     };
     const auto field_height = [&] {
@@ -554,12 +564,12 @@ void ComboBox::FitHeights() {
     // The item height read back and the one to set differ by a platform-dependent amount,
     // so it is corrected by what the field actually became.
     const auto fit_field = [&] {
-        LRESULT item = SendMessageA(hwnd_, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+        LRESULT item = SendMessageW(hwnd_, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
         for (int attempt = 0; attempt < 3 && item != CB_ERR; ++attempt) {
             const int error = r.height - field_height();
             if (error == 0 || item + error <= 0) break;
             item += error;
-            SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+            SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
         }
     };
     int total = r.height + kComboListHeight;
@@ -574,13 +584,14 @@ void ComboBox::FitHeights() {
 void ComboBox::AddItem(std::string_view text) {
     items_.emplace_back(text);
     if (hwnd_)
-        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items_.back().c_str()));
+        SendMessageW(hwnd_, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(Widen(items_.back()).c_str()));
 }
 
 void ComboBox::ClearItems() {
     items_.clear();
     index_ = -1;
-    if (hwnd_) SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0);
+    if (hwnd_) SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
 }
 
 int ComboBox::index() const { return index_; }
@@ -592,7 +603,7 @@ void ComboBox::SetIndex(int index) {
         index_ = std::min(index, count() - 1);
     }
     // Selecting from the program sends no selection-changed notification.
-    if (hwnd_) SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
+    if (hwnd_) SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
 }
 
 std::string ComboBox::content() const {
@@ -602,7 +613,7 @@ std::string ComboBox::content() const {
 
 bool ComboBox::OnCommand(WORD code) {
     if (code != CBN_SELCHANGE) return false;
-    const LRESULT selected = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
+    const LRESULT selected = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
     index_ = selected == CB_ERR ? -1 : static_cast<int>(selected);
     args_.on_selection_changed();
     return true;
@@ -628,22 +639,22 @@ void Slider::Create(HWND form_window) {
     maximum_ = args_.maximum;
     position_ = args_.position;
     hwnd_ = CreateChild(
-        form_window, TRACKBAR_CLASSA, "",
+        form_window, TRACKBAR_CLASSW, "",
         TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | TBS_FIXEDLENGTH | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     // A thumb of the platform's default length leaves no room for the ticks below it in a
     // low track bar; this one leaves ten pixels for them.
-    SendMessageA(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(rect().height - 10, 8)),
+    SendMessageW(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(rect().height - 10, 8)),
                  0);
-    SendMessageA(hwnd_, TBM_SETPAGESIZE, 0, 5);
-    SendMessageA(hwnd_, TBM_SETLINESIZE, 0, 1);
+    SendMessageW(hwnd_, TBM_SETPAGESIZE, 0, 5);
+    SendMessageW(hwnd_, TBM_SETLINESIZE, 0, 1);
     ApplyRange();
-    SendMessageA(hwnd_, TBM_SETTICFREQ, 1, 0);
+    SendMessageW(hwnd_, TBM_SETTICFREQ, 1, 0);
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
 int Slider::position() const {
-    return hwnd_ ? static_cast<int>(SendMessageA(hwnd_, TBM_GETPOS, 0, 0)) : position_;
+    return hwnd_ ? static_cast<int>(SendMessageW(hwnd_, TBM_GETPOS, 0, 0)) : position_;
 }
 
 void Slider::ApplyRange() {
@@ -651,9 +662,9 @@ void Slider::ApplyRange() {
     const int high = std::max(minimum_, maximum_);
     position_ = std::clamp(position_, low, high);
     if (!hwnd_) return;
-    SendMessageA(hwnd_, TBM_SETRANGEMIN, FALSE, minimum_);
-    SendMessageA(hwnd_, TBM_SETRANGEMAX, FALSE, maximum_);
-    SendMessageA(hwnd_, TBM_SETPOS, TRUE, position_);
+    SendMessageW(hwnd_, TBM_SETRANGEMIN, FALSE, minimum_);
+    SendMessageW(hwnd_, TBM_SETRANGEMAX, FALSE, maximum_);
+    SendMessageW(hwnd_, TBM_SETPOS, TRUE, position_);
 }
 
 void Slider::SetMinimum(int minimum) {
@@ -695,13 +706,13 @@ void Spinner::Create(HWND form_window) {
     EnsureCommonControls();
     ResetCommonState();
     events = args_.events;
-    hwnd_ = CreateChild(form_window, UPDOWN_CLASSA, "", WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(form_window, UPDOWN_CLASSW, "", WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    SendMessageA(hwnd_, UDM_SETRANGE32, static_cast<WPARAM>(-kSpinnerRange), kSpinnerRange);
-    SendMessageA(hwnd_, UDM_SETPOS32, 0, 0);
+    SendMessageW(hwnd_, UDM_SETRANGE32, static_cast<WPARAM>(-kSpinnerRange), kSpinnerRange);
+    SendMessageW(hwnd_, UDM_SETPOS32, 0, 0);
     // One unit per press, also while an arrow is held down.
     UDACCEL single{0, 1};
-    SendMessageA(hwnd_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&single));
+    SendMessageW(hwnd_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&single));
     // Without a buddy the control may pick a width of its own; the form's size wins.
     SetWindowPos(hwnd_, nullptr, 0, 0, rect().width, rect().height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -735,7 +746,7 @@ void DatePicker::Create(HWND form_window) {
     earliest_ = MidnightOf(DateTimeFromCivil(args_.earliest));
     latest_ = MidnightOf(DateTimeFromCivil(args_.latest));
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, DATETIMEPICK_CLASSA, "",
+    hwnd_ = CreateChild(form_window, DATETIMEPICK_CLASSW, "",
                         DTS_LONGDATEFORMAT | WS_TABSTOP | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
@@ -749,14 +760,14 @@ void DatePicker::ShowDate() {
     if (!hwnd_) return;
     // The control holds the date at midnight; the time of day stays here.
     SYSTEMTIME st = SystemTimeFrom(day_);
-    SendMessageA(hwnd_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+    SendMessageW(hwnd_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
 }
 
 double DatePicker::value() const {
     double day = day_;
     SYSTEMTIME st{};
     if (hwnd_ &&
-        SendMessageA(hwnd_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
+        SendMessageW(hwnd_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) == GDT_VALID) {
         day = DateTimeFromCivil({st.wYear, st.wMonth, st.wDay, 0, 0, 0});
     }
     return day + seconds_of_day_ / 86400.0;
@@ -776,7 +787,7 @@ void DatePicker::SetRange(double earliest, double latest) {
     if (!hwnd_) return;
     // The last day counts up to its last second, so that any time on it is in range.
     SYSTEMTIME range[2] = {SystemTimeFrom(earliest_), SystemTimeFrom(latest_ + 86399.0 / 86400.0)};
-    SendMessageA(hwnd_, DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
+    SendMessageW(hwnd_, DTM_SETRANGE, GDTR_MIN | GDTR_MAX, reinterpret_cast<LPARAM>(range));
     ShowDate();
 }
 
@@ -793,7 +804,7 @@ void ColourPicker::Create(HWND form_window) {
     ResetCommonState();
     events = args_.events;
     colour_ = args_.colour;
-    hwnd_ = CreateChild(form_window, "BUTTON", "", BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(form_window, L"BUTTON", "", BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     lazy::SetWindowSubclass(hwnd_, SwatchPainter, kSwatchPainterId, reinterpret_cast<DWORD_PTR>(this));
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
@@ -806,13 +817,13 @@ void ColourPicker::SetColour(COLORREF colour) {
 
 bool ColourPicker::Choose() {
     static COLORREF custom_colours[16] = {};
-    CHOOSECOLORA choice{};
+    CHOOSECOLORW choice{};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = form_->handle();
     choice.rgbResult = colour_;
     choice.lpCustColors = custom_colours;
     choice.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-    if (!lazy::ChooseColorA(&choice)) return false;
+    if (!lazy::ChooseColorW(&choice)) return false;
     SetColour(choice.rgbResult);
     args_.on_colour_changed();
     return true;
@@ -829,7 +840,7 @@ void ColourPicker::PaintSwatch(HDC dc) const {
     GetClientRect(hwnd_, &swatch);
     InflateRect(&swatch, -4, -4);
     if (swatch.right <= swatch.left || swatch.bottom <= swatch.top) return;
-    const bool pushed = (SendMessageA(hwnd_, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+    const bool pushed = (SendMessageW(hwnd_, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
     if (pushed) OffsetRect(&swatch, 1, 1);
     HBRUSH fill = CreateSolidBrush(colour_);
     FillRect(dc, &swatch, fill);
@@ -896,20 +907,21 @@ std::string FileDialog::DialogFilter(std::string_view filter) {
 }
 
 bool FileDialog::Open() {
-    const std::string filter = DialogFilter(filter_);
-    std::string buffer(4096, '\0');
-    OPENFILENAMEA dialog{};
+    const std::wstring filter = Widen(DialogFilter(filter_));
+    const std::wstring title = Widen(args_.title);
+    std::wstring buffer(4096, L'\0');
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = form_->handle();
     dialog.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrTitle = *args_.title ? args_.title : nullptr;
+    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
     dialog.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!lazy::GetOpenFileNameA(&dialog)) return false;
-    file_name_ = buffer.c_str();
+    if (!lazy::GetOpenFileNameW(&dialog)) return false;
+    file_name_ = Narrow(buffer.c_str());
     return true;
 }
 
@@ -927,32 +939,34 @@ void PageControl::Create(HWND form_window) {
     events = args_.events;
     current_ = 0;
     font_.Make(args_.font);
-    hwnd_ = CreateChild(form_window, WC_TABCONTROLA, "", WS_CLIPSIBLINGS);
+    hwnd_ = CreateChild(form_window, WC_TABCONTROLW, "", WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
     for (size_t i = 0; i < pages_.size(); ++i) {
-        TCITEMA item{};
+        std::wstring caption = Widen(pages_[i]->caption());
+        TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(pages_[i]->caption().c_str());
-        SendMessageA(hwnd_, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+        item.pszText = caption.data();
+        SendMessageW(hwnd_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
-    SendMessageA(hwnd_, TCM_SETCURSEL, 0, 0);
+    SendMessageW(hwnd_, TCM_SETCURSEL, 0, 0);
 
     // Each tab shows its page's hint when the mouse rests on it.
     tooltip_ =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, form_window, nullptr, Instance(), nullptr);
     if (!tooltip_) return;
     for (size_t i = 0; i < pages_.size(); ++i) {
-        TOOLINFOA tool{};
-        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        std::wstring hint = Widen(pages_[i]->hint());
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_SUBCLASS;
         tool.hwnd = hwnd_;
         tool.uId = i;
-        SendMessageA(hwnd_, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&tool.rect));
-        tool.lpszText = const_cast<char*>(pages_[i]->hint().c_str());
-        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(hwnd_, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&tool.rect));
+        tool.lpszText = hint.data();
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -964,7 +978,7 @@ void PageControl::AfterDestroy() {
 void PageControl::SetCurrent(int page) {
     if (pages_.empty()) return;
     current_ = std::clamp(page, 0, static_cast<int>(pages_.size()) - 1);
-    if (hwnd_) SendMessageA(hwnd_, TCM_SETCURSEL, static_cast<WPARAM>(current_), 0);
+    if (hwnd_) SendMessageW(hwnd_, TCM_SETCURSEL, static_cast<WPARAM>(current_), 0);
     ShowCurrentPage();
 }
 
@@ -987,7 +1001,7 @@ bool PageControl::OnNotify(NMHDR* header, LRESULT* result) {
     if (header->hwndFrom != hwnd_) return false;
     switch (header->code) {
         case TCN_SELCHANGE:
-            current_ = static_cast<int>(SendMessageA(hwnd_, TCM_GETCURSEL, 0, 0));
+            current_ = static_cast<int>(SendMessageW(hwnd_, TCM_GETCURSEL, 0, 0));
             ShowCurrentPage();
             args_.on_page_changed();
             *result = 0;

@@ -9,8 +9,8 @@ namespace tq::forms {
 
 namespace {
 
-constexpr char kFormClass[] = "TorvekQuindleForm";
-constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
+constexpr wchar_t kFormClass[] = L"TorvekQuindleForm";
+constexpr wchar_t kLabelClass[] = L"TorvekQuindleTransparentLabel";
 constexpr UINT kTrayIconId = 100;
 constexpr size_t kTrayTipBytes = 62;
 constexpr UINT_PTR kChildSubclassId = 1;
@@ -20,7 +20,7 @@ constexpr UINT_PTR kChildSubclassId = 1;
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
 
-HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 // Sets a property's value and tells whether it changed. Setters repaint only on a change:
 // the look is applied property by property, mostly with the values a control already has.
@@ -37,14 +37,14 @@ std::vector<Form*>& LoadedForms() {
 }
 
 UINT TaskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
 
 // Top-level windows owned by a hidden window get no taskbar button, whatever their
 // extended style says later (the transparency facility replaces the extended style).
 HWND HiddenOwner() {
-    static HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+    static HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                         Instance(), nullptr);
     return owner;
 }
@@ -208,6 +208,14 @@ LOGFONTA MakeLogFont(const FontSpec& description) {
     return font;
 }
 
+HFONT CreateFontFrom(const LOGFONTA& description) {
+    LOGFONTW font;
+    std::memcpy(&font, &description, offsetof(LOGFONTA, lfFaceName));
+    const std::wstring face = Widen(description.lfFaceName);
+    lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
 // ---- Control ----------------------------------------------------------------------------
 
 Control::Control(Form* form, Control* container, Rect rect, bool visible, bool disabled)
@@ -282,15 +290,15 @@ void Control::SetDisabled(bool disabled) {
     if (hwnd_) EnableWindow(hwnd_, !disabled);
 }
 
-HWND Control::CreateChild(HWND form_window, const char* window_class, const char* text,
+HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::string_view text,
                           DWORD style, DWORD ex_style, bool route_input) {
     const RECT r = ClientRect();
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
-    HWND hwnd = CreateWindowExA(ex_style, window_class, text, WS_CHILD | style, r.left, r.top,
-                                rect_.width, rect_.height, form_window,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExW(ex_style, window_class, Widen(text).c_str(), WS_CHILD | style, r.left,
+                        r.top, rect_.width, rect_.height, form_window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -320,6 +328,7 @@ TransparentLabel::TransparentLabel(Form* form, Args args)
 void TransparentLabel::ResetState() {
     events = args_.events;
     caption_ = args_.caption;
+    wide_caption_ = Widen(caption_);
     font_ = MakeLogFont(args_.font);
     colour_ = args_.colour;
     align_ = args_.align;
@@ -333,18 +342,18 @@ void TransparentLabel::Create(HWND form_window) {
     static bool registered = false;
     if (!registered) {
         registered = true;
-        WNDCLASSEXA wc{sizeof(wc)};
+        WNDCLASSEXW wc{sizeof(wc)};
         wc.lpfnWndProc = WindowProc;
         wc.hInstance = Instance();
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<const wchar_t*>(IDC_ARROW));
         wc.lpszClassName = kLabelClass;
-        RegisterClassExA(&wc);
+        RegisterClassExW(&wc);
     }
     ResetCommonState();
     ResetState();
     FontChanged();
-    hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), 0, WS_EX_TRANSPARENT, false);
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    hwnd_ = CreateChild(form_window, kLabelClass, caption_, 0, WS_EX_TRANSPARENT, false);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void TransparentLabel::AfterDestroy() {
@@ -368,9 +377,10 @@ void TransparentLabel::Repaint() {
 void TransparentLabel::SetCaption(std::string_view caption) {
     if (caption_ == caption) return;
     caption_.assign(caption);
+    wide_caption_ = Widen(caption_);
     // The window text mirrors the caption so that other programs (screen readers, the
     // end-to-end driver) can read what the label shows.
-    if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
+    if (hwnd_) SetWindowTextW(hwnd_, wide_caption_.c_str());
     PaintNow();
 }
 
@@ -438,7 +448,7 @@ void TransparentLabel::SetAntialiased(bool antialiased) {
 
 LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
                                               LPARAM lparam) {
-    auto* label = reinterpret_cast<TransparentLabel*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* label = reinterpret_cast<TransparentLabel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (message) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
@@ -459,7 +469,7 @@ LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wp
             if (label) RaiseInputMessage(label->events, message, wparam, lparam);
             break;
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 // Paints into a memory bitmap what the form shows beneath the label, then the text, and
@@ -482,7 +492,7 @@ void TransparentLabel::Paint(HDC dc) {
     if (!hfont_) {
         LOGFONTA font = font_;
         font.lfQuality = antialiased_ ? DEFAULT_QUALITY : NONANTIALIASED_QUALITY;
-        hfont_ = CreateFontIndirectA(&font);
+        hfont_ = CreateFontFrom(font);
     }
     HDC memory = buffer_dc_;
 
@@ -499,7 +509,8 @@ void TransparentLabel::Paint(HDC dc) {
         RECT r = client;
         auto draw = [&](COLORREF colour, RECT at) {
             SetTextColor(memory, colour);
-            DrawTextA(memory, caption_.c_str(), static_cast<int>(caption_.size()), &at, flags);
+            DrawTextW(memory, wide_caption_.c_str(), static_cast<int>(wide_caption_.size()), &at,
+                      flags);
         };
         switch (effect_) {
             case Effect::WhiteShadow: draw(RGB(255, 255, 255), {r.left + 1, r.top + 1, r.right + 1, r.bottom + 1}); break;
@@ -591,13 +602,13 @@ void PopupMenu(Form& window, Menu& menu) {
         const MenuItem& item = *items[i];
         if (!item.visible) continue;
         if (item.caption == "-") {
-            AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
             continue;
         }
         UINT flags = MF_STRING;
         if (item.checked) flags |= MF_CHECKED;
         if (item.disabled) flags |= MF_GRAYED;
-        AppendMenuA(popup, flags, i + 1, item.caption.c_str());
+        AppendMenuW(popup, flags, i + 1, Widen(item.caption).c_str());
     }
     POINT cursor;
     GetCursorPos(&cursor);
@@ -605,7 +616,7 @@ void PopupMenu(Form& window, Menu& menu) {
     const int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD,
                                       cursor.x - 5, cursor.y - 5, 0, window.handle(), nullptr);
     // Without this message the menu would not close when the user clicks elsewhere.
-    PostMessageA(window.handle(), WM_NULL, 0, 0);
+    PostMessageW(window.handle(), WM_NULL, 0, 0);
     DestroyMenu(popup);
     if (chosen > 0 && static_cast<size_t>(chosen) <= items.size()) items[chosen - 1]->Select();
 }
@@ -635,14 +646,14 @@ void Form::Load() {
     static bool registered = false;
     if (!registered) {
         registered = true;
-        WNDCLASSEXA wc{sizeof(wc)};
+        WNDCLASSEXW wc{sizeof(wc)};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = WindowProc;
         wc.hInstance = Instance();
-        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(1));
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<const wchar_t*>(IDC_ARROW));
+        wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
         wc.lpszClassName = kFormClass;
-        RegisterClassExA(&wc);
+        RegisterClassExW(&wc);
     }
     title_ = args_.title;
     border_ = args_.border;
@@ -665,8 +676,8 @@ void Form::Load() {
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
     HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
-    CreateWindowExA(styles.ex_style | (args_.in_taskbar ? WS_EX_APPWINDOW : 0), kFormClass,
-                    title_.c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
+    CreateWindowExW(styles.ex_style | (args_.in_taskbar ? WS_EX_APPWINDOW : 0), kFormClass,
+                    Widen(title_).c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
                     nullptr, Instance(), this);
     if (!hwnd_) return;
     LoadedForms().push_back(this);
@@ -686,7 +697,7 @@ void Form::Load() {
 }
 
 void Form::Close() {
-    if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+    if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 Rect Form::rect() const {
@@ -727,22 +738,22 @@ void Form::SetHeight(int height) {
 void Form::SetTitle(std::string_view title) {
     if (hwnd_ && title == title_) return;
     title_.assign(title);
-    if (hwnd_) SetWindowTextA(hwnd_, title_.c_str());
+    if (hwnd_) SetWindowTextW(hwnd_, Widen(title_).c_str());
 }
 
 void Form::ApplyStyles() {
     if (!hwnd_) return;
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
-    const DWORD old_style = GetWindowLongA(hwnd_, GWL_STYLE);
+    const DWORD old_style = GetWindowLongW(hwnd_, GWL_STYLE);
     const DWORD style =
         styles.style | (old_style & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE));
     const DWORD frame_bits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
-    const DWORD old_ex = GetWindowLongA(hwnd_, GWL_EXSTYLE);
+    const DWORD old_ex = GetWindowLongW(hwnd_, GWL_EXSTYLE);
     const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits);
     if (style == old_style && ex == old_ex) return;  // the frame stays as it is
-    SetWindowLongA(hwnd_, GWL_STYLE, style);
-    SetWindowLongA(hwnd_, GWL_EXSTYLE, ex);
+    SetWindowLongW(hwnd_, GWL_STYLE, style);
+    SetWindowLongW(hwnd_, GWL_EXSTYLE, ex);
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -773,7 +784,7 @@ void Form::ApplyShape() {
 
 void Form::SetTopmost(bool topmost) {
     topmost_ = topmost;
-    const bool already = hwnd_ && (GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    const bool already = hwnd_ && (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     if (hwnd_ && already != topmost) {
         SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -952,7 +963,7 @@ bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
     tray_icon_ = icon;
     tray_tip_.assign(tip.substr(0, kTrayTipBytes));
     if (!tray_update_posted_) {
-        tray_update_posted_ = PostMessageA(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
+        tray_update_posted_ = PostMessageW(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
     }
     return true;
 }
@@ -960,26 +971,26 @@ bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
 void Form::NotifyTray() {
     tray_update_posted_ = false;
     if (!hwnd_ || !tray_icon_) return;
-    NOTIFYICONDATAA data{};
+    NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = hwnd_;
     data.uID = kTrayIconId;
     data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
     data.uCallbackMessage = kTrayCallbackMessage;
     data.hIcon = tray_icon_;
-    std::memcpy(data.szTip, tray_tip_.data(), tray_tip_.size());
+    lstrcpynW(data.szTip, Widen(tray_tip_).c_str(), ARRAYSIZE(data.szTip));
     // Replacing an icon that is already there keeps one icon in the notification area.
-    if (tray_icon_added_ && lazy::Shell_NotifyIconA(NIM_MODIFY, &data)) return;
-    tray_icon_added_ = lazy::Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+    if (tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
+    tray_icon_added_ = lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
 }
 
 void Form::RemoveTrayIcon() {
     if (tray_icon_added_ && hwnd_) {
-        NOTIFYICONDATAA data{};
+        NOTIFYICONDATAW data{};
         data.cbSize = sizeof(data);
         data.hWnd = hwnd_;
         data.uID = kTrayIconId;
-        lazy::Shell_NotifyIconA(NIM_DELETE, &data);
+        lazy::Shell_NotifyIconW(NIM_DELETE, &data);
     }
     tray_icon_added_ = false;
     tray_update_posted_ = false;
@@ -989,12 +1000,12 @@ void Form::RemoveTrayIcon() {
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         form->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     }
-    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!form) return DefWindowProcA(hwnd, message, wparam, lparam);
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(hwnd, message, wparam, lparam);
     return form->HandleMessage(message, wparam, lparam);
 }
 
@@ -1090,7 +1101,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             RaiseInputMessage(args_.events, message, wparam, lparam);
             if (message == WM_LBUTTONDOWN && args_.drag_anywhere && hwnd_) {
                 ReleaseCapture();
-                SendMessageA(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+                SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
                 return 0;
             }
             break;
@@ -1124,7 +1135,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
     }
-    return DefWindowProcA(hwnd, message, wparam, lparam);
+    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 bool Form::PreTranslate(MSG& msg) {
@@ -1141,17 +1152,17 @@ bool Form::PreTranslate(MSG& msg) {
         }
         // Tab and Shift+Tab move through the controls as in a dialog; Enter sends IDOK,
         // which no control answers, so it never closes a window by accident.
-        return form->border_ != Border::None && IsDialogMessageA(root, &msg);
+        return form->border_ != Border::None && IsDialogMessageW(root, &msg);
     }
     return false;
 }
 
 void RunMessageLoop() {
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (Form::PreTranslate(msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -1159,44 +1170,45 @@ namespace lazy {
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
     static const auto function = LibraryFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
-        "comctl32.dll", "InitCommonControlsEx");
+        L"comctl32.dll", "InitCommonControlsEx");
     return function && function(init);
 }
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
-        "comctl32.dll", "SetWindowSubclass");
+    static const auto function =
+        LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+            L"comctl32.dll", "SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
     static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
-        "comctl32.dll", "RemoveWindowSubclass");
+        L"comctl32.dll", "RemoveWindowSubclass");
     return function && function(window, procedure, id);
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     static const auto function = LibraryFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
-        "comctl32.dll", "DefSubclassProc");
+        L"comctl32.dll", "DefSubclassProc");
     return function ? function(window, message, wparam, lparam)
-                    : DefWindowProcA(window, message, wparam, lparam);
+                    : DefWindowProcW(window, message, wparam, lparam);
 }
 
-BOOL ChooseColorA(CHOOSECOLORA* choice) {
+BOOL ChooseColorW(CHOOSECOLORW* choice) {
     static const auto function =
-        LibraryFunction<BOOL(WINAPI*)(CHOOSECOLORA*)>("comdlg32.dll", "ChooseColorA");
+        LibraryFunction<BOOL(WINAPI*)(CHOOSECOLORW*)>(L"comdlg32.dll", "ChooseColorW");
     return function && function(choice);
 }
 
-BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*)>(
-        "shell32.dll", "Shell_NotifyIconA");
+BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
+    static const auto function = LibraryFunction<BOOL(WINAPI*)(DWORD, NOTIFYICONDATAW*)>(
+        L"shell32.dll", "Shell_NotifyIconW");
     return function && function(message, data);
 }
 
-BOOL GetOpenFileNameA(OPENFILENAMEA* dialog) {
+BOOL GetOpenFileNameW(OPENFILENAMEW* dialog) {
     static const auto function =
-        LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEA*)>("comdlg32.dll", "GetOpenFileNameA");
+        LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
     return function && function(dialog);
 }
 

@@ -80,7 +80,8 @@ private:
     std::function<void(Args...)> function_;
 };
 
-// A font as the platform describes it (a 60-byte LOGFONTA).
+// A font as the platform describes it (a 60-byte LOGFONTA, its face in GBK like every text
+// of the program); CreateFontFrom makes the platform's font of it.
 struct FontSpec {
     int height = -13;  // negative: character height in pixels
     int weight = FW_NORMAL;
@@ -89,6 +90,7 @@ struct FontSpec {
     const char* face = "";  // empty: the system picks a face for the charset
 };
 LOGFONTA MakeLogFont(const FontSpec& description);
+HFONT CreateFontFrom(const LOGFONTA& description);
 
 // DrawText flags for a caption: horizontal alignment; with word wrap the text breaks at
 // words, without it a single line placed by the vertical alignment.
@@ -163,8 +165,8 @@ protected:
     // Creates a child window of the form at this control's place. The input events of a
     // window class of the platform's are routed back to the control by subclassing; a
     // class of the program's own passes route_input false and raises them itself.
-    HWND CreateChild(HWND form_window, const char* window_class, const char* text, DWORD style,
-                     DWORD ex_style = 0, bool route_input = true);
+    HWND CreateChild(HWND form_window, const wchar_t* window_class, std::string_view text,
+                     DWORD style, DWORD ex_style = 0, bool route_input = true);
     void ApplyVisibility();
     void ApplyRect();  // moves the window, and those of the controls it contains, to rect_
     void ResetCommonState();
@@ -237,6 +239,7 @@ private:
 
     Args args_;
     std::string caption_;
+    std::wstring wide_caption_;  // what is drawn: the time label changes every second
     LOGFONTA font_{};
     bool font_set_ = true;
     COLORREF colour_;
@@ -488,9 +491,9 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id);
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-BOOL ChooseColorA(CHOOSECOLORA* choice);
-BOOL GetOpenFileNameA(OPENFILENAMEA* dialog);
-BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data);
+BOOL ChooseColorW(CHOOSECOLORW* choice);
+BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
+BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
 }  // namespace lazy
 
 }  // namespace tq::forms

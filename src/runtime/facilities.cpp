@@ -4,11 +4,98 @@
 
 #include <tlhelp32.h>
 
+#include "runtime/gb18030_ranges.h"
+#include "runtime/value.h"
+
 namespace tq {
 namespace {
 
-// Win32 wants zero-terminated texts; views may not be.
-std::string ZeroTerminated(std::string_view text) { return std::string(text); }
+// --- Texts ---------------------------------------------------------------------------------
+
+constexpr UINT kGbkCodePage = 936;
+// GB18030 numbers its four-byte sequences from 0x81308130; those of the planes beyond the
+// BMP start at 0x90308130.
+constexpr uint32_t kSupplementarySequences = (0x90 - 0x81) * 12600;
+
+bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+bool IsDigitByte(unsigned char b) { return b >= 0x30 && b <= 0x39; }
+
+bool FourByteSequenceAt(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    return i + 3 < text.size() && IsLeadByte(byte(0)) && IsDigitByte(byte(1)) &&
+           IsLeadByte(byte(2)) && IsDigitByte(byte(3));
+}
+
+// The code point of a four-byte sequence; U+FFFD for a sequence GB18030 leaves unassigned.
+uint32_t DecodeFourBytes(std::string_view bytes) {
+    const auto b = [&](size_t k) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]));
+    };
+    const uint32_t n =
+        (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
+    if (n < gb18030::kBmpSequenceEnd) {
+        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
+        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {
+        }
+        return run->first_code_point + (n - run->first_sequence);
+    }
+    if (n >= kSupplementarySequences && n - kSupplementarySequences < 0x100000)
+        return 0x10000 + (n - kSupplementarySequences);
+    return 0xFFFD;
+}
+
+// The four-byte sequence of a code point outside GBK; empty when GB18030 has none for it
+// (a BMP character of its two-byte part that code page 936 lacks).
+std::string EncodeFourBytes(uint32_t code_point) {
+    uint32_t n;
+    if (code_point >= 0x10000) {
+        n = kSupplementarySequences + (code_point - 0x10000);
+    } else {
+        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
+        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {
+        }
+        const uint32_t end = run + 1 == std::end(gb18030::kBmpRuns) ? gb18030::kBmpSequenceEnd
+                                                                    : run[1].first_sequence;
+        n = run->first_sequence + (code_point - run->first_code_point);
+        if (code_point < run->first_code_point || n >= end) return {};
+    }
+    return {static_cast<char>(0x81 + n / 12600), static_cast<char>(0x30 + n / 1260 % 10),
+            static_cast<char>(0x81 + n / 10 % 126), static_cast<char>(0x30 + n % 10)};
+}
+
+void AppendGbk(std::wstring& out, std::string_view bytes) {
+    if (bytes.empty()) return;
+    const int size = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0) return;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n));
+    MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, &out[at], n);
+}
+
+void AppendCodePoint(std::wstring& out, uint32_t code_point) {
+    if (code_point < 0x10000) {
+        out.push_back(static_cast<wchar_t>(code_point));
+    } else {
+        code_point -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
+    }
+}
+
+// GBK bytes of UTF-16 text, or nothing when the table has no character for some of it.
+std::optional<std::string> GbkBytes(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    const int size = static_cast<int>(text.size());
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size,
+                                      nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return std::nullopt;
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+}
 
 // --- Open files ----------------------------------------------------------------------------
 
@@ -78,14 +165,14 @@ HKEY RootKey(int root) {
 }
 
 struct RegistryPath {
-    std::string key;
-    std::string value_name;
+    std::wstring key;
+    std::wstring value_name;
 };
 
 RegistryPath SplitRegistryPath(std::string_view path) {
     const size_t slash = path.rfind('\\');
-    if (slash == std::string_view::npos) return {std::string(), std::string(path)};
-    return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+    if (slash == std::string_view::npos) return {std::wstring(), Widen(path)};
+    return {Widen(path.substr(0, slash)), Widen(path.substr(slash + 1))};
 }
 
 // --- Layered windows -----------------------------------------------------------------------
@@ -103,17 +190,17 @@ struct LayeredEntryPoints {
 
 const LayeredEntryPoints& Layered() {
     static const LayeredEntryPoints entry_points{
-        LibraryFunction<LayeredEntryPoints::GetLongFn>("user32.dll", "GetWindowLongA"),
-        LibraryFunction<LayeredEntryPoints::SetLongFn>("user32.dll", "SetWindowLongA"),
-        LibraryFunction<LayeredEntryPoints::SetAttributesFn>("user32.dll",
+        LibraryFunction<LayeredEntryPoints::GetLongFn>(L"user32.dll", "GetWindowLongW"),
+        LibraryFunction<LayeredEntryPoints::SetLongFn>(L"user32.dll", "SetWindowLongW"),
+        LibraryFunction<LayeredEntryPoints::SetAttributesFn>(L"user32.dll",
                                                              "SetLayeredWindowAttributes")};
     return entry_points;
 }
 
 bool IsNtFamily() {
-    OSVERSIONINFOA info{};
+    OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
-    return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return GetVersionExW(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 // --- End of the program --------------------------------------------------------------------
@@ -122,19 +209,62 @@ void (*registered_cleanup)() = nullptr;
 
 }  // namespace
 
+// --- Texts ---------------------------------------------------------------------------------
+
+std::wstring Widen(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    size_t table_from = 0;  // start of the bytes not yet converted through the table
+    for (size_t i = 0; i < text.size();) {
+        if (!IsLeadByte(static_cast<unsigned char>(text[i]))) {
+            ++i;
+        } else if (FourByteSequenceAt(text, i)) {
+            AppendGbk(out, text.substr(table_from, i - table_from));
+            AppendCodePoint(out, DecodeFourBytes(text.substr(i, 4)));
+            i += 4;
+            table_from = i;
+        } else {
+            i += 2;  // a two-byte character: its second byte is never a first one
+        }
+    }
+    AppendGbk(out, text.substr(std::min(table_from, text.size())));
+    return out;
+}
+
+std::string Narrow(std::wstring_view text) {
+    if (std::optional<std::string> bytes = GbkBytes(text)) return *bytes;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t code_point = text[i];
+        size_t units = 1;
+        if (code_point >= 0xD800 && code_point < 0xDC00 && i + 1 < text.size() &&
+            text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            code_point = 0x10000 + ((code_point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            units = 2;
+        }
+        const bool surrogate = units == 1 && code_point >= 0xD800 && code_point < 0xE000;
+        std::optional<std::string> bytes;
+        if (units == 1 && !surrogate) bytes = GbkBytes(text.substr(i, 1));
+        if (!bytes && !surrogate) bytes = EncodeFourBytes(code_point);
+        out += bytes && !bytes->empty() ? *bytes : std::string("?");
+        i += units - 1;
+    }
+    return out;
+}
+
 // --- Files ---------------------------------------------------------------------------------
 
 bool FileExists(std::string_view path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(ZeroTerminated(path).c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return true;
 }
 
 int32_t FileSize(std::string_view path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(ZeroTerminated(path).c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return -1;
     FindClose(search);
     return static_cast<int32_t>(found.nFileSizeLow);
@@ -144,9 +274,8 @@ std::string ReadWholeFile(std::string_view path) {
     if (path.empty()) return {};
     // Others may keep the file open for writing (the debug log does); reading it anyway
     // is what a reader of a whole file wants.
-    HANDLE file =
-        CreateFileA(ZeroTerminated(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     LARGE_INTEGER size;
@@ -170,8 +299,8 @@ std::string ReadWholeFile(std::string_view path) {
 
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts) {
     if (path.empty()) return false;
-    HANDLE file = CreateFileA(ZeroTerminated(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool written = true;
     for (std::string_view part : parts) {
@@ -184,15 +313,37 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
     return written;
 }
 
-bool DeleteFileAt(std::string_view path) { return DeleteFileA(ZeroTerminated(path).c_str()) != 0; }
+bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
-bool ReplaceFileWith(std::string_view from, std::string_view to) {
-    return MoveFileExA(ZeroTerminated(from).c_str(), ZeroTerminated(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
+    const std::wstring target = Widen(path);
+    const std::wstring staged = target + L".new";
+    HANDLE file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (written && MoveFileExW(staged.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileW(staged.c_str());
+    return false;
+}
+
+std::optional<FileStamp> StampOf(std::string_view path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    const auto join = [](DWORD high, DWORD low) { return (uint64_t{high} << 32) | low; };
+    return FileStamp{join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime),
+                     join(data.nFileSizeHigh, data.nFileSizeLow)};
 }
 
 bool CreateDirectoryAt(std::string_view path) {
-    return CreateDirectoryA(ZeroTerminated(path).c_str(), nullptr) != 0;
+    return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
 }
 
 int OpenFile(std::string_view path, int open_mode, int share_mode) {
@@ -201,8 +352,8 @@ int OpenFile(std::string_view path, int open_mode, int share_mode) {
     if (share_mode < kShareAll || share_mode > kShareExclusive) return 0;
     const OpenModeRule& rule = kOpenModeRules[open_mode - kOpenRead];
     const DWORD share = kShareModeFlags[share_mode - kShareAll];
-    HANDLE file = CreateFileA(ZeroTerminated(path).c_str(), rule.access, share, nullptr,
-                              rule.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(Widen(path).c_str(), rule.access, share, nullptr, rule.disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     OpenFiles().push_back(file);
     return static_cast<int>(OpenFiles().size());
@@ -233,21 +384,22 @@ void CloseFile(int file_number) {
 bool WriteRegistryValue(int root, std::string_view path, const RegistryData& value) {
     const RegistryPath where = SplitRegistryPath(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS &&
-        RegCreateKeyA(RootKey(root), where.key.c_str(), &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) != ERROR_SUCCESS &&
+        RegCreateKeyW(RootKey(root), where.key.c_str(), &key) != ERROR_SUCCESS) {
         return false;
     }
     LONG status = ERROR_INVALID_PARAMETER;
     if (const auto* text = std::get_if<std::string>(&value)) {
-        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(text->c_str()),
-                                static_cast<DWORD>(text->size() + 1));
+        const std::wstring wide = Widen(*text);
+        status = RegSetValueExW(key, where.value_name.c_str(), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(wide.c_str()),
+                                static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     } else if (const auto* number = std::get_if<uint32_t>(&value)) {
         const DWORD data = *number;
-        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_DWORD,
+        status = RegSetValueExW(key, where.value_name.c_str(), 0, REG_DWORD,
                                 reinterpret_cast<const BYTE*>(&data), sizeof data);
     } else if (const auto* bytes = std::get_if<std::vector<uint8_t>>(&value)) {
-        status = RegSetValueExA(key, where.value_name.c_str(), 0, REG_BINARY, bytes->data(),
+        status = RegSetValueExW(key, where.value_name.c_str(), 0, REG_BINARY, bytes->data(),
                                 static_cast<DWORD>(bytes->size()));
     }
     RegCloseKey(key);
@@ -257,20 +409,20 @@ bool WriteRegistryValue(int root, std::string_view path, const RegistryData& val
 bool DeleteRegistryValue(int root, std::string_view path) {
     const RegistryPath where = SplitRegistryPath(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        const LONG status = RegDeleteValueA(key, where.value_name.c_str());
+    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        const LONG status = RegDeleteValueW(key, where.value_name.c_str());
         RegCloseKey(key);
         if (status == ERROR_SUCCESS) return true;
     }
-    return RegDeleteKeyA(RootKey(root), ZeroTerminated(path).c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyW(RootKey(root), Widen(path).c_str()) == ERROR_SUCCESS;
 }
 
 // --- User interface ------------------------------------------------------------------------
 
 int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::string_view> caption) {
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
-    const std::string shown_caption = caption ? ZeroTerminated(*caption) : std::string("信息：");
-    switch (MessageBoxA(nullptr, ZeroTerminated(text).c_str(), shown_caption.c_str(), style)) {
+    const std::wstring shown_caption = Widen(caption ? *caption : "信息：");
+    switch (MessageBoxW(nullptr, Widen(text).c_str(), shown_caption.c_str(), style)) {
         case IDOK:
             return 0;
         case IDCANCEL:
@@ -292,9 +444,9 @@ int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::str
 
 void ProcessPendingMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -334,11 +486,11 @@ bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
 void OpenWebAddress(std::string_view address) {
     if (address.empty()) return;
     static const auto shell_execute =
-        LibraryFunction<HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*,
-                                           const char*, int)>("shell32.dll", "ShellExecuteA");
+        LibraryFunction<HINSTANCE(WINAPI*)(HWND, const wchar_t*, const wchar_t*, const wchar_t*,
+                                           const wchar_t*, int)>(L"shell32.dll", "ShellExecuteW");
     if (!shell_execute) return;
-    HWND owner = FindWindowA(nullptr, "Microsoft Internet Explorer");
-    shell_execute(owner, "open", ZeroTerminated(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    HWND owner = FindWindowW(nullptr, L"Microsoft Internet Explorer");
+    shell_execute(owner, L"open", Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // --- System --------------------------------------------------------------------------------
@@ -346,13 +498,13 @@ void OpenWebAddress(std::string_view address) {
 namespace {
 
 std::string ModulePath() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
         if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
-            return path;
+            return Narrow(path);
         }
         path.resize(path.size() * 2);  // cut off: try a larger buffer
     }
@@ -376,12 +528,12 @@ std::vector<ProcessRecord> ListProcesses() {
     std::vector<ProcessRecord> processes;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return processes;
-    PROCESSENTRY32 entry{};
+    PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
         processes.push_back({entry.th32ProcessID,
-                             std::string(entry.szExeFile, strnlen(entry.szExeFile, MAX_PATH)),
+                             Narrow({entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH)}),
                              entry.th32ModuleID, entry.th32ParentProcessID,
                              static_cast<int32_t>(entry.pcPriClassBase), entry.cntThreads});
         entry.dwSize = sizeof entry;
@@ -392,10 +544,12 @@ std::vector<ProcessRecord> ListProcesses() {
 
 namespace {
 
-int CALLBACK CollectFontFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM names) {
-    const char* face = font->lfFaceName;
+// A face name is kept to the 31 bytes a font description holds, cut before a character
+// that would not fit whole.
+int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
+    const std::string face = Narrow({font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE)});
     reinterpret_cast<std::vector<std::string>*>(names)->emplace_back(
-        face, strnlen(face, LF_FACESIZE - 1));
+        WholeCharactersWithin(face, LF_FACESIZE - 1));
     return 1;
 }
 
@@ -405,9 +559,9 @@ std::vector<std::string> ListFontNames() {
     std::vector<std::string> reported;
     HDC screen = GetDC(nullptr);
     if (!screen) return reported;
-    LOGFONTA wanted{};
+    LOGFONTW wanted{};
     wanted.lfCharSet = DEFAULT_CHARSET;  // with an empty face name: every family, every charset
-    EnumFontFamiliesExA(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported), 0);
+    EnumFontFamiliesExW(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported), 0);
     ReleaseDC(nullptr, screen);
 
     // A family comes once per character set, in a row; keep one of each such run.

@@ -1,6 +1,7 @@
 // The program's narrow road to the operating system: files, the registry, message boxes,
 // the message queue, ending the process, window transparency and a few system queries.
-// Texts are GBK byte strings and go to the ANSI (...A) functions unchanged.
+// Texts are GBK byte strings inside the program and cross to the platform's wide (...W)
+// functions through Widen and Narrow, so that nothing depends on the system's code page.
 //
 // Failures are reported only through the documented results (false, 0, -1, empty);
 // nothing here shows an error or logs one, because the callers decide what the user sees.
@@ -18,6 +19,16 @@
 
 namespace tq {
 
+// --- Texts at the platform boundary ---------------------------------------------------------
+
+// GBK bytes to UTF-16 and back, through GBK's own table (code page 936) whatever the
+// system's ANSI code page is. A character outside GBK is spelt as GB18030 spells it, with a
+// four-byte sequence, so that a path or a typed title holding one survives the round trip;
+// GBK characters keep their bytes. Bytes that are no character come back as the table
+// makes them; a UTF-16 character that GB18030 cannot spell (a lone surrogate) becomes "?".
+std::wstring Widen(std::string_view text);
+std::string Narrow(std::wstring_view text);
+
 // --- Files --------------------------------------------------------------------------------
 
 // True when a file search for the path finds an entry (a file or a folder).
@@ -30,9 +41,19 @@ std::string ReadWholeFile(std::string_view path);
 // order. False for an empty path, when the file cannot be opened or a write fails.
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);
 bool DeleteFileAt(std::string_view path);
-// Moves `from` over `to` in one step (replacing it, written through to the disk), so that
-// `to` is either wholly the old file or wholly the new one. False when it could not.
-bool ReplaceFileWith(std::string_view from, std::string_view to);
+// Writes the bytes beside the file first (its name + ".new", flushed to the disk) and then
+// moves them over it in one rename, so that the file is wholly the old one or wholly the
+// new one whenever the program or the machine stops. False when either step failed; the
+// old file is then as it was and nothing is left beside it.
+bool WriteFileInOneStep(std::string_view path, std::string_view bytes);
+// When a file was last written, and its size: what tells a changed file from the one read.
+struct FileStamp {
+    uint64_t last_write = 0;
+    uint64_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// Nothing for a missing file or a folder.
+std::optional<FileStamp> StampOf(std::string_view path);
 // False also when the folder already exists.
 bool CreateDirectoryAt(std::string_view path);
 
@@ -82,7 +103,7 @@ bool DeleteRegistryValue(int root, std::string_view path);
 
 // --- User interface ---------------------------------------------------------------------
 
-// MessageBoxA without an owner; task-modal unless the style asks for system-modal.
+// A message box without an owner; task-modal unless the style asks for system-modal.
 // No caption means "信息："; an explicit empty caption stays empty.
 // Result: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; -1 when the box
 // could not be shown or gave another answer.
@@ -118,9 +139,9 @@ void OpenWebAddress(std::string_view address);
 // missing. Libraries the program needs only after start-up (the shell, the common controls
 // and dialogs) come this way, so that starting the program does not pay for loading them.
 template <typename Function>
-Function LibraryFunction(const char* library, const char* name) {
-    HMODULE module = GetModuleHandleA(library);
-    if (!module) module = LoadLibraryA(library);
+Function LibraryFunction(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    if (!module) module = LoadLibraryW(library);
     return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
                   : nullptr;
 }

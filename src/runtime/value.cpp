@@ -189,6 +189,23 @@ RuntimeErrorHandler runtime_error_handler = IgnoreRuntimeError;
 
 }  // namespace
 
+std::string_view WholeCharactersWithin(std::string_view text, size_t bytes) {
+    const auto byte = [&](size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    };
+    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
+    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
+    size_t whole = 0;
+    for (size_t i = 0; i < text.size();) {
+        size_t next = i + 1;
+        if (lead(byte(i)))
+            next = digit(byte(i + 1)) && lead(byte(i + 2)) && digit(byte(i + 3)) ? i + 4 : i + 2;
+        if (next > bytes || next > text.size()) break;
+        whole = i = next;
+    }
+    return text.substr(0, whole);
+}
+
 std::string NormalizeFullWidth(std::string_view text) {
     std::string out;
     out.reserve(text.size());

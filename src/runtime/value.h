@@ -95,6 +95,9 @@ double Now();
 // May split a two-byte GBK character.
 std::string LeftPart(std::string_view text, int n);
 std::string RightPart(std::string_view text, int n);
+// The longest start of the text, at most `bytes` long, that ends between two characters (a
+// GBK lead byte takes the byte after it; a GB18030 four-byte character is one).
+std::string_view WholeCharactersWithin(std::string_view text, size_t bytes);
 
 // Receives the GBK message of a runtime error. The default handler ignores it.
 using RuntimeErrorHandler = void (*)(const char* gbk_message);

@@ -25,16 +25,6 @@ bool IsPicture(const std::string& bytes) {
     return !DecodePicture(data, bytes.size(), 1, 1).empty();
 }
 
-// The new picture goes beside the old one first and then replaces it in one step: a write
-// that fails half-way (disk full, file locked) leaves the old picture whole.
-bool StorePicture(const std::string& bytes) {
-    const std::string target = BackgroundPicturePath();
-    const std::string staged = target + ".new";
-    if (WriteWholeFile(staged, {bytes}) && ReplaceFileWith(staged, target)) return true;
-    DeleteFileAt(staged);
-    return false;
-}
-
 }  // namespace
 
 std::string BackgroundPicturePath() { return run_dir + "\\background.pic"; }
@@ -61,7 +51,8 @@ void ChooseBackgroundPicture() {
         TellUser("所选文件无法读取，或不是 bmp、jpg、gif 图像。背景图片没有改变。");
         return;
     }
-    if (!StorePicture(bytes)) {
+    // A write that fails half-way (disk full, file locked) leaves the old picture whole.
+    if (!WriteFileInOneStep(BackgroundPicturePath(), bytes)) {
         TellUser("背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。");
         return;
     }

@@ -1,5 +1,6 @@
-// Reading and writing setting.ini beside the executable through the platform's
-// private-profile functions. Typed readers take their defaults from the key table.
+// Reading and writing setting.ini beside the executable. The program reads and writes the
+// file itself, in GBK bytes whatever the system's code page, with the platform's reading
+// rules (settings/ini_document.h). Typed readers take their defaults from the key table.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +15,13 @@ namespace tq {
 std::string SettingsFilePath();
 
 // Leading characters with codes up to 32 are skipped in file, section and key; when one
-// of them is empty afterwards the result is empty and the file is not touched. An empty
-// default is passed to the platform as no default. Values longer than the 10240-byte
-// buffer (terminating zero included) come back cut.
+// of them is empty afterwards the result is empty and the file is not touched. Values
+// longer than 10239 bytes come back cut there, before a character that would not fit
+// whole. A file is read again only when it has changed since it was last read or written
+// here.
 std::string ReadSetting(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view default_text);
+// Outside a SettingsSave the file is rewritten at once; inside one the value waits for it.
 bool WriteSetting(std::string_view file, std::string_view section, std::string_view key,
                   std::string_view value);
 
@@ -30,12 +33,24 @@ std::string ReadSetting(const SettingKey& key, Reader reader = Reader::MainWindo
 int32_t ReadInteger(const SettingKey& key, Reader reader = Reader::MainWindow);
 // Flags: true exactly when the stored text equals the key's switching literal.
 bool ReadFlag(const SettingKey& key);
-// False, and counted in failed_setting_writes, when the platform could not write the file
+// False, and counted in failed_setting_writes, when the file could not be written
 // (read-only, locked, folder not writable).
 bool WriteSetting(const SettingKey& key, std::string_view value);
 
-// Writes through the key table that failed since the counter was last reset: the settings
-// window resets it before saving and tells the user once when it is no longer 0.
+// While one lives, writes go to the file's text in memory (reads see them) and its end
+// puts the whole new file in place with one rename: a save stopped at any moment leaves
+// the old file or the new one, never a mix. A failed save counts once in
+// failed_setting_writes.
+class SettingsSave {
+public:
+    SettingsSave();
+    ~SettingsSave();
+    SettingsSave(const SettingsSave&) = delete;
+    SettingsSave& operator=(const SettingsSave&) = delete;
+};
+
+// Saves that failed since the counter was last reset: the settings window resets it
+// before saving and tells the user once when it is no longer 0.
 inline int failed_setting_writes = 0;
 
 }  // namespace tq

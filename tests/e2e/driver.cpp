@@ -7,6 +7,8 @@
 #include <map>
 #include <thread>
 
+#include <tlhelp32.h>
+
 namespace e2e {
 
 namespace {
@@ -51,25 +53,7 @@ std::string WindowsPathFor(const std::string& path) {
     return windows;
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
+void RemoveTree(const std::string& folder) { e2e::RemoveTree(Utf16(folder)); }
 
 ULONGLONG Ticks(const SYSTEMTIME& t) {
     FILETIME file_time{};
@@ -322,8 +306,32 @@ bool FolderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+    return ReadFileBytes(Utf16(path));
+}
+
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -337,7 +345,11 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 bool WriteFileBytes(const std::string& path, std::string_view bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    return WriteFileBytes(Utf16(path), bytes);
+}
+
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const bool ok =
@@ -368,10 +380,25 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof(text));
+std::wstring Utf16(std::string_view gbk) {
+    std::wstring text(gbk.size(), L'\0');
+    text.resize(MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), text.data(),
+                                    static_cast<int>(text.size())));
     return text;
+}
+
+static std::string Gbk(std::wstring_view text) {
+    std::string bytes(text.size() * 4, '\0');
+    bytes.resize(WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()),
+                                     bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                     nullptr));
+    return bytes;
+}
+
+std::string TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, ARRAYSIZE(text));
+    return Gbk(text);
 }
 
 DWORD ProcessOf(HWND window) {
@@ -463,6 +490,22 @@ void PressChord(std::initializer_list<WORD> virtual_keys) {
     SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
+void TypeText(HWND edit, std::string_view text) {
+    LeftClickAt(Centre(ScreenRect(edit)));
+    PressKey(VK_HOME);
+    PressChord({VK_SHIFT, VK_END});
+    PressKey(VK_DELETE);
+    for (wchar_t c : Utf16(text)) {
+        INPUT input[2]{};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wScan = input[1].ki.wScan = c;
+        input[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        input[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+    }
+    WaitFor([&] { return ControlText(edit) == text; }, Milliseconds(2000));
+}
+
 void TypeIntoBox(HWND edit, std::string_view digits) {
     LeftClickAt(Centre(ScreenRect(edit)));
     WaitFor(
@@ -518,11 +561,23 @@ HWND ControlAt(HWND form, POINT client, const std::string& window_class) {
 }
 
 std::string ControlText(HWND control) {
-    char text[1024] = {};
+    wchar_t text[1024] = {};
     DWORD_PTR copied = 0;
-    SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+    SendMessageTimeoutW(control, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
                         SMTO_ABORTIFHUNG, 2000, &copied);
-    return text;
+    return Gbk(text);
+}
+
+std::vector<std::string> ListItems(HWND combo) {
+    std::vector<std::string> items;
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) >= LRESULT{ARRAYSIZE(text)}) break;
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        items.push_back(Gbk(text));
+    }
+    return items;
 }
 
 std::vector<std::string> ChildTexts(HWND window) {
@@ -751,23 +806,70 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
 
 // ---- One run of the program ----------------------------------------------------------------
 
-std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
-                                              const std::string& exe_name,
-                                              const std::string& desktop) {
+std::unique_ptr<ProgramRun> ProgramRun::StartInLocale(const std::string& folder,
+                                                      const std::string& exe_name,
+                                                      const std::string& locale) {
     std::unique_ptr<ProgramRun> run(new ProgramRun());
     run->folder_ = folder;
     run->icons_before_ = TrayIconWindows();
-    const std::string exe = folder + "\\" + exe_name;
-    std::string command_line = "\"" + exe + "\"";
+    // Wine takes a process's code page from its Unix locale, which a Windows parent cannot
+    // set: the program is started through env and wine, from its own folder.
+    std::string command_line = "/usr/bin/env LC_ALL=" + locale + " wine \"" + exe_name + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    std::string desktop_name = desktop;
+    PROCESS_INFORMATION info{};
+    run->started_at_ = LocalNow();
+    if (!CreateProcessA("Z:\\usr\\bin\\env", command_line.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, folder.c_str(), &startup, &info)) {
+        std::fprintf(stderr, "cannot start env (error %lu)\n", GetLastError());
+        return nullptr;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);  // the Unix process's, which cannot be waited for
+    // The program is the process of that name that shows up in this Wine prefix.
+    WaitFor(
+        [&] {
+            PROCESSENTRY32 entry{sizeof entry};
+            HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+            for (BOOL more = Process32First(snapshot, &entry); more && !run->process_id_;
+                 more = Process32Next(snapshot, &entry)) {
+                if (_stricmp(entry.szExeFile, exe_name.c_str()) == 0)
+                    run->process_id_ = entry.th32ProcessID;
+            }
+            CloseHandle(snapshot);
+            return run->process_id_ != 0;
+        },
+        Milliseconds(15000));
+    run->process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                                run->process_id_);
+    if (!run->process_) return nullptr;
+    return run;
+}
+
+std::unique_ptr<ProgramRun> ProgramRun::Start(const std::string& folder,
+                                              const std::string& exe_name,
+                                              const std::string& desktop) {
+    std::unique_ptr<ProgramRun> run = Start(Utf16(folder), Utf16(exe_name), Utf16(desktop));
+    if (run) run->folder_ = folder;
+    return run;
+}
+
+std::unique_ptr<ProgramRun> ProgramRun::Start(const std::wstring& folder,
+                                              const std::wstring& exe_name,
+                                              const std::wstring& desktop) {
+    std::unique_ptr<ProgramRun> run(new ProgramRun());
+    run->icons_before_ = TrayIconWindows();
+    const std::wstring exe = folder + L"\\" + exe_name;
+    std::wstring command_line = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring desktop_name = desktop;
     if (!desktop_name.empty()) startup.lpDesktop = desktop_name.data();
     PROCESS_INFORMATION info{};
     run->started_at_ = LocalNow();
-    if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info)) {
-        std::fprintf(stderr, "cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
+        std::fprintf(stderr, "cannot start the program (error %lu)\n", GetLastError());
         return nullptr;
     }
     CloseHandle(info.hThread);

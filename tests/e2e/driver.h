@@ -51,18 +51,24 @@ private:
     std::string path_;
 };
 
+// Removes a folder with everything in it.
+void RemoveTree(const std::wstring& folder);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // The whole file, read while its writer keeps it open; nullopt when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, std::string_view bytes);
+// The same for paths that GBK cannot spell.
+std::optional<std::string> ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
 // Names (not paths) of the files in a folder matching a pattern such as "*.log".
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern);
 
 // ---- Windows of the desktop --------------------------------------------------------------
 
 std::string ClassOf(HWND window);
-std::string TextOf(HWND window);  // the window text, GBK
+std::string TextOf(HWND window);  // the window text, read as UTF-16 and given in GBK
+std::wstring Utf16(std::string_view gbk);
 DWORD ProcessOf(HWND window);
 // Visible top-level windows of a class, optionally only those of one process.
 std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process_id = 0,
@@ -84,6 +90,8 @@ void DoubleClickAt(POINT screen);
 void PressKey(WORD virtual_key);
 // Presses the keys in order and releases them in reverse order (Ctrl+Tab: {VK_CONTROL, VK_TAB}).
 void PressChord(std::initializer_list<WORD> virtual_keys);
+// Clicks into an edit box, selects its text and types the GBK text over it, as Unicode keys.
+void TypeText(HWND edit, std::string_view text);
 // Clicks into an edit box, empties it with End and Backspace, and types the digits.
 void TypeIntoBox(HWND edit, std::string_view digits);
 
@@ -96,6 +104,8 @@ POINT ScreenPoint(HWND form, POINT client);
 // A control's own text (an edit box's content), asked of the control itself: the window text
 // that TextOf reads from another process is only what the control was created with.
 std::string ControlText(HWND control);
+// The items of a drop-down list, read as UTF-16 and given in GBK.
+std::vector<std::string> ListItems(HWND combo);
 // The texts of a window's children, in the order the platform lists them.
 std::vector<std::string> ChildTexts(HWND window);
 
@@ -157,6 +167,15 @@ public:
     // desktop when one is given.
     static std::unique_ptr<ProgramRun> Start(const std::string& folder, const std::string& exe_name,
                                              const std::string& desktop = "");
+    // The same for a folder that GBK cannot spell; the run then knows no log files.
+    static std::unique_ptr<ProgramRun> Start(const std::wstring& folder,
+                                             const std::wstring& exe_name,
+                                             const std::wstring& desktop = L"");
+    // Starts it under another Unix locale, and so another code page ("zh_TW.UTF-8": 950).
+    // Only one copy of that file name may run in the prefix meanwhile.
+    static std::unique_ptr<ProgramRun> StartInLocale(const std::string& folder,
+                                                     const std::string& exe_name,
+                                                     const std::string& locale);
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

@@ -728,7 +728,8 @@ TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneL
 // lies at (29, 48), the buttons below the pages.
 constexpr POINT kWidthBox{456, 126}, kLeftBox{179, 126}, kWidthUpArrow{501, 121};
 constexpr POINT kCentreCheck{65, 103}, kSlider{309, 80}, kShapeList{211, 186};
-constexpr POINT kSecondTab{108, 24};
+constexpr POINT kFirstTab{40, 24}, kSecondTab{108, 24}, kTitleBox{180, 88},
+    kTitleFontList{204, 118};
 constexpr POINT kApply{299, 434}, kOk{400, 434}, kCancel{500, 433}, kDefaults{199, 434};
 
 class SettingsWindowTest : public ProgramTest {
@@ -830,6 +831,132 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     EXPECT_TRUE(Closed(settings));
     EXPECT_EQ(Stored("ui", "winwidth"), "555");
     EXPECT_TRUE(WindowAt(*run, 100, 100, 555, 200));
+}
+
+// Under Simplified Chinese, Traditional Chinese and Western code pages (936, 950, 1252) the
+// windows show the same texts, a title typed in Chinese arrives whole, and Apply writes the
+// same bytes. Only the fonts' index differs: it counts in the font list, which the platform
+// names and orders by language (the font itself is found again by its name); a localised
+// font name shows that the program really ran under that language.
+TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
+    const auto without_font_index = [](std::string ini) {
+        for (size_t at; (at = ini.find("fontloc=")) != std::string::npos;)
+            ini.erase(at, ini.find("\r\n", at) + 2 - at);
+        return ini;
+    };
+    std::vector<std::string> saved;
+    const std::pair<const char*, const char*> locales[] = {{"zh_CN.UTF-8", "文泉驿微米黑"},
+                                                           {"zh_TW.UTF-8", "文泉驛微米黑"},
+                                                           {"en_US.UTF-8", "WenQuanYi Micro Hei"}};
+    for (const auto& [locale, font_name] : locales) {
+        SCOPED_TRACE(locale);
+        TempFolder folder;
+        ASSERT_TRUE(WriteSettings(
+            folder, "[mtfont]\r\nfontname=DejaVu Sans\r\n[ttfont]\r\nfontname=DejaVu Sans\r\n"));
+        ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), (folder / kExeName).c_str(), FALSE));
+        auto run = ProgramRun::StartInLocale(folder.path(), kExeName, locale);
+        ASSERT_TRUE(run && run->WaitUntilReady());
+        EXPECT_EQ(run->TitleLabel(), "距中华人民共和国成立100周年还有");
+        EXPECT_TRUE(ShowsRemainingTime(run->TimeLabel(), run->started_at(), LocalNow()))
+            << run->TimeLabel();
+
+        HWND settings = OpenSettings(*run);  // found by its title
+        ASSERT_NE(settings, nullptr);
+        const std::vector<std::string> texts = ChildTexts(settings);
+        for (const char* button : {"应用", "确定", "取消", "默认设置"})
+            EXPECT_NE(std::find(texts.begin(), texts.end(), button), texts.end()) << button;
+        EXPECT_EQ(ListItems(ControlAt(settings, kShapeList, "ComboBox")),
+                  (std::vector<std::string>{"默认", "正常"}));
+
+        ClickIn(settings, kFirstTab);
+        HWND title = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (title = ControlAt(settings, kTitleBox, "Edit")); },
+                            Milliseconds(3000)));
+        const auto fonts = ListItems(ControlAt(settings, kTitleFontList, "ComboBox"));
+        EXPECT_NE(std::find(fonts.begin(), fonts.end(), font_name), fonts.end());
+        TypeText(title, "距离新年还有");
+        EXPECT_EQ(ControlText(title), "距离新年还有");
+        ClickIn(settings, kApply);
+        ASSERT_TRUE(
+            WaitFor([&] { return run->TitleLabel() == "距离新年还有"; }, Milliseconds(5000)));
+        saved.push_back(without_font_index(ReadFileBytes(folder / "setting.ini").value_or("")));
+        EXPECT_NE(saved.back().find("\r\nmaintitle=_距离新年还有_\r\n"), std::string::npos);
+        EXPECT_NE(saved.back().find("fontname=DejaVu Sans\r\n"), std::string::npos);
+        run->Kill();
+    }
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[1], saved[0]);
+    EXPECT_EQ(saved[2], saved[0]);
+}
+
+// A folder named in Hangul and an emoji, which GBK cannot spell: the program finds its
+// settings, its log and its Apply there.
+TEST_F(SettingsWindowTest, AFolderNamedOutsideGbkHoldsTheSettingsAndTheLog) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"tq-\uD55C\uAE00\U0001F600-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring exe = Utf16(kExeName);
+    ASSERT_TRUE(
+        CopyFileW(Utf16(ProgramUnderTest()).c_str(), (folder + L"\\" + exe).c_str(), FALSE));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\setting.ini",
+                               "[debug]\r\nmode=1\r\n[ui]\r\nmaintitle=_从首尔出发_\r\n"));
+    auto run = ProgramRun::Start(folder, exe);
+    ASSERT_TRUE(run && run->WaitUntilReady());
+    EXPECT_EQ(run->TitleLabel(), "从首尔出发");
+
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    ClickIn(settings, kWidthBox);
+    TypeIntoBox(ControlAt(settings, kWidthBox, "Edit"), "555");
+    ClickIn(settings, kOk);
+    EXPECT_TRUE(Closed(settings));
+    const std::string ini = ReadFileBytes(folder + L"\\setting.ini").value_or("");
+    EXPECT_NE(ini.find("\r\nwinwidth=555\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\r\nmaintitle=_从首尔出发_\r\n"), std::string::npos) << ini;
+    run->Kill();
+
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\Log\\*.log").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no log";
+    FindClose(search);
+    const std::string log = ReadFileBytes(folder + L"\\Log\\" + found.cFileName).value_or("");
+    EXPECT_NE(log.find("\tCountdown initialized"), std::string::npos) << log;
+    RemoveTree(folder);
+}
+
+// The program killed at moments spread over an Apply: setting.ini is the old file or the one
+// the Apply writes, never a mix and never cut short.
+TEST_F(SettingsWindowTest, AKillDuringApplyLeavesTheOldFileOrTheNewOne) {
+    const std::string old_ini = "[ui]\r\n; the user's own line\r\nwinwidth=530\r\n";
+    std::string new_ini;
+    for (int delay_ms : {-1, 0, 20, 40, 80, 160, 320}) {  // -1: the Apply that runs to its end
+        SCOPED_TRACE(delay_ms);
+        TempFolder folder;
+        ASSERT_TRUE(WriteSettings(folder, old_ini));
+        ProgramRun* run = LaunchReady(folder);
+        ASSERT_NE(run, nullptr);
+        HWND settings = OpenSettings(*run);
+        ASSERT_NE(settings, nullptr);
+        ClickIn(settings, kWidthBox);
+        TypeIntoBox(ControlAt(settings, kWidthBox, "Edit"), "600");
+        ClickIn(settings, kApply);
+        const std::string path = folder / "setting.ini";
+        if (delay_ms < 0) {
+            ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(path).value_or(old_ini) != old_ini; },
+                                Milliseconds(5000)));
+            new_ini = *ReadFileBytes(path);
+            EXPECT_EQ(new_ini.rfind("[ui]\r\n; the user's own line\r\nwinwidth=600\r\n", 0), 0u);
+        } else {
+            Sleep(delay_ms);
+            run->Kill();
+            const std::string now = ReadFileBytes(path).value_or("<none>");
+            EXPECT_TRUE(now == old_ini || now == new_ini) << now;
+        }
+        run->Kill();
+        runs_.clear();
+    }
 }
 
 // Wine running as root writes a file whatever its read-only attribute, so the file is held

@@ -396,6 +396,13 @@ TEST(SlicingTest, NonPositiveCountGivesEmptyAndLargeCountGivesAll) {
     EXPECT_EQ(RightPart("abc", 2), "bc");
 }
 
+TEST(SlicingTest, WholeCharactersStopBeforeACharacterThatWouldNotFit) {
+    const std::string_view text = "a\xC4\xEA\x83\x36\x84\x33z";  // a, 年, a four-byte one, z
+    const size_t ends[] = {0, 1, 1, 3, 3, 3, 3, 7, 8, 8};
+    for (size_t bytes = 0; bytes < std::size(ends); ++bytes)
+        EXPECT_EQ(WholeCharactersWithin(text, bytes), text.substr(0, ends[bytes])) << bytes;
+}
+
 TEST(SlicingTest, CutsBytesEvenInsideACharacter) {
     EXPECT_EQ(LeftPart("年", 1), "\xC4");
     EXPECT_EQ(RightPart("年", 1), "\xEA");

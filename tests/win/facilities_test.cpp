@@ -47,6 +47,30 @@ HANDLE HoldExclusively(const std::string& path) {
                        nullptr);
 }
 
+// Texts cross to the platform through GBK's own table; characters outside GBK as GB18030
+// spells them, so that they survive the round trip.
+TEST(TextsAtThePlatformBoundary, GbkKeepsItsBytesAndOtherCharactersTakeFourBytes) {
+    const struct {
+        std::string_view text;
+        std::wstring_view wide;
+    } cases[] = {
+        {"距中华 abc", L"距中华 abc"},
+        {"\x81\x5D]", L"\u4E5A]"},        // a second byte that is also ']'
+        {"\x83\x36\x84\x33", L"\uD55C"},  // Hangul
+        {"a\x94\x39\xFC\x36"
+         "b",
+         L"a\U0001F600b"},
+        {"\x81\x30\x81\x30\x84\x31\xA4\x39", L"\u0080\uFFFF"},  // the BMP's first and last
+        {"\xE3\x32\x9A\x35", L"\U0010FFFF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Widen(c.text), c.wide);
+        EXPECT_EQ(Narrow(c.wide), c.text);
+    }
+    EXPECT_EQ(Narrow(L"\xD800x"), "?x");              // a lone surrogate
+    EXPECT_EQ(Widen("\x84\x31\xA5\x30"), L"\uFFFD");  // a sequence GB18030 leaves unassigned
+}
+
 TEST_F(FacilitiesFiles, MissingPathDoesNotExistAndHasSizeMinusOne) {
     EXPECT_FALSE(FileExists(Path("missing.txt")));
     EXPECT_EQ(FileSize(Path("missing.txt")), -1);
