@@ -149,12 +149,37 @@ double MidnightOf(double date_time) {
 
 // ---- ControlFont ------------------------------------------------------------------------
 
-void ControlFont::Make(const std::optional<FontSpec>& description) {
+void ControlFont::Make(const std::optional<FontSpec>& description, Control& owner) {
+    if (!owner_) owner.form().fonts_.push_back(this);
+    owner_ = &owner;
+    description_ = description;
+    MakeAtDpi(owner.form().dpi());
+}
+
+// At the system's DPI a control without a font of its own shares the stock GUI font.
+void ControlFont::MakeAtDpi(int dpi) {
     Release();
-    if (description) {
-        const LOGFONTA font = MakeLogFont(*description);
+    if (description_) {
+        const LOGFONTA font = MakeLogFont(*description_, dpi);
+        owned_ = CreateFontIndirectA(&font);
+    } else if (dpi != SystemDpi()) {
+        const LOGFONTA font = DefaultGuiFont(dpi);
         owned_ = CreateFontIndirectA(&font);
     }
+}
+
+void RescaleControlFont(ControlFont& font) {
+    if (!font.owner_) return;
+    HWND window = font.owner_->handle();
+    // The window keeps drawing with the old font until it is told of the new one.
+    HFONT old = font.owned_;
+    font.owned_ = nullptr;
+    font.MakeAtDpi(font.owner_->form().dpi());
+    if (window) {
+        SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font.handle()), TRUE);
+        InvalidateRect(window, nullptr, TRUE);  // the program's own classes paint on request
+    }
+    if (old) DeleteObject(old);
 }
 
 void ControlFont::Release() {
@@ -186,7 +211,7 @@ void Label::Create(HWND form_window) {
     align_ = args_.align;
     word_wrap_ = args_.word_wrap;
     valign_ = args_.valign;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, kLabelClass, caption_.c_str(), WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -263,7 +288,7 @@ void GroupBox::Create(HWND form_window) {
     RegisterClassOnce(kGroupBoxClass, WindowProc);
     ResetCommonState();
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, kGroupBoxClass, caption_.c_str(), WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -335,7 +360,7 @@ void Button::Create(HWND form_window) {
     ResetCommonState();
     events = args_.events;
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, "BUTTON", caption_.c_str(),
                         BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     FinishChild(hwnd_, font_.handle());
@@ -375,7 +400,7 @@ void EditBox::Create(HWND form_window) {
     max_length_ = args_.max_length;
     read_only_ = args_.read_only;
     SetBackground(args_.background);
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     DWORD style = ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS;
     if (read_only_) style |= ES_READONLY;
     // The text the form gives is in place before the logic runs: no event for it.
@@ -474,7 +499,7 @@ void CheckBox::Create(HWND form_window) {
     events = args_.events;
     checked_ = args_.checked;
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, "BUTTON", caption_.c_str(),
                         BS_AUTOCHECKBOX | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
@@ -519,7 +544,7 @@ void ComboBox::Create(HWND form_window) {
     events = args_.events;
     items_ = args_.items;
     index_ = -1;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, "COMBOBOX", "",
                         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
@@ -734,7 +759,7 @@ void DatePicker::Create(HWND form_window) {
     events = args_.events;
     earliest_ = MidnightOf(DateTimeFromCivil(args_.earliest));
     latest_ = MidnightOf(DateTimeFromCivil(args_.latest));
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, DATETIMEPICK_CLASSA, "",
                         DTS_LONGDATEFORMAT | WS_TABSTOP | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE);
     if (!hwnd_) return;
@@ -926,7 +951,7 @@ void PageControl::Create(HWND form_window) {
     ResetCommonState();
     events = args_.events;
     current_ = 0;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, WC_TABCONTROLA, "", WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
