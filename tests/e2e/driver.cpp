@@ -415,6 +415,47 @@ RECT ScreenRect(HWND window) {
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
+RECT InkBox(const RECT& screen_area, COLORREF background) {
+    const Image image = CaptureScreen(screen_area);
+    const DWORD paper = (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    RECT box{image.width, image.height, 0, 0};
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            if ((image.at(x, y) & 0xFFFFFF) == paper) continue;
+            box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                   std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+        }
+    }
+    if (box.right <= box.left) return {};
+    OffsetRect(&box, screen_area.left, screen_area.top);
+    return box;
+}
+
+// ---- Screen scale ----------------------------------------------------------------------------
+
+namespace {
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+}
+
+ScreenScale::ScreenScale(DWORD dpi) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr,
+                     &value, &size) == ERROR_SUCCESS) {
+        saved_ = value;
+    }
+    RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+}
+
+ScreenScale::~ScreenScale() {
+    if (saved_) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &*saved_,
+                        sizeof *saved_);
+    } else {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+}
+
 // ---- Real input ---------------------------------------------------------------------------
 
 void LeftClickAt(POINT screen) { SendMouse(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, screen); }
@@ -899,6 +940,12 @@ HWND ProgramRun::Owner() const { return GetWindow(main_window(), GW_OWNER); }
 LONG ProgramRun::Style() const { return GetWindowLongA(main_window(), GWL_STYLE); }
 
 LONG ProgramRun::ExStyle() const { return GetWindowLongA(main_window(), GWL_EXSTYLE); }
+
+std::vector<RECT> ProgramRun::LabelRects() const {
+    std::vector<RECT> rects;
+    for (HWND label : Labels()) rects.push_back(ScreenRect(label));
+    return rects;
+}
 
 POINT ProgramRun::TitleLabelCentre() const {
     const auto labels = Labels();
