@@ -195,11 +195,20 @@ Mask InkBox(const Image& image, int x0, int x1, int y0, int y1, int background_x
     return mask;
 }
 
-// How a caption looks in the system's menu font.
+// The screen scale programs started now read (ScreenScale); 0: the driver's own.
+int program_dpi = 0;
+
+// How a caption looks in the system's menu font, as the program under test sees the system.
 Mask RenderMenuText(const std::string& text) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    if (program_dpi) {
+        HDC screen = GetDC(nullptr);
+        const int own_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        metrics.lfMenuFont.lfHeight = MulDiv(metrics.lfMenuFont.lfHeight, program_dpi, own_dpi);
+    }
     HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -445,6 +454,7 @@ ScreenScale::ScreenScale(DWORD dpi) {
         saved_ = value;
     }
     RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    program_dpi = static_cast<int>(dpi);
 }
 
 ScreenScale::~ScreenScale() {
@@ -454,6 +464,7 @@ ScreenScale::~ScreenScale() {
     } else {
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
     }
+    program_dpi = 0;
 }
 
 // ---- Real input ---------------------------------------------------------------------------
