@@ -560,7 +560,9 @@ void ComboBox::Create(HWND form_window) {
 // the list drops at least kComboListHeight below it. Resizing the window sets the list's
 // height and may reset the field's, so the field comes last.
 void ComboBox::FitHeights() {
-    const Rect r = rect();
+    const RECT place = ClientRect();
+    const Rect r{0, 0, place.right - place.left, place.bottom - place.top};  // pixels
+    const int list_minimum = ToPixels(kComboListHeight, form_->dpi());
     const auto resize = [&](int total) {
         SetWindowPos(hwnd_, nullptr, 0, 0, r.width, total,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -587,10 +589,10 @@ void ComboBox::FitHeights() {
             SendMessageA(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
         }
     };
-    int total = r.height + kComboListHeight;
+    int total = r.height + list_minimum;
     resize(total);
     fit_field();
-    if (const int missing = kComboListHeight - list_height(); missing > 0) {
+    if (const int missing = list_minimum - list_height(); missing > 0) {
         resize(total + missing);
         fit_field();
     }
@@ -656,15 +658,27 @@ void Slider::Create(HWND form_window) {
         form_window, TRACKBAR_CLASSA, "",
         TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | TBS_FIXEDLENGTH | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    // A thumb of the platform's default length leaves no room for the ticks below it in a
-    // low track bar; this one leaves ten pixels for them.
-    SendMessageA(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(rect().height - 10, 8)),
-                 0);
+    FitThumb();
     SendMessageA(hwnd_, TBM_SETPAGESIZE, 0, 5);
     SendMessageA(hwnd_, TBM_SETLINESIZE, 0, 1);
     ApplyRange();
     SendMessageA(hwnd_, TBM_SETTICFREQ, 1, 0);
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+}
+
+// A thumb of the platform's default length leaves no room for the ticks below it in a low
+// track bar; this one leaves ten units for them.
+void Slider::FitThumb() {
+    const RECT place = ClientRect();
+    const int dpi = form_->dpi();
+    const int length =
+        std::max(static_cast<int>(place.bottom - place.top) - ToPixels(10, dpi), ToPixels(8, dpi));
+    SendMessageA(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(length), 0);
+}
+
+void Slider::ApplyDpi() {
+    PlaceWindow();
+    if (hwnd_) FitThumb();
 }
 
 int Slider::position() const {
@@ -728,8 +742,7 @@ void Spinner::Create(HWND form_window) {
     UDACCEL single{0, 1};
     SendMessageA(hwnd_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&single));
     // Without a buddy the control may pick a width of its own; the form's size wins.
-    SetWindowPos(hwnd_, nullptr, 0, 0, rect().width, rect().height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceWindow();
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 

@@ -254,6 +254,10 @@ private:
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
     void FitHeights();
+    void ApplyDpi() override {
+        PlaceWindow();
+        FitHeights();
+    }
 
     Args args_;
     std::vector<std::string> items_;
@@ -289,7 +293,9 @@ public:
 private:
     void Create(HWND form_window) override;
     bool OnScroll(WPARAM code) override;
+    void ApplyDpi() override;
     void ApplyRange();
+    void FitThumb();
 
     Args args_;
     int minimum_;

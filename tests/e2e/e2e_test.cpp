@@ -5,6 +5,7 @@
 // Usage: e2e_tests [gtest flags] [path of TorvekQuindle.exe]
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -728,7 +729,7 @@ TEST_F(DebugLog, NewLogStartsWithHeaderFirstRefreshStartedAndInitializedThenOneL
 // lies at (29, 48), the buttons below the pages.
 constexpr POINT kWidthBox{456, 126}, kLeftBox{179, 126}, kWidthUpArrow{501, 121};
 constexpr POINT kCentreCheck{65, 103}, kSlider{309, 80}, kShapeList{211, 186};
-constexpr POINT kSecondTab{108, 24};
+constexpr POINT kFirstTab{40, 24}, kSecondTab{108, 24};
 constexpr POINT kApply{299, 434}, kOk{400, 434}, kCancel{500, 433}, kDefaults{199, 434};
 
 class SettingsWindowTest : public ProgramTest {
@@ -970,6 +971,44 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
                              px(200)));
         ClickIn(settings, At(kApply, dpi));
         EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "600"; }, Milliseconds(5000)));
+        run->Kill();
+    }
+}
+
+// Pictures for the README: the countdown window and both settings pages at 100 % and 150 %,
+// from the real program; taken only when TQ_SCREENSHOT_DIR names a folder
+// (scripts/readme_pictures.sh sets it). Read from this process, the screen shows another
+// process's dialog windows blank under Wine, so the script takes each picture from the X
+// display: this test writes the area as NAME.rect and waits for NAME.png.
+TEST_F(SettingsWindowTest, PicturesAtEachScreenScale) {
+    const char* folder = std::getenv("TQ_SCREENSHOT_DIR");
+    if (!folder || !*folder) GTEST_SKIP() << "TQ_SCREENSHOT_DIR not set";
+    const std::string dir = folder;
+    const auto take = [&](const RECT& r, const std::string& name) {
+        const std::string area = std::to_string(r.right - r.left) + "x" +
+                                 std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) +
+                                 "+" + std::to_string(r.top);
+        ASSERT_TRUE(WriteFileBytes(dir + "\\" + name + ".rect", area));
+        EXPECT_TRUE(WaitFor([&] { return FileExists(dir + "\\" + name + ".png"); },
+                            Milliseconds(15000)))
+            << name << " was not taken";
+    };
+    for (const int dpi : {96, 144}) {
+        const std::string percent = std::to_string(dpi * 100 / 96);
+        ScreenScale scale(dpi);
+        TempFolder run_folder;
+        ProgramRun* run = LaunchReady(run_folder);
+        ASSERT_NE(run, nullptr);
+        take(run->WindowRect(), "main_" + percent);
+        HWND settings = OpenSettings(*run, dpi);
+        ASSERT_NE(settings, nullptr);
+        for (const int page : {2, 1}) {
+            if (page == 1) ClickIn(settings, At(kFirstTab, dpi));
+            SetCursorPos(screen_w_ - 1, screen_h_ - 1);  // no tooltip in the picture
+            // Nothing to wait for from outside: the page paints within a moment.
+            Sleep(700);
+            take(ScreenRect(settings), "settings_page" + std::to_string(page) + "_" + percent);
+        }
         run->Kill();
     }
 }
