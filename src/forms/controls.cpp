@@ -977,6 +977,7 @@ void PageControl::Create(HWND form_window) {
     SendMessageA(hwnd_, TCM_SETCURSEL, 0, 0);
 
     // Each tab shows its page's hint when the mouse rests on it.
+    CommonControlsScope themed;
     tooltip_ =
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,

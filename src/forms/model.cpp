@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "runtime/facilities.h"
 
@@ -347,6 +348,8 @@ HWND Control::CreateChild(HWND form_window, const char* window_class, const char
     const RECT r = ClientRect();
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
+    std::optional<CommonControlsScope> themed;
+    if (route_input) themed.emplace();  // a class of the platform's: version 6 where declared
     HWND hwnd = CreateWindowExA(ex_style, window_class, text, WS_CHILD | style, r.left, r.top,
                                 r.right - r.left, r.bottom - r.top, form_window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
@@ -1259,29 +1262,57 @@ void RunMessageLoop() {
     }
 }
 
+CommonControlsScope::CommonControlsScope() {
+    static const HANDLE context = [] {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        ACTCTXA description{};
+        description.cbSize = sizeof(description);
+        description.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
+        description.lpSource = path;
+        description.hModule = Instance();
+        description.lpResourceName = MAKEINTRESOURCEA(2);
+        return CreateActCtxA(&description);
+    }();
+    active_ = context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie_);
+}
+
+CommonControlsScope::~CommonControlsScope() {
+    if (active_) DeactivateActCtx(0, cookie_);
+}
+
 namespace lazy {
 
+namespace {
+// comctl32 is looked up inside the scope, so that the version 6 module is the one loaded.
+template <typename Function>
+Function CommonControlsFunction(const char* name) {
+    CommonControlsScope themed;
+    return LibraryFunction<Function>("comctl32.dll", name);
+}
+}  // namespace
+
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
-        "comctl32.dll", "InitCommonControlsEx");
+    static const auto function =
+        CommonControlsFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>("InitCommonControlsEx");
     return function && function(init);
 }
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
-        "comctl32.dll", "SetWindowSubclass");
+    static const auto function =
+        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>("SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
-        "comctl32.dll", "RemoveWindowSubclass");
+    static const auto function =
+        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>("RemoveWindowSubclass");
     return function && function(window, procedure, id);
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    static const auto function = LibraryFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
-        "comctl32.dll", "DefSubclassProc");
+    static const auto function =
+        CommonControlsFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>("DefSubclassProc");
     return function ? function(window, message, wparam, lparam)
                     : DefWindowProcA(window, message, wparam, lparam);
 }
@@ -1289,6 +1320,7 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 BOOL ChooseColorA(CHOOSECOLORA* choice) {
     static const auto function =
         LibraryFunction<BOOL(WINAPI*)(CHOOSECOLORA*)>("comdlg32.dll", "ChooseColorA");
+    CommonControlsScope themed;  // the dialog's controls too
     return function && function(choice);
 }
 
@@ -1301,6 +1333,7 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
 BOOL GetOpenFileNameA(OPENFILENAMEA* dialog) {
     static const auto function =
         LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEA*)>("comdlg32.dll", "GetOpenFileNameA");
+    CommonControlsScope themed;
     return function && function(dialog);
 }
 

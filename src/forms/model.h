@@ -528,6 +528,22 @@ void PopupMenu(Form& window, Menu& menu);
 // Runs the message loop until the program ends.
 void RunMessageLoop();
 
+// While it lives, the calling thread uses the common controls version 6 (themed controls)
+// that the executable's manifest resource 2 declares: the platform's controls created and
+// comctl32 functions looked up meanwhile are that version's. Without that resource (the
+// test programs) it does nothing.
+class CommonControlsScope {
+public:
+    CommonControlsScope();
+    ~CommonControlsScope();
+    CommonControlsScope(const CommonControlsScope&) = delete;
+    CommonControlsScope& operator=(const CommonControlsScope&) = delete;
+
+private:
+    ULONG_PTR cookie_ = 0;
+    bool active_ = false;
+};
+
 // Functions of comctl32, comdlg32 and shell32, looked up when first called. Only the
 // settings and about windows need the first two, and the notification-area icon is handed
 // over after the window's first paint; leaving the libraries out of start-up keeps the

@@ -440,26 +440,6 @@ RECT InkBox(const RECT& screen_area, COLORREF background) {
     return box;
 }
 
-bool SaveScreenPicture(const RECT& screen_area, const std::string& path) {
-    const Image image = CaptureScreen(screen_area);
-    if (image.pixels.empty()) return false;
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = image.width;
-    info.biHeight = -image.height;  // top-down rows, as captured
-    info.biPlanes = 1;
-    info.biBitCount = 32;
-    info.biCompression = BI_RGB;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    const size_t bytes = image.pixels.size() * sizeof(DWORD);
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(bytes);
-    return WriteFileBytes(path, std::string(reinterpret_cast<const char*>(&file), sizeof(file)) +
-                                    std::string(reinterpret_cast<const char*>(&info), sizeof(info)) +
-                                    std::string(reinterpret_cast<const char*>(image.pixels.data()), bytes));
-}
-
 // ---- Screen scale ----------------------------------------------------------------------------
 
 namespace {

@@ -73,8 +73,6 @@ POINT Centre(const RECT& r);
 // The smallest rectangle (screen coordinates) holding the pixels of an area of the screen
 // that differ from the background colour; empty when there are none.
 RECT InkBox(const RECT& screen_area, COLORREF background);
-// Saves an area of the screen as a 32-bit BMP file; false when it could not be written.
-bool SaveScreenPicture(const RECT& screen_area, const std::string& path);
 
 // ---- Screen scale ----------------------------------------------------------------------------
 
