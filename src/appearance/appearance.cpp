@@ -63,8 +63,9 @@ Box BoxOf(const forms::Rect& r) { return {r.left, r.top, r.left + r.width, r.top
 forms::Rect RectOf(const Box& b) { return {b.left, b.top, b.width(), b.height()}; }
 
 // Where the main window was before it had to be moved within reach, and where it was put
-// then, in the screen's pixels like the work areas: when it still stands there at the next change of the screens, it goes back to its
-// place if that is reachable again. Anything else that moves it ends the arrangement.
+// then, in the screen's pixels like the work areas: when it still stands there at the next change
+// of the screens, it goes back to its place if that is reachable again. Anything else that moves it
+// ends the arrangement.
 std::optional<forms::Rect> place_out_of_reach;
 forms::Rect place_within_reach;
 

@@ -350,10 +350,10 @@ HWND Control::CreateChild(HWND form_window, const char* window_class, const char
     if (disabled_) style |= WS_DISABLED;
     std::optional<CommonControlsScope> themed;
     if (route_input) themed.emplace();  // a class of the platform's: version 6 where declared
-    HWND hwnd = CreateWindowExA(ex_style, window_class, text, WS_CHILD | style, r.left, r.top,
-                                r.right - r.left, r.bottom - r.top, form_window,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(),
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(ex_style, window_class, text, WS_CHILD | style, r.left, r.top,
+                        r.right - r.left, r.bottom - r.top, form_window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
@@ -861,10 +861,10 @@ void Form::ApplyShape() {
     RECT r;
     GetWindowRect(hwnd_, &r);
     const SIZE size{r.right - r.left, r.bottom - r.top};
-    const bool unchanged = shape_ == region_shape_ &&
-                           (shape_ == Shape::Rectangle ||
-                            (size.cx == region_size_.cx && size.cy == region_size_.cy &&
-                             dpi_ == region_dpi_));
+    const bool unchanged =
+        shape_ == region_shape_ &&
+        (shape_ == Shape::Rectangle ||
+         (size.cx == region_size_.cx && size.cy == region_size_.cy && dpi_ == region_dpi_));
     if (unchanged) return;
     region_shape_ = shape_;
     region_size_ = size;
@@ -1300,7 +1300,8 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
     static const auto function =
-        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>("SetWindowSubclass");
+        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+            "SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 

@@ -196,7 +196,7 @@ protected:
                      DWORD ex_style = 0, bool route_input = true);
     void ApplyVisibility();
     void ApplyRect();  // moves the window, and those of the controls it contains, to rect_
-    void PlaceWindow();  // moves this window alone to rect_ at the form's DPI
+    void PlaceWindow();           // moves this window alone to rect_ at the form's DPI
     RECT UnitClientRect() const;  // ClientRect in units
     void ResetCommonState();
     int id() const { return id_; }
@@ -269,7 +269,7 @@ private:
 
     Args args_;
     std::string caption_;
-    LOGFONTA font_{};  // as the platform gets it: its height in the window's pixels
+    LOGFONTA font_{};            // as the platform gets it: its height in the window's pixels
     std::optional<int> points_;  // the size last set in points; none: the form data's height
     bool font_set_ = true;
     COLORREF colour_;

@@ -426,7 +426,8 @@ POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom)
 
 RECT InkBox(const RECT& screen_area, COLORREF background) {
     const Image image = CaptureScreen(screen_area);
-    const DWORD paper = (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    const DWORD paper =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
     RECT box{image.width, image.height, 0, 0};
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
@@ -449,8 +450,8 @@ constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 ScreenScale::ScreenScale(DWORD dpi) {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr,
-                     &value, &size) == ERROR_SUCCESS) {
+    if (RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) == ERROR_SUCCESS) {
         saved_ = value;
     }
     RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi);

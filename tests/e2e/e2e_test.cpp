@@ -745,7 +745,9 @@ protected:
         return settings;
     }
     // Where a point of the forms' tables lies on a screen of that scale.
-    static POINT At(POINT units, int dpi) { return {MulDiv(units.x, dpi, 96), MulDiv(units.y, dpi, 96)}; }
+    static POINT At(POINT units, int dpi) {
+        return {MulDiv(units.x, dpi, 96), MulDiv(units.y, dpi, 96)};
+    }
     std::string Stored(const char* section, const char* key) {
         char value[256] = {};
         GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value,
@@ -920,8 +922,8 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
             return std::string(value);
         };
 
-        EXPECT_TRUE(WindowAt(*run, (screen_w_ - px(530)) / 2, (screen_h_ - px(200)) / 2, px(530),
-                             px(200)));
+        EXPECT_TRUE(
+            WindowAt(*run, (screen_w_ - px(530)) / 2, (screen_h_ - px(200)) / 2, px(530), px(200)));
         const auto region = run->RegionBox();
         ASSERT_TRUE(region.has_value());
         EXPECT_EQ(region->right, px(530) - 1);
@@ -952,12 +954,13 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
         RECT client;
         GetClientRect(settings, &client);
         MapWindowPoints(settings, nullptr, reinterpret_cast<POINT*>(&client), 2);
-        for (HWND child = GetWindow(settings, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = GetWindow(settings, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
             if (!IsWindowVisible(child)) continue;
             RECT r = ScreenRect(child), inside;
             IntersectRect(&inside, &r, &client);
-            EXPECT_TRUE(EqualRect(&inside, &r)) << ClassOf(child) << " \"" << TextOf(child)
-                                                << "\" reaches out of the window";
+            EXPECT_TRUE(EqualRect(&inside, &r))
+                << ClassOf(child) << " \"" << TextOf(child) << "\" reaches out of the window";
         }
 
         ClickIn(settings, At(kApply, dpi));  // nothing changed: the default size, in units
@@ -967,8 +970,8 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
         ASSERT_NE(width, nullptr);
         ClickIn(settings, At(kWidthBox, dpi));
         TypeIntoBox(width, "600");
-        EXPECT_TRUE(WindowAt(*run, (screen_w_ - px(600)) / 2, (screen_h_ - px(200)) / 2, px(600),
-                             px(200)));
+        EXPECT_TRUE(
+            WindowAt(*run, (screen_w_ - px(600)) / 2, (screen_h_ - px(200)) / 2, px(600), px(200)));
         ClickIn(settings, At(kApply, dpi));
         EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "600"; }, Milliseconds(5000)));
         run->Kill();
@@ -989,8 +992,8 @@ TEST_F(SettingsWindowTest, PicturesAtEachScreenScale) {
                                  std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) +
                                  "+" + std::to_string(r.top);
         ASSERT_TRUE(WriteFileBytes(dir + "\\" + name + ".rect", area));
-        EXPECT_TRUE(WaitFor([&] { return FileExists(dir + "\\" + name + ".png"); },
-                            Milliseconds(15000)))
+        EXPECT_TRUE(
+            WaitFor([&] { return FileExists(dir + "\\" + name + ".png"); }, Milliseconds(15000)))
             << name << " was not taken";
     };
     for (const int dpi : {96, 144}) {
@@ -1019,11 +1022,13 @@ TEST(VersionResource, NamesTheProductItsVersionAndItsRightsInChinese) {
     const std::string program = ProgramUnderTest();
     std::wstring path(program.size() + 1, L'\0');
     path.resize(MultiByteToWideChar(CP_ACP, 0, program.c_str(), -1, path.data(),
-                                    static_cast<int>(path.size())) - 1);
+                                    static_cast<int>(path.size())) -
+                1);
     DWORD ignored = 0;
     std::vector<char> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
     ASSERT_FALSE(block.empty()) << "no version resource in " << program;
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
     struct Entry {
         const wchar_t* name;
         const wchar_t* text;

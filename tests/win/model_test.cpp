@@ -90,9 +90,9 @@ TEST(ScreenScaleTest, UnitsBecomePixelsRoundedToTheNearestAndComeBackUnchanged) 
         int units, dpi, pixels;
     };
     const Case cases[] = {
-        {530, 96, 530},  {530, 120, 663}, {530, 144, 795}, {530, 192, 1060}, {55, 144, 83},
-        {17, 120, 21},   {3, 120, 4},     {1, 120, 1},     {0, 144, 0},      {-13, 144, -20},
-        {-45, 120, -56}, {247, 144, 371},
+        {530, 96, 530}, {530, 120, 663}, {530, 144, 795}, {530, 192, 1060},
+        {55, 144, 83},  {17, 120, 21},   {3, 120, 4},     {1, 120, 1},
+        {0, 144, 0},    {-13, 144, -20}, {-45, 120, -56}, {247, 144, 371},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ToPixels(c.units, c.dpi), c.pixels) << c.units << " at " << c.dpi;
@@ -128,7 +128,8 @@ TEST(ScreenScaleTest, DpiChangedTakesTheSuggestedPlaceAndRescalesLabelsFontsAndC
         RECT window;
         GetWindowRect(form.handle(), &window);
         EXPECT_TRUE(EqualRect(&window, &c.suggested));
-        EXPECT_EQ(form.rect(), ToUnits(Rect{c.suggested.left, c.suggested.top, c.suggested.right - c.suggested.left,
+        EXPECT_EQ(form.rect(), ToUnits(Rect{c.suggested.left, c.suggested.top,
+                                            c.suggested.right - c.suggested.left,
                                             c.suggested.bottom - c.suggested.top},
                                        c.dpi));
         EXPECT_EQ(form.rect().width, 530);
@@ -141,7 +142,8 @@ TEST(ScreenScaleTest, DpiChangedTakesTheSuggestedPlaceAndRescalesLabelsFontsAndC
         EXPECT_EQ(form.label.font().lfHeight, c.font_height);
         const int w = c.suggested.right - c.suggested.left;
         const int h = c.suggested.bottom - c.suggested.top;
-        EXPECT_TRUE(RegionEquals(form.handle(), CreateRoundRectRgn(0, 0, w, h, c.corner, c.corner)));
+        EXPECT_TRUE(
+            RegionEquals(form.handle(), CreateRoundRectRgn(0, 0, w, h, c.corner, c.corner)));
         // The size the window asks for at another scale: its size in units taken there.
         SIZE size{};
         EXPECT_TRUE(SendMessageA(form.handle(), 0x02E4 /* WM_GETDPISCALEDSIZE */, 192,

@@ -55,8 +55,8 @@ struct FileLock {
 std::string RunValue(HKEY root = HKEY_LOCAL_MACHINE) {
     char data[MAX_PATH * 2] = {};
     DWORD size = sizeof data;
-    if (RegGetValueA(root, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data,
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueA(root, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
         return "<none>";
     }
     return data;
@@ -424,7 +424,8 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     RunKeyDenied machine(HKEY_LOCAL_MACHINE);
     w.开机启动_勾选框.SetChecked(true);
     {
-        DialogAnswerer user({DialogAnswerer::Press(IDOK)});  // waits 10 s for a box that never comes
+        DialogAnswerer user(
+            {DialogAnswerer::Press(IDOK)});  // waits 10 s for a box that never comes
         Click(w.应用按钮);
         EXPECT_TRUE(user.Seen().empty());
     }
