@@ -41,7 +41,7 @@
 # Environment: TQ_BENCH_BUILD (build/win32), WINEPREFIX (build/wineprefix-bench),
 # BENCH_QUICK=1 (one round, 3 starts, 15 s of CPU, 1500 soak refreshes, 20 s of ticks),
 # BENCH_ROUNDS, BENCH_START_RUNS, BENCH_CPU_RUNS (rounds with a CPU window, 1), BENCH_TICK_SECONDS,
-# BENCH_CPU_SECONDS, BENCH_MEMORY_AT, BENCH_SOAK_REFRESHES,
+# BENCH_CPU_SECONDS, BENCH_MEMORY_AT, BENCH_SOAK_REFRESHES, BENCH_DPI (the screen scale, 96),
 # BENCH_SOAK_WARMUP, BENCH_RESULTS, BENCH_UPDATE_DOC=1 (write the figures into
 # docs/performance.md between its wine-bench markers), BENCH_STRICT=1.
 set -uo pipefail
@@ -84,6 +84,10 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 started_at=$(date +%s)
 
 source scripts/wine-env.sh
+# Every program of the run starts at this screen scale (LogPixels, read by each process at
+# its start); the prefix keeps it, so it is set on every run.
+bench_dpi=${BENCH_DPI:-96}
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$bench_dpi" /f >/dev/null 2>&1
 running=()
 finish() {
     for p in "${running[@]}"; do kill -9 "$p" 2>/dev/null; done
@@ -232,7 +236,7 @@ fi
 start_variants=(tq struct min "${variants[@]:2}")
 
 echo "== TorvekQuindle under Wine: $rounds round(s), CPU over ${cpu_seconds}s, soak of $soak_refreshes refreshes"
-echo "   build $build, WINEPREFIX $WINEPREFIX, load average $load_before"
+echo "   build $build, WINEPREFIX $WINEPREFIX, $bench_dpi DPI, load average $load_before"
 
 # ---- a lasting tray icon (see "probe tray"), then one untimed start of each program --------
 tray_out=$work/tray.txt

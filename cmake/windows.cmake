@@ -76,7 +76,7 @@ target_link_libraries(core_bench PRIVATE tq_core tq_resources
 add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/desktop_test.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32)
+target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32 version)
 add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
 set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)
 

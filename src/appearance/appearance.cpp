@@ -63,12 +63,13 @@ Box BoxOf(const forms::Rect& r) { return {r.left, r.top, r.left + r.width, r.top
 forms::Rect RectOf(const Box& b) { return {b.left, b.top, b.width(), b.height()}; }
 
 // Where the main window was before it had to be moved within reach, and where it was put
-// then: when it still stands there at the next change of the screens, it goes back to its
-// place if that is reachable again. Anything else that moves it ends the arrangement.
+// then, in the screen's pixels like the work areas: when it still stands there at the next change
+// of the screens, it goes back to its place if that is reachable again. Anything else that moves it
+// ends the arrangement.
 std::optional<forms::Rect> place_out_of_reach;
 forms::Rect place_within_reach;
 
-// Puts the window at `wanted`, or within reach of the user when `wanted` is not.
+// Puts the window at `wanted` (pixels), or within reach of the user when `wanted` is not.
 void PlaceWithinReach(const forms::Rect& wanted) {
     const forms::Rect place = RectOf(ReachablePlace(BoxOf(wanted), WorkAreas()));
     place_out_of_reach.reset();
@@ -76,7 +77,7 @@ void PlaceWithinReach(const forms::Rect& wanted) {
         place_out_of_reach = wanted;
         place_within_reach = place;
     }
-    main_window.SetRect(place);
+    main_window.SetPixelRect(place);
 }
 
 }  // namespace
@@ -113,9 +114,9 @@ void ApplyWindowSettings() {
 
 void ApplyWindowPosition() {
     if (ReadFlag(keys::winmid)) {  // "0": the stored position, moved within reach when off-screen
-        forms::Rect stored = main_window.rect();
-        stored.left = ReadInteger(keys::winleft);
-        stored.top = ReadInteger(keys::wintop);
+        forms::Rect stored = main_window.pixel_rect();
+        stored.left = forms::ToPixels(ReadInteger(keys::winleft), main_window.dpi());
+        stored.top = forms::ToPixels(ReadInteger(keys::wintop), main_window.dpi());
         PlaceWithinReach(stored);
         return;
     }
@@ -128,11 +129,11 @@ void CentreMainWindow() {
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();
-    PlaceWithinReach(main_window.rect());
+    PlaceWithinReach(main_window.pixel_rect());
 }
 
 void KeepMainWindowWithinReach() {
-    const forms::Rect now = main_window.rect();
+    const forms::Rect now = main_window.pixel_rect();
     PlaceWithinReach(place_out_of_reach && now == place_within_reach ? *place_out_of_reach : now);
 }
 

@@ -9,6 +9,7 @@
 #include "appearance/appearance.h"
 #include "countdown/countdown.h"
 #include "forms/forms.h"
+#include "resources/version.h"
 #include "runtime/facilities.h"
 #include "runtime/value.h"
 #include "settings/picture_store.h"
@@ -394,8 +395,8 @@ void OnAllowBelowZeroClicked() {}
 void OpenAboutWindow() {
     about_product = "TorvekQuindle";
     about_version = version_text;
-    about_rights_holder = "Torvek 倒计时小组";
-    about_years = "2024-2026";
+    about_rights_holder = TQ_RIGHTS_HOLDER;
+    about_years = TQ_COPYRIGHT_YEARS;
     OpenOrBringToFront(about_window);
 }
 

@@ -161,11 +161,35 @@ double MidnightOf(double date_time) {
 
 // ---- ControlFont ------------------------------------------------------------------------
 
-void ControlFont::Make(const std::optional<FontSpec>& description) {
+void ControlFont::Make(const std::optional<FontSpec>& description, Control& owner) {
+    if (!owner_) owner.form().fonts_.push_back(this);
+    owner_ = &owner;
+    description_ = description;
+    MakeAtDpi(owner.form().dpi());
+}
+
+// At the system's DPI a control without a font of its own shares the stock GUI font.
+void ControlFont::MakeAtDpi(int dpi) {
     Release();
-    if (description) {
-        owned_ = CreateFontFrom(MakeLogFont(*description));
+    if (description_) {
+        owned_ = CreateFontFrom(MakeLogFont(*description_, dpi));
+    } else if (dpi != SystemDpi()) {
+        owned_ = CreateFontFrom(DefaultGuiFont(dpi));
     }
+}
+
+void RescaleControlFont(ControlFont& font) {
+    if (!font.owner_) return;
+    HWND window = font.owner_->handle();
+    // The window keeps drawing with the old font until it is told of the new one.
+    HFONT old = font.owned_;
+    font.owned_ = nullptr;
+    font.MakeAtDpi(font.owner_->form().dpi());
+    if (window) {
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font.handle()), TRUE);
+        InvalidateRect(window, nullptr, TRUE);  // the program's own classes paint on request
+    }
+    if (old) DeleteObject(old);
 }
 
 void ControlFont::Release() {
@@ -197,7 +221,7 @@ void Label::Create(HWND form_window) {
     align_ = args_.align;
     word_wrap_ = args_.word_wrap;
     valign_ = args_.valign;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, kLabelClass, caption_, WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -274,7 +298,7 @@ void GroupBox::Create(HWND form_window) {
     RegisterClassOnce(kGroupBoxClass, WindowProc);
     ResetCommonState();
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, kGroupBoxClass, caption_, WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -345,7 +369,7 @@ void Button::Create(HWND form_window) {
     ResetCommonState();
     events = args_.events;
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ =
         CreateChild(form_window, L"BUTTON", caption_, BS_PUSHBUTTON | WS_TABSTOP | WS_CLIPSIBLINGS);
     FinishChild(hwnd_, font_.handle());
@@ -385,7 +409,7 @@ void EditBox::Create(HWND form_window) {
     max_length_ = args_.max_length;
     read_only_ = args_.read_only;
     SetBackground(args_.background);
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     DWORD style = ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS;
     if (read_only_) style |= ES_READONLY;
     // The text the form gives is in place before the logic runs: no event for it.
@@ -484,7 +508,7 @@ void CheckBox::Create(HWND form_window) {
     events = args_.events;
     checked_ = args_.checked;
     caption_ = args_.caption;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, L"BUTTON", caption_,
                         BS_AUTOCHECKBOX | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
@@ -529,7 +553,7 @@ void ComboBox::Create(HWND form_window) {
     events = args_.events;
     items_ = args_.items;
     index_ = -1;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, L"COMBOBOX", "",
                         CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
@@ -545,7 +569,9 @@ void ComboBox::Create(HWND form_window) {
 // the list drops at least kComboListHeight below it. Resizing the window sets the list's
 // height and may reset the field's, so the field comes last.
 void ComboBox::FitHeights() {
-    const Rect r = rect();
+    const RECT place = ClientRect();
+    const Rect r{0, 0, place.right - place.left, place.bottom - place.top};  // pixels
+    const int list_minimum = ToPixels(kComboListHeight, form_->dpi());
     const auto resize = [&](int total) {
         SetWindowPos(hwnd_, nullptr, 0, 0, r.width, total,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -572,10 +598,10 @@ void ComboBox::FitHeights() {
             SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
         }
     };
-    int total = r.height + kComboListHeight;
+    int total = r.height + list_minimum;
     resize(total);
     fit_field();
-    if (const int missing = kComboListHeight - list_height(); missing > 0) {
+    if (const int missing = list_minimum - list_height(); missing > 0) {
         resize(total + missing);
         fit_field();
     }
@@ -642,15 +668,27 @@ void Slider::Create(HWND form_window) {
         form_window, TRACKBAR_CLASSW, "",
         TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM | TBS_FIXEDLENGTH | WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
-    // A thumb of the platform's default length leaves no room for the ticks below it in a
-    // low track bar; this one leaves ten pixels for them.
-    SendMessageW(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(std::max(rect().height - 10, 8)),
-                 0);
+    FitThumb();
     SendMessageW(hwnd_, TBM_SETPAGESIZE, 0, 5);
     SendMessageW(hwnd_, TBM_SETLINESIZE, 0, 1);
     ApplyRange();
     SendMessageW(hwnd_, TBM_SETTICFREQ, 1, 0);
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+}
+
+// A thumb of the platform's default length leaves no room for the ticks below it in a low
+// track bar; this one leaves ten units for them.
+void Slider::FitThumb() {
+    const RECT place = ClientRect();
+    const int dpi = form_->dpi();
+    const int length =
+        std::max(static_cast<int>(place.bottom - place.top) - ToPixels(10, dpi), ToPixels(8, dpi));
+    SendMessageW(hwnd_, TBM_SETTHUMBLENGTH, static_cast<WPARAM>(length), 0);
+}
+
+void Slider::ApplyDpi() {
+    PlaceWindow();
+    if (hwnd_) FitThumb();
 }
 
 int Slider::position() const {
@@ -714,8 +752,7 @@ void Spinner::Create(HWND form_window) {
     UDACCEL single{0, 1};
     SendMessageW(hwnd_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&single));
     // Without a buddy the control may pick a width of its own; the form's size wins.
-    SetWindowPos(hwnd_, nullptr, 0, 0, rect().width, rect().height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceWindow();
     FinishChild(hwnd_, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
@@ -745,7 +782,7 @@ void DatePicker::Create(HWND form_window) {
     events = args_.events;
     earliest_ = MidnightOf(DateTimeFromCivil(args_.earliest));
     latest_ = MidnightOf(DateTimeFromCivil(args_.latest));
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, DATETIMEPICK_CLASSW, "",
                         DTS_LONGDATEFORMAT | WS_TABSTOP | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE);
     if (!hwnd_) return;
@@ -938,7 +975,7 @@ void PageControl::Create(HWND form_window) {
     ResetCommonState();
     events = args_.events;
     current_ = 0;
-    font_.Make(args_.font);
+    font_.Make(args_.font, *this);
     hwnd_ = CreateChild(form_window, WC_TABCONTROLW, "", WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
@@ -952,6 +989,7 @@ void PageControl::Create(HWND form_window) {
     SendMessageW(hwnd_, TCM_SETCURSEL, 0, 0);
 
     // Each tab shows its page's hint when the mouse rests on it.
+    CommonControlsScope themed;
     tooltip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -17,19 +17,24 @@
 
 namespace tq::forms {
 
-// Owns the font a control draws with: the one its form names, else the default GUI font.
+// Owns the font a control draws with: the one its form names, else the default GUI font,
+// both made for the form's DPI. The form makes it again when its DPI changes.
 class ControlFont {
 public:
     ControlFont() = default;
     ControlFont(const ControlFont&) = delete;
     ControlFont& operator=(const ControlFont&) = delete;
     ~ControlFont() { Release(); }
-    void Make(const std::optional<FontSpec>& description);
+    void Make(const std::optional<FontSpec>& description, Control& owner);
     void Release();
     HFONT handle() const;
 
 private:
+    friend void RescaleControlFont(ControlFont& font);
+    void MakeAtDpi(int dpi);
     HFONT owned_ = nullptr;
+    std::optional<FontSpec> description_;
+    Control* owner_ = nullptr;
 };
 
 // Text on the window's own background, black, in the default GUI font unless the form
@@ -249,6 +254,10 @@ private:
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
     void FitHeights();
+    void ApplyDpi() override {
+        PlaceWindow();
+        FitHeights();
+    }
 
     Args args_;
     std::vector<std::string> items_;
@@ -284,7 +293,9 @@ public:
 private:
     void Create(HWND form_window) override;
     bool OnScroll(WPARAM code) override;
+    void ApplyDpi() override;
     void ApplyRange();
+    void FitThumb();
 
     Args args_;
     int minimum_;

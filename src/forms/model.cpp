@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "runtime/facilities.h"
+#include "runtime/value.h"
 
 namespace tq::forms {
 
@@ -19,6 +21,9 @@ constexpr UINT_PTR kChildSubclassId = 1;
 // later. Controls' timers have the controls' ids, from 1000 up.
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
+// Windows 8.1 and 10 messages, not in the headers for Windows 7 that the program builds with.
+constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
+constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -90,12 +95,13 @@ const std::vector<ShapeOutline>& Outlines() {
     return outlines;
 }
 
-HRGN MakeRegion(Shape shape, int w, int h) {
+HRGN MakeRegion(Shape shape, int w, int h, int dpi) {
     switch (shape) {
         case Shape::Rectangle: return nullptr;
         case Shape::Ellipse: return CreateEllipticRgn(0, 0, w, h);
         case Shape::RoundedRectangle: {
-            const int r = std::min(w / 5, h / 5);
+            // The corners are those of the window's size in units, taken to pixels.
+            const int r = ToPixels(std::min(ToUnits(w, dpi) / 5, ToUnits(h, dpi) / 5), dpi);
             return CreateRoundRectRgn(0, 0, w, h, r, r);
         }
         case Shape::Ring: {
@@ -194,6 +200,54 @@ UINT DrawTextFlags(HAlign align, bool word_wrap, VAlign valign) {
     return flags;
 }
 
+int ToPixels(int units, int dpi) { return MulDiv(units, dpi, kUnitDpi); }
+int ToUnits(int pixels, int dpi) { return MulDiv(pixels, kUnitDpi, dpi); }
+
+Rect ToPixels(const Rect& units, int dpi) {
+    return {ToPixels(units.left, dpi), ToPixels(units.top, dpi), ToPixels(units.width, dpi),
+            ToPixels(units.height, dpi)};
+}
+
+Rect ToUnits(const Rect& pixels, int dpi) {
+    return {ToUnits(pixels.left, dpi), ToUnits(pixels.top, dpi), ToUnits(pixels.width, dpi),
+            ToUnits(pixels.height, dpi)};
+}
+
+int SystemDpi() {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int value = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return value > 0 ? value : kUnitDpi;
+    }();
+    return dpi;
+}
+
+int DpiOfWindow(HWND window) {
+    static const auto get_dpi_for_window =
+        LibraryFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
+    const UINT dpi = get_dpi_for_window && window ? get_dpi_for_window(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : SystemDpi();
+}
+
+LOGFONTA MakeLogFont(const FontSpec& description, int dpi) {
+    LOGFONTA font = MakeLogFont(description);
+    font.lfHeight = ToPixels(description.height, dpi);
+    return font;
+}
+
+LOGFONTA DefaultGuiFont(int dpi) {
+    LOGFONTW system{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(system), &system);
+    LOGFONTA font{};
+    std::memcpy(&font, &system, offsetof(LOGFONTA, lfFaceName));
+    const std::string face = Narrow(system.lfFaceName);
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(font.lfFaceName, fits.data(), fits.size());
+    font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
+    return font;
+}
+
 LOGFONTA MakeLogFont(const FontSpec& description) {
     LOGFONTA font{};
     font.lfHeight = description.height;
@@ -239,6 +293,14 @@ void Control::ResetCommonState() {
 }
 
 RECT Control::ClientRect() const {
+    const RECT units = UnitClientRect();
+    const int dpi = form_->dpi();
+    const int left = ToPixels(units.left, dpi);
+    const int top = ToPixels(units.top, dpi);
+    return {left, top, left + ToPixels(rect_.width, dpi), top + ToPixels(rect_.height, dpi)};
+}
+
+RECT Control::UnitClientRect() const {
     int x = rect_.left;
     int y = rect_.top;
     for (const Control* c = container_; c; c = c->container_) {
@@ -265,12 +327,17 @@ void Control::SetRect(Rect rect) {
 
 void Control::ApplyRect() {
     if (!hwnd_) return;
-    const RECT r = ClientRect();
-    SetWindowPos(hwnd_, nullptr, r.left, r.top, rect_.width, rect_.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceWindow();
     for (Control* c : form_->controls_) {
         if (c->container_ == this) c->ApplyRect();
     }
+}
+
+void Control::PlaceWindow() {
+    if (!hwnd_) return;
+    const RECT r = ClientRect();
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Control::ApplyVisibility() {
@@ -295,9 +362,11 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
     const RECT r = ClientRect();
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
+    std::optional<CommonControlsScope> themed;
+    if (route_input) themed.emplace();  // a class of the platform's: version 6 where declared
     HWND hwnd =
         CreateWindowExW(ex_style, window_class, Widen(text).c_str(), WS_CHILD | style, r.left,
-                        r.top, rect_.width, rect_.height, form_window,
+                        r.top, r.right - r.left, r.bottom - r.top, form_window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -329,7 +398,8 @@ void TransparentLabel::ResetState() {
     events = args_.events;
     caption_ = args_.caption;
     wide_caption_ = Widen(caption_);
-    font_ = MakeLogFont(args_.font);
+    font_ = MakeLogFont(args_.font, form_->dpi());
+    points_.reset();
     colour_ = args_.colour;
     align_ = args_.align;
     word_wrap_ = args_.word_wrap;
@@ -405,13 +475,15 @@ void TransparentLabel::SetFontFace(std::string_view face) {
 }
 
 void TransparentLabel::SetFontSize(int points) {
-    static const int dpi = [] {
-        HDC screen = GetDC(nullptr);
-        const int value = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        return value;
-    }();
-    if (Change(font_.lfHeight, -MulDiv(points, dpi, 72))) FontChanged();
+    points_ = points;
+    if (Change(font_.lfHeight, -MulDiv(points, form_->dpi(), 72))) FontChanged();
+}
+
+void TransparentLabel::ApplyDpi() {
+    Control::ApplyDpi();
+    const int dpi = form_->dpi();
+    font_.lfHeight = points_ ? -MulDiv(*points_, dpi, 72) : ToPixels(args_.font.height, dpi);
+    FontChanged();
 }
 
 void TransparentLabel::SetBold(bool bold) {
@@ -668,7 +740,10 @@ void Form::Load() {
     topmost_ = false;
     region_shape_ = Shape::Rectangle;  // a new window has no region
 
-    Rect r = args_.rect;
+    // Made at the system's DPI; a window that the platform shows at another one is scaled
+    // again below, before its controls exist.
+    dpi_ = SystemDpi();
+    Rect r = ToPixels(args_.rect, dpi_);
     if (args_.position == StartPosition::Centred) {
         r.left = (GetSystemMetrics(SM_CXSCREEN) - r.width) / 2;
         r.top = (GetSystemMetrics(SM_CYSCREEN) - r.height) / 2;
@@ -680,6 +755,11 @@ void Form::Load() {
                     Widen(title_).c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
                     nullptr, Instance(), this);
     if (!hwnd_) return;
+    if (const int shown_at = DpiOfWindow(hwnd_); shown_at != dpi_) {
+        const Rect units = ToUnits(r, dpi_);
+        dpi_ = shown_at;
+        SetPixelRect(ToPixels(units, dpi_));
+    }
     LoadedForms().push_back(this);
     if (args_.disabled) EnableWindow(hwnd_, FALSE);
     if (!args_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
@@ -702,37 +782,62 @@ void Form::Close() {
 
 Rect Form::rect() const {
     if (!hwnd_) return initial_rect_;
+    return ToUnits(pixel_rect(), dpi_);
+}
+
+void Form::SetRect(Rect rect) { SetPixelRect(ToPixels(rect, dpi_)); }
+
+Rect Form::pixel_rect() const {
+    if (!hwnd_) return ToPixels(initial_rect_, dpi_);
     RECT r;
     GetWindowRect(hwnd_, &r);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void Form::SetRect(Rect rect) {
-    if (hwnd_ && !(rect == this->rect())) {
+void Form::SetPixelRect(Rect rect) {
+    if (hwnd_ && !(rect == pixel_rect())) {
         SetWindowPos(hwnd_, nullptr, rect.left, rect.top, rect.width, rect.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
+// One side at a time: the other three keep the pixels they have, so a window whose size
+// in pixels is no whole number of units (a frame dragged by the user) keeps that size.
 void Form::SetLeft(int left) {
-    Rect r = rect();
-    r.left = left;
-    SetRect(r);
+    Rect r = pixel_rect();
+    r.left = ToPixels(left, dpi_);
+    SetPixelRect(r);
 }
 void Form::SetTop(int top) {
-    Rect r = rect();
-    r.top = top;
-    SetRect(r);
+    Rect r = pixel_rect();
+    r.top = ToPixels(top, dpi_);
+    SetPixelRect(r);
 }
 void Form::SetWidth(int width) {
-    Rect r = rect();
-    r.width = width;
-    SetRect(r);
+    Rect r = pixel_rect();
+    r.width = ToPixels(width, dpi_);
+    SetPixelRect(r);
 }
 void Form::SetHeight(int height) {
-    Rect r = rect();
-    r.height = height;
-    SetRect(r);
+    Rect r = pixel_rect();
+    r.height = ToPixels(height, dpi_);
+    SetPixelRect(r);
+}
+
+void Form::OnDpiChanged(int dpi, const RECT& suggested) {
+    if (!hwnd_ || dpi <= 0) return;
+    dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (Control* c : controls_) c->ApplyDpi();
+    for (ControlFont* font : fonts_) RescaleControlFont(*font);
+    ApplyShape();
+    RebuildPictureBitmap();
+}
+
+SIZE Form::ScaledSize(int dpi) const {
+    const Rect units = rect();
+    return {ToPixels(units.width, dpi), ToPixels(units.height, dpi)};
 }
 
 void Form::SetTitle(std::string_view title) {
@@ -773,13 +878,15 @@ void Form::ApplyShape() {
     RECT r;
     GetWindowRect(hwnd_, &r);
     const SIZE size{r.right - r.left, r.bottom - r.top};
-    const bool unchanged = shape_ == region_shape_ &&
-                           (shape_ == Shape::Rectangle ||
-                            (size.cx == region_size_.cx && size.cy == region_size_.cy));
+    const bool unchanged =
+        shape_ == region_shape_ &&
+        (shape_ == Shape::Rectangle ||
+         (size.cx == region_size_.cx && size.cy == region_size_.cy && dpi_ == region_dpi_));
     if (unchanged) return;
     region_shape_ = shape_;
     region_size_ = size;
-    SetWindowRgn(hwnd_, MakeRegion(shape_, size.cx, size.cy), TRUE);
+    region_dpi_ = dpi_;
+    SetWindowRgn(hwnd_, MakeRegion(shape_, size.cx, size.cy, dpi_), TRUE);
 }
 
 void Form::SetTopmost(bool topmost) {
@@ -943,7 +1050,7 @@ void Form::Paint() {
 
 void Form::Centre() {
     if (!hwnd_) return;
-    const Rect r = rect();
+    const Rect r = pixel_rect();
     const int left = (GetSystemMetrics(SM_CXSCREEN) - r.width) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - r.height) / 2;
     if (left == r.left && top == r.top) return;
@@ -1027,6 +1134,12 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             args_.on_resized();
             return 0;
         case WM_MOVE: args_.on_moved(); return 0;
+        case kDpiChangedMessage:
+            OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        case kGetDpiScaledSizeMessage:
+            *reinterpret_cast<SIZE*>(lparam) = ScaledSize(static_cast<int>(wparam));
+            return TRUE;
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) {
                 if (!first_activation_seen_) {
@@ -1166,30 +1279,58 @@ void RunMessageLoop() {
     }
 }
 
+CommonControlsScope::CommonControlsScope() {
+    static const HANDLE context = [] {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        ACTCTXW description{};
+        description.cbSize = sizeof(description);
+        description.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
+        description.lpSource = path;
+        description.hModule = Instance();
+        description.lpResourceName = MAKEINTRESOURCEW(2);
+        return CreateActCtxW(&description);
+    }();
+    active_ = context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie_);
+}
+
+CommonControlsScope::~CommonControlsScope() {
+    if (active_) DeactivateActCtx(0, cookie_);
+}
+
 namespace lazy {
 
+namespace {
+// comctl32 is looked up inside the scope, so that the version 6 module is the one loaded.
+template <typename Function>
+Function CommonControlsFunction(const char* name) {
+    CommonControlsScope themed;
+    return LibraryFunction<Function>(L"comctl32.dll", name);
+}
+}  // namespace
+
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>(
-        L"comctl32.dll", "InitCommonControlsEx");
+    static const auto function =
+        CommonControlsFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>("InitCommonControlsEx");
     return function && function(init);
 }
 
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data) {
     static const auto function =
-        LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
-            L"comctl32.dll", "SetWindowSubclass");
+        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)>(
+            "SetWindowSubclass");
     return function && function(window, procedure, id, data);
 }
 
 BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id) {
-    static const auto function = LibraryFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>(
-        L"comctl32.dll", "RemoveWindowSubclass");
+    static const auto function =
+        CommonControlsFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)>("RemoveWindowSubclass");
     return function && function(window, procedure, id);
 }
 
 LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    static const auto function = LibraryFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(
-        L"comctl32.dll", "DefSubclassProc");
+    static const auto function =
+        CommonControlsFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>("DefSubclassProc");
     return function ? function(window, message, wparam, lparam)
                     : DefWindowProcW(window, message, wparam, lparam);
 }
@@ -1197,6 +1338,7 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 BOOL ChooseColorW(CHOOSECOLORW* choice) {
     static const auto function =
         LibraryFunction<BOOL(WINAPI*)(CHOOSECOLORW*)>(L"comdlg32.dll", "ChooseColorW");
+    CommonControlsScope themed;  // the dialog's controls too
     return function && function(choice);
 }
 
@@ -1209,6 +1351,7 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog) {
     static const auto function =
         LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
+    CommonControlsScope themed;
     return function && function(dialog);
 }
 

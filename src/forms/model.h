@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,22 @@ struct Rect {
     int height = 0;
     bool operator==(const Rect&) const = default;
 };
+
+// Screen scale. Every geometry that the forms and the settings file hold is in units of
+// 1/96 inch, the pixels of a screen at 100 %; the platform takes and gives pixels at the
+// DPI of the window concerned. Both directions round to the nearest pixel or unit (halves
+// away from zero), each of left, top, width and height on its own, so at 96 DPI nothing
+// changes and at any DPI above it a value taken to pixels and back is the value again.
+inline constexpr int kUnitDpi = 96;
+int ToPixels(int units, int dpi);
+int ToUnits(int pixels, int dpi);
+Rect ToPixels(const Rect& units, int dpi);
+Rect ToUnits(const Rect& pixels, int dpi);
+// The DPI the system was started with (the default GUI font is made for it).
+int SystemDpi();
+// The DPI a window is shown at: GetDpiForWindow where the system has it (Windows 10 1607
+// and later, Wine), else the system's.
+int DpiOfWindow(HWND window);
 
 enum class Border { None = 0, Resizable, Fixed, ToolResizable, ToolFixed, FramedResizable, FramedFixed };
 enum class StartPosition { AsStored = 0, Centred, Minimised, Maximised };
@@ -83,13 +100,22 @@ private:
 // A font as the platform describes it (a 60-byte LOGFONTA, its face in GBK like every text
 // of the program); CreateFontFrom makes the platform's font of it.
 struct FontSpec {
-    int height = -13;  // negative: character height in pixels
+    int height = -13;  // negative: character height in units (pixels at 96 DPI)
     int weight = FW_NORMAL;
     bool italic = false;
     BYTE charset = GB2312_CHARSET;
     const char* face = "";  // empty: the system picks a face for the charset
 };
 LOGFONTA MakeLogFont(const FontSpec& description);
+// The same at a DPI: a height given in units becomes pixels.
+LOGFONTA MakeLogFont(const FontSpec& description, int dpi);
+// The default GUI font as a description for a window at that DPI: the system makes it for
+// its own DPI, so its height is scaled from that one.
+LOGFONTA DefaultGuiFont(int dpi);
+
+class ControlFont;
+// Makes the font again for its form's current DPI and hands it to the control's window.
+void RescaleControlFont(ControlFont& font);
 HFONT CreateFontFrom(const LOGFONTA& description);
 
 // DrawText flags for a caption: horizontal alignment; with word wrap the text breaks at
@@ -141,7 +167,8 @@ public:
 
     InputHandlers events;
 
-    // The control's rectangle in its form's client area (containers' offsets added).
+    // The control's rectangle in its form's client area (containers' offsets added), in
+    // the window's pixels.
     RECT ClientRect() const;
     // Visible itself and inside visible containers.
     bool EffectivelyVisible() const;
@@ -158,6 +185,8 @@ protected:
     virtual bool OnScroll(WPARAM /*code*/) { return false; }
     virtual HBRUSH OnColour(HDC /*dc*/) { return nullptr; }
     virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
+    // The form's DPI changed: the window takes its place at the new scale.
+    virtual void ApplyDpi() { PlaceWindow(); }
     // Keyboard messages of the control's form before the dialog navigation sees them
     // (for example Ctrl+Tab for a page control); true when the control used the message.
     virtual bool PreTranslate(MSG& /*msg*/) { return false; }
@@ -169,6 +198,8 @@ protected:
                      DWORD style, DWORD ex_style = 0, bool route_input = true);
     void ApplyVisibility();
     void ApplyRect();  // moves the window, and those of the controls it contains, to rect_
+    void PlaceWindow();           // moves this window alone to rect_ at the form's DPI
+    RECT UnitClientRect() const;  // ClientRect in units
     void ResetCommonState();
     int id() const { return id_; }
 
@@ -213,7 +244,7 @@ public:
     const LOGFONTA& font() const { return font_; }
     // A face of 1 to 31 bytes replaces the current one; any other leaves it as it was.
     void SetFontFace(std::string_view face);
-    void SetFontSize(int points);  // character height -points * dpi / 72
+    void SetFontSize(int points);  // character height -points * window dpi / 72
     void SetBold(bool bold);
     void SetItalic(bool italic);
     COLORREF colour() const { return colour_; }
@@ -230,6 +261,7 @@ public:
 private:
     void Create(HWND form_window) override;
     void AfterDestroy() override;
+    void ApplyDpi() override;
     void ResetState();  // everything from the creation arguments
     void FontChanged();
     void Repaint();
@@ -240,7 +272,8 @@ private:
     Args args_;
     std::string caption_;
     std::wstring wide_caption_;  // what is drawn: the time label changes every second
-    LOGFONTA font_{};
+    LOGFONTA font_{};            // as the platform gets it: its height in the window's pixels
+    std::optional<int> points_;  // the size last set in points; none: the form data's height
     bool font_set_ = true;
     COLORREF colour_;
     HAlign align_;
@@ -369,9 +402,21 @@ public:
     bool loaded() const { return hwnd_ != nullptr; }
     HWND handle() const { return hwnd_; }
 
-    // Window properties.
-    Rect rect() const;  // outer geometry in screen pixels
+    // Window properties. The outer geometry is in units (see kUnitDpi): the form data, the
+    // settings file and the settings window's boxes hold units.
+    Rect rect() const;
     void SetRect(Rect rect);
+    // The same in the screen's pixels, for placing the window among monitors.
+    Rect pixel_rect() const;
+    void SetPixelRect(Rect rect);
+    // The DPI the window is shown at (the system's before it is loaded).
+    int dpi() const { return dpi_; }
+    // The window was moved to a screen of another scale (WM_DPICHANGED): it takes the
+    // rectangle the system suggests and rescales its controls and their fonts.
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    // The outer size the window would have at another DPI (WM_GETDPISCALEDSIZE): its size
+    // in units taken to that DPI.
+    SIZE ScaledSize(int dpi) const;
     void SetLeft(int left);
     void SetTop(int top);
     void SetWidth(int width);
@@ -400,7 +445,8 @@ public:
     void SetPicture(std::string bytes, std::function<std::string()> read_again = nullptr);
     void RemovePicture();
     void SetPictureMode(PictureMode mode);
-    // Centres the window on the screen (moves only when the place differs).
+    // Centres the window on the primary screen, in its pixels (moves only when the place
+    // differs).
     void Centre();
     bool minimised() const;
     bool maximised() const;
@@ -426,6 +472,7 @@ public:
 
 protected:
     friend class Control;
+    friend class ControlFont;
     void Register(Control* control);
     int NextControlId() { return next_control_id_++; }
 
@@ -444,7 +491,9 @@ private:
 
     Args args_;
     HWND hwnd_ = nullptr;
+    int dpi_ = kUnitDpi;
     std::vector<Control*> controls_;
+    std::vector<ControlFont*> fonts_;  // rescaled when the DPI changes
     int next_control_id_ = 1000;
     std::string title_;
     Border border_;
@@ -453,6 +502,7 @@ private:
     // size again (the look is applied in several steps) costs nothing.
     Shape region_shape_ = Shape::Rectangle;
     SIZE region_size_{};
+    int region_dpi_ = kUnitDpi;
     bool first_activation_seen_ = false;
     COLORREF background_colour_ = 0;
     bool has_background_colour_ = false;
@@ -480,6 +530,22 @@ void PopupMenu(Form& window, Menu& menu);
 
 // Runs the message loop until the program ends.
 void RunMessageLoop();
+
+// While it lives, the calling thread uses the common controls version 6 (themed controls)
+// that the executable's manifest resource 2 declares: the platform's controls created and
+// comctl32 functions looked up meanwhile are that version's. Without that resource (the
+// test programs) it does nothing.
+class CommonControlsScope {
+public:
+    CommonControlsScope();
+    ~CommonControlsScope();
+    CommonControlsScope(const CommonControlsScope&) = delete;
+    CommonControlsScope& operator=(const CommonControlsScope&) = delete;
+
+private:
+    ULONG_PTR cookie_ = 0;
+    bool active_ = false;
+};
 
 // Functions of comctl32, comdlg32 and shell32, looked up when first called. Only the
 // settings and about windows need the first two, and the notification-area icon is handed

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#define TQ_VERSION_TEXT "2.0"
+#include "resources/version.h"
 
 namespace tq {
 

@@ -30,9 +30,12 @@ void RegisterStartup() {
     if (!box.checked()) {
         WriteSetting(keys::startup, "0");
         DeleteRegistryValue(kStartupRoot, kStartupEntry);  // a missing entry is no error
+        DeleteRegistryValue(kStartupUserRoot, kStartupEntry);
         return;
     }
-    if (WriteRegistryValue(kStartupRoot, kStartupEntry, StartupCommand())) {
+    const std::string command = StartupCommand();
+    if (WriteRegistryValue(kStartupRoot, kStartupEntry, command) ||
+        WriteRegistryValue(kStartupUserRoot, kStartupEntry, command)) {
         WriteSetting(keys::startup, "1");
         return;
     }

@@ -8,9 +8,14 @@ namespace tq {
 inline constexpr char kStartupEntry[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Countdown";
 inline constexpr int kStartupRoot = 4;  // HKEY_LOCAL_MACHINE
+// Only administrators may write the machine-wide key; a standard user's entry goes under
+// the same key of HKEY_CURRENT_USER instead.
+inline constexpr int kStartupUserRoot = 3;  // HKEY_CURRENT_USER
 
 // Writes or removes the start-up entry as the settings window's check box says and mirrors
-// the outcome in main/startup; a refused write is told and unticks the box.
+// the outcome in main/startup. The entry is written machine-wide, or for the user when that
+// is refused; only a write refused in both places is told, and it unticks the box.
+// Removing takes the entry from both places.
 void RegisterStartup();
 // 默认设置: after the user agrees, deletes setting.ini and background.pic, shows the
 // defaults on the main window and closes the settings window.

@@ -179,11 +179,20 @@ Mask InkBox(const Image& image, int x0, int x1, int y0, int y1, int background_x
     return mask;
 }
 
-// How a caption looks in the system's menu font.
+// The screen scale programs started now read (ScreenScale); 0: the driver's own.
+int program_dpi = 0;
+
+// How a caption looks in the system's menu font, as the program under test sees the system.
 Mask RenderMenuText(const std::string& text) {
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    if (program_dpi) {
+        HDC screen = GetDC(nullptr);
+        const int own_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        metrics.lfMenuFont.lfHeight = MulDiv(metrics.lfMenuFont.lfHeight, program_dpi, own_dpi);
+    }
     HFONT font = CreateFontIndirectA(&metrics.lfMenuFont);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -441,6 +450,50 @@ RECT ScreenRect(HWND window) {
 }
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+RECT InkBox(const RECT& screen_area, COLORREF background) {
+    const Image image = CaptureScreen(screen_area);
+    const DWORD paper =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    RECT box{image.width, image.height, 0, 0};
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            if ((image.at(x, y) & 0xFFFFFF) == paper) continue;
+            box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                   std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+        }
+    }
+    if (box.right <= box.left) return {};
+    OffsetRect(&box, screen_area.left, screen_area.top);
+    return box;
+}
+
+// ---- Screen scale ----------------------------------------------------------------------------
+
+namespace {
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+}
+
+ScreenScale::ScreenScale(DWORD dpi) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) == ERROR_SUCCESS) {
+        saved_ = value;
+    }
+    RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    program_dpi = static_cast<int>(dpi);
+}
+
+ScreenScale::~ScreenScale() {
+    if (saved_) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &*saved_,
+                        sizeof *saved_);
+    } else {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+    program_dpi = 0;
+}
 
 // ---- Real input ---------------------------------------------------------------------------
 
@@ -1001,6 +1054,12 @@ HWND ProgramRun::Owner() const { return GetWindow(main_window(), GW_OWNER); }
 LONG ProgramRun::Style() const { return GetWindowLongA(main_window(), GWL_STYLE); }
 
 LONG ProgramRun::ExStyle() const { return GetWindowLongA(main_window(), GWL_EXSTYLE); }
+
+std::vector<RECT> ProgramRun::LabelRects() const {
+    std::vector<RECT> rects;
+    for (HWND label : Labels()) rects.push_back(ScreenRect(label));
+    return rects;
+}
 
 POINT ProgramRun::TitleLabelCentre() const {
     const auto labels = Labels();

@@ -76,6 +76,25 @@ std::vector<HWND> TopLevelWindows(const std::string& window_class, DWORD process
 RECT ScreenRect(HWND window);
 POINT Centre(const RECT& r);
 
+// The smallest rectangle (screen coordinates) holding the pixels of an area of the screen
+// that differ from the background colour; empty when there are none.
+RECT InkBox(const RECT& screen_area, COLORREF background);
+
+// ---- Screen scale ----------------------------------------------------------------------------
+
+// Sets the screen scale (LogPixels under HKCU\Control Panel\Desktop) that every Wine process
+// started from now on reads at its start, and puts back what was there when it goes.
+class ScreenScale {
+public:
+    explicit ScreenScale(DWORD dpi);
+    ~ScreenScale();
+    ScreenScale(const ScreenScale&) = delete;
+    ScreenScale& operator=(const ScreenScale&) = delete;
+
+private:
+    std::optional<DWORD> saved_;
+};
+
 // ---- Real input ---------------------------------------------------------------------------
 
 // Moves the pointer there and presses and releases a button, as hardware input.
@@ -205,6 +224,8 @@ public:
     LONG ExStyle() const;
     // A point inside the title label, in screen coordinates.
     POINT TitleLabelCentre() const;
+    // The title and time labels' rectangles in screen coordinates.
+    std::vector<RECT> LabelRects() const;
 
     // The icon this run put in the notification area (found at start-up); null if none.
     HWND tray_icon() const { return tray_icon_; }

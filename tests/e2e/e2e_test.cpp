@@ -5,6 +5,7 @@
 // Usage: e2e_tests [gtest flags] [path of TorvekQuindle.exe]
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -735,14 +736,18 @@ constexpr POINT kApply{299, 434}, kOk{400, 434}, kCancel{500, 433}, kDefaults{19
 class SettingsWindowTest : public ProgramTest {
 protected:
     // Opens the settings window from the tray and shows its main-window page.
-    HWND OpenSettings(ProgramRun& run) {
+    HWND OpenSettings(ProgramRun& run, int dpi = 96) {
         if (!run.ChooseFromTrayMenu("设置")) return nullptr;
         HWND settings = run.WaitForForm("TorvekQuindle设置");
         if (!settings) return nullptr;
-        ClickIn(settings, kSecondTab);
-        WaitFor([&] { return ControlAt(settings, kWidthBox, "Edit") != nullptr; },
+        ClickIn(settings, At(kSecondTab, dpi));
+        WaitFor([&] { return ControlAt(settings, At(kWidthBox, dpi), "Edit") != nullptr; },
                 Milliseconds(3000));
         return settings;
+    }
+    // Where a point of the forms' tables lies on a screen of that scale.
+    static POINT At(POINT units, int dpi) {
+        return {MulDiv(units.x, dpi, 96), MulDiv(units.y, dpi, 96)};
     }
     std::string Stored(const char* section, const char* key) {
         char value[256] = {};
@@ -1004,6 +1009,178 @@ TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaul
     EXPECT_TRUE(WaitFor([&] { return run->RegionBox().has_value(); }, Milliseconds(2000)))
         << "rounded again";
     EXPECT_EQ(run->Alpha(), std::optional<BYTE>(175));
+}
+
+// A plain white picture of 2 x 2 pixels (BMP), so that the labels' ink can be measured.
+std::string WhiteBmp() {
+    std::string bmp(54, '\0');
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54 + 16);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 2);
+    put32(22, 2);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    for (int row = 0; row < 2; ++row) bmp += std::string(6, '\xFF') + std::string(2, '\0');
+    return bmp;
+}
+
+// The same flow on a screen at 100 % and at 150 %: the window, its labels, their text and the
+// settings window are at the screen's scale, and what is stored stays in 100 % units.
+TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep100PercentUnits) {
+    std::optional<SIZE> ink_at_100;
+    for (const int dpi : {96, 144}) {
+        SCOPED_TRACE("DPI " + std::to_string(dpi));
+        const auto px = [&](int units) { return MulDiv(units, dpi, 96); };
+        ScreenScale scale(dpi);  // read by the program at its start
+        TempFolder folder;
+        ASSERT_TRUE(WriteFileBytes(folder / "background.pic", WhiteBmp()));
+        ProgramRun* run = LaunchReady(folder);
+        ASSERT_NE(run, nullptr);
+        const auto stored = [&](const char* key) {
+            char value[64] = {};
+            GetPrivateProfileStringA("ui", key, "<missing>", value, sizeof value,
+                                     (folder / "setting.ini").c_str());
+            return std::string(value);
+        };
+
+        EXPECT_TRUE(
+            WindowAt(*run, (screen_w_ - px(530)) / 2, (screen_h_ - px(200)) / 2, px(530), px(200)));
+        const auto region = run->RegionBox();
+        ASSERT_TRUE(region.has_value());
+        EXPECT_EQ(region->right, px(530) - 1);
+        const RECT window = run->WindowRect();
+        const std::vector<RECT> labels = run->LabelRects();
+        ASSERT_EQ(labels.size(), 2u);
+        const std::vector<RECT> expected = {{0, px(100), px(530), px(100) + px(55)},
+                                            {0, px(140), px(530), px(140) + px(40)}};
+        for (size_t i = 0; i < labels.size(); ++i) {
+            RECT in_window = labels[i];
+            OffsetRect(&in_window, -window.left, -window.top);
+            EXPECT_TRUE(EqualRect(&in_window, &expected[i])) << "label " << i;
+        }
+        // The title's text, above the time label's rectangle.
+        const RECT ink = InkBox({labels[0].left, labels[0].top, labels[0].right, labels[1].top},
+                                RGB(255, 255, 255));
+        const SIZE ink_size{ink.right - ink.left, ink.bottom - ink.top};
+        ASSERT_GT(ink_size.cy, 10);
+        if (!ink_at_100) ink_at_100 = ink_size;
+        EXPECT_NEAR(ink_size.cx, ink_at_100->cx * dpi / 96.0, ink_at_100->cx * 0.1);
+        EXPECT_NEAR(ink_size.cy, ink_at_100->cy * dpi / 96.0, ink_at_100->cy * 0.15);
+
+        HWND settings = OpenSettings(*run, dpi);
+        ASSERT_NE(settings, nullptr);
+        const RECT outer = ScreenRect(settings);
+        EXPECT_EQ(outer.right - outer.left, px(564));
+        EXPECT_EQ(outer.bottom - outer.top, px(488));
+        RECT client;
+        GetClientRect(settings, &client);
+        MapWindowPoints(settings, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        for (HWND child = GetWindow(settings, GW_CHILD); child;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child)) continue;
+            RECT r = ScreenRect(child), inside;
+            IntersectRect(&inside, &r, &client);
+            EXPECT_TRUE(EqualRect(&inside, &r))
+                << ClassOf(child) << " \"" << TextOf(child) << "\" reaches out of the window";
+        }
+
+        ClickIn(settings, At(kApply, dpi));  // nothing changed: the default size, in units
+        EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "530"; }, Milliseconds(5000)));
+        EXPECT_EQ(stored("winhight"), "200");
+        HWND width = ControlAt(settings, At(kWidthBox, dpi), "Edit");
+        ASSERT_NE(width, nullptr);
+        ClickIn(settings, At(kWidthBox, dpi));
+        TypeIntoBox(width, "600");
+        EXPECT_TRUE(
+            WindowAt(*run, (screen_w_ - px(600)) / 2, (screen_h_ - px(200)) / 2, px(600), px(200)));
+        ClickIn(settings, At(kApply, dpi));
+        EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "600"; }, Milliseconds(5000)));
+        run->Kill();
+    }
+}
+
+// Pictures for the README: the countdown window and both settings pages at 100 % and 150 %,
+// from the real program; taken only when TQ_SCREENSHOT_DIR names a folder
+// (scripts/readme_pictures.sh sets it). Read from this process, the screen shows another
+// process's dialog windows blank under Wine, so the script takes each picture from the X
+// display: this test writes the area as NAME.rect and waits for NAME.png.
+TEST_F(SettingsWindowTest, PicturesAtEachScreenScale) {
+    const char* folder = std::getenv("TQ_SCREENSHOT_DIR");
+    if (!folder || !*folder) GTEST_SKIP() << "TQ_SCREENSHOT_DIR not set";
+    const std::string dir = folder;
+    const auto take = [&](const RECT& r, const std::string& name) {
+        const std::string area = std::to_string(r.right - r.left) + "x" +
+                                 std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) +
+                                 "+" + std::to_string(r.top);
+        ASSERT_TRUE(WriteFileBytes(dir + "\\" + name + ".rect", area));
+        EXPECT_TRUE(
+            WaitFor([&] { return FileExists(dir + "\\" + name + ".png"); }, Milliseconds(15000)))
+            << name << " was not taken";
+    };
+    for (const int dpi : {96, 144}) {
+        const std::string percent = std::to_string(dpi * 100 / 96);
+        ScreenScale scale(dpi);
+        TempFolder run_folder;
+        ProgramRun* run = LaunchReady(run_folder);
+        ASSERT_NE(run, nullptr);
+        take(run->WindowRect(), "main_" + percent);
+        HWND settings = OpenSettings(*run, dpi);
+        ASSERT_NE(settings, nullptr);
+        for (const int page : {2, 1}) {
+            if (page == 1) ClickIn(settings, At(kFirstTab, dpi));
+            SetCursorPos(screen_w_ - 1, screen_h_ - 1);  // no tooltip in the picture
+            // Nothing to wait for from outside: the page paints within a moment.
+            Sleep(700);
+            take(ScreenRect(settings), "settings_page" + std::to_string(page) + "_" + percent);
+        }
+        run->Kill();
+    }
+}
+
+// Explorer's Properties read the version resource through the W functions: every text
+// comes back as the right Chinese.
+TEST(VersionResource, NamesTheProductItsVersionAndItsRightsInChinese) {
+    const std::string program = ProgramUnderTest();
+    std::wstring path(program.size() + 1, L'\0');
+    path.resize(MultiByteToWideChar(CP_ACP, 0, program.c_str(), -1, path.data(),
+                                    static_cast<int>(path.size())) -
+                1);
+    DWORD ignored = 0;
+    std::vector<char> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(block.empty()) << "no version resource in " << program;
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    struct Entry {
+        const wchar_t* name;
+        const wchar_t* text;
+    };
+    const Entry entries[] = {
+        {L"ProductName", L"TorvekQuindle"},
+        {L"ProductVersion", L"2.0.0.0"},
+        {L"FileVersion", L"2.0.0.0"},
+        {L"FileDescription", L"TorvekQuindle 桌面倒计时小工具"},
+        {L"CompanyName", L"Torvek 倒计时小组"},
+        {L"LegalCopyright", L"版权所有 (C) 2024-2026 Torvek 倒计时小组"},
+        {L"OriginalFilename", L"TorvekQuindle.exe"},
+    };
+    for (const Entry& e : entries) {
+        void* value = nullptr;
+        UINT length = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\080404B0\\") + e.name;
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), &value, &length)) << e.name;
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)), e.text);
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
 }
 
 TEST_F(SettingsWindowTest, AboutWindowNamesTheProductAndItsVersion) {

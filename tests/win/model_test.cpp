@@ -83,6 +83,77 @@ TEST(FormShapeTest, RoundedCornersFollowTheWindowSize) {
     DestroyWindow(form.handle());
 }
 
+// ---- Screen scale ----------------------------------------------------------------------------
+
+TEST(ScreenScaleTest, UnitsBecomePixelsRoundedToTheNearestAndComeBackUnchanged) {
+    struct Case {
+        int units, dpi, pixels;
+    };
+    const Case cases[] = {
+        {530, 96, 530}, {530, 120, 663}, {530, 144, 795}, {530, 192, 1060},
+        {55, 144, 83},  {17, 120, 21},   {3, 120, 4},     {1, 120, 1},
+        {0, 144, 0},    {-13, 144, -20}, {-45, 120, -56}, {247, 144, 371},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ToPixels(c.units, c.dpi), c.pixels) << c.units << " at " << c.dpi;
+        EXPECT_EQ(ToUnits(c.pixels, c.dpi), c.units) << c.pixels << " at " << c.dpi;
+    }
+    EXPECT_EQ(ToPixels(Rect{17, 45, 530, 200}, 144), (Rect{26, 68, 795, 300}));
+    EXPECT_EQ(ToUnits(Rect{26, 68, 795, 300}, 144), (Rect{17, 45, 530, 200}));
+}
+
+// A window dragged to a screen of another scale takes the rectangle the system suggests, and
+// its labels, their fonts and its rounded corners follow; back at 100 % all is as it was.
+TEST(ScreenScaleTest, DpiChangedTakesTheSuggestedPlaceAndRescalesLabelsFontsAndCorners) {
+    ShapedForm form(Shape::RoundedRectangle);
+    form.Load();
+    ASSERT_EQ(form.dpi(), 96) << "the test prefix runs at 100 %";
+    form.label.SetFontSize(17);
+    struct Case {
+        int dpi;
+        RECT suggested;
+        RECT label;  // in the window's client area
+        int font_height, corner;
+    };
+    const Case cases[] = {
+        {144, {150, 150, 945, 450}, {15, 15, 195, 165}, -34, 60},
+        {120, {125, 125, 788, 375}, {13, 13, 163, 138}, -28, 50},
+        {96, {100, 100, 630, 300}, {10, 10, 130, 110}, -23, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        SendMessageA(form.handle(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(c.dpi, c.dpi),
+                     reinterpret_cast<LPARAM>(&c.suggested));
+        EXPECT_EQ(form.dpi(), c.dpi);
+        RECT window;
+        GetWindowRect(form.handle(), &window);
+        EXPECT_TRUE(EqualRect(&window, &c.suggested));
+        EXPECT_EQ(form.rect(), ToUnits(Rect{c.suggested.left, c.suggested.top,
+                                            c.suggested.right - c.suggested.left,
+                                            c.suggested.bottom - c.suggested.top},
+                                       c.dpi));
+        EXPECT_EQ(form.rect().width, 530);
+        RECT label;
+        GetWindowRect(form.label.handle(), &label);
+        MapWindowPoints(nullptr, form.handle(), reinterpret_cast<POINT*>(&label), 2);
+        EXPECT_TRUE(EqualRect(&label, &c.label))
+            << label.left << "," << label.top << "," << label.right << "," << label.bottom;
+        EXPECT_EQ(form.label.rect(), (Rect{10, 10, 120, 100})) << "the form's units stay";
+        EXPECT_EQ(form.label.font().lfHeight, c.font_height);
+        const int w = c.suggested.right - c.suggested.left;
+        const int h = c.suggested.bottom - c.suggested.top;
+        EXPECT_TRUE(
+            RegionEquals(form.handle(), CreateRoundRectRgn(0, 0, w, h, c.corner, c.corner)));
+        // The size the window asks for at another scale: its size in units taken there.
+        SIZE size{};
+        EXPECT_TRUE(SendMessageA(form.handle(), 0x02E4 /* WM_GETDPISCALEDSIZE */, 192,
+                                 reinterpret_cast<LPARAM>(&size)));
+        EXPECT_EQ(size.cx, 1060);
+        EXPECT_EQ(size.cy, 400);
+    }
+    DestroyWindow(form.handle());
+}
+
 TEST(FormShapeTest, EllipseRingAndRectangle) {
     ShapedForm ellipse(Shape::Ellipse);
     ellipse.Load();

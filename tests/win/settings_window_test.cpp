@@ -52,15 +52,45 @@ struct FileLock {
     HANDLE handle;
 };
 
-std::string RunValue() {
+std::string RunValue(HKEY root = HKEY_LOCAL_MACHINE) {
     char data[MAX_PATH * 2] = {};
     DWORD size = sizeof data;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data,
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueA(root, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
         return "<none>";
     }
     return data;
 }
+
+// Denies everyone the right to write values under a Run key, as a locked-down machine does
+// for a standard user, until lifted or gone.
+class RunKeyDenied {
+public:
+    explicit RunKeyDenied(HKEY root) {
+        RegCreateKeyA(root, kRunKey, &key_);
+        RegCloseKey(key_);
+        EXPECT_EQ(RegOpenKeyExA(root, kRunKey, 0, READ_CONTROL | WRITE_DAC, &key_), ERROR_SUCCESS);
+        DWORD size = static_cast<DWORD>(saved_.size());
+        EXPECT_EQ(RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data(), &size),
+                  ERROR_SUCCESS);
+        PSECURITY_DESCRIPTOR deny = nullptr;
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &deny, nullptr));
+        EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, deny), ERROR_SUCCESS);
+        LocalFree(deny);
+    }
+    ~RunKeyDenied() { Lift(); }
+    void Lift() {
+        if (!key_) return;
+        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
+        RegCloseKey(key_);
+        key_ = nullptr;
+    }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<char> saved_ = std::vector<char>(4096);
+};
 
 // A 24-bit BMP of 100 x 100 pixels padded with zero bytes to exactly `total` bytes.
 std::string BmpOfSize(size_t total) {
@@ -389,18 +419,29 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     Click(w.应用按钮);  // nothing to remove: silent
     EXPECT_EQ(Stored("main", "startup"), "0");
 
-    // Deny everyone the right to write values under the Run key, as a locked-down machine does.
-    HKEY run = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, READ_CONTROL | WRITE_DAC, &run),
-              ERROR_SUCCESS);
-    std::vector<char> saved(4096);
-    DWORD saved_size = static_cast<DWORD>(saved.size());
-    ASSERT_EQ(RegGetKeySecurity(run, DACL_SECURITY_INFORMATION, saved.data(), &saved_size),
-              ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR deny = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-        "D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &deny, nullptr));
-    ASSERT_EQ(RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, deny), ERROR_SUCCESS);
+    // A standard user may not write the machine-wide Run key: the entry goes to the user's.
+    // Refused in both places, the user is told.
+    RunKeyDenied machine(HKEY_LOCAL_MACHINE);
+    w.开机启动_勾选框.SetChecked(true);
+    {
+        DialogAnswerer user(
+            {DialogAnswerer::Press(IDOK)});  // waits 10 s for a box that never comes
+        Click(w.应用按钮);
+        EXPECT_TRUE(user.Seen().empty());
+    }
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER), quoted);
+    EXPECT_TRUE(w.开机启动_勾选框.checked());
+    EXPECT_EQ(Stored("main", "startup"), "1");
+
+    machine.Lift();  // an administrator now: unticking removes the entry from both places
+    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    w.开机启动_勾选框.SetChecked(false);
+    Click(w.应用按钮);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER), "<none>");
+
+    RunKeyDenied again(HKEY_LOCAL_MACHINE), user_key(HKEY_CURRENT_USER);
     w.开机启动_勾选框.SetChecked(true);
     {
         DialogAnswerer user({DialogAnswerer::Press(IDOK)});
@@ -411,12 +452,10 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
                   "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注"
                   "册表写入权限与安全软件是否拦截！");
     }
-    RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, saved.data());
-    LocalFree(deny);
-    RegCloseKey(run);
     EXPECT_FALSE(w.开机启动_勾选框.checked());
     EXPECT_EQ(Stored("main", "startup"), "0");
-    EXPECT_EQ(RunValue(), "<none>");
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
+    EXPECT_EQ(RunValue(HKEY_CURRENT_USER), "<none>");
 }
 
 TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
