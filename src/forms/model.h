@@ -98,7 +98,7 @@ private:
 };
 
 // A font as the platform describes it (a 60-byte LOGFONTA, its face in GBK like every text
-// of the program); CreateFontFrom makes the platform's font of it.
+// of the program); CreateFontFrom makes the platform's font of such a description.
 struct FontSpec {
     int height = -13;  // negative: character height in units (pixels at 96 DPI)
     int weight = FW_NORMAL;
@@ -107,6 +107,7 @@ struct FontSpec {
     const char* face = "";  // empty: the system picks a face for the charset
 };
 LOGFONTA MakeLogFont(const FontSpec& description);
+HFONT CreateFontFrom(const LOGFONTA& description);
 // The same at a DPI: a height given in units becomes pixels.
 LOGFONTA MakeLogFont(const FontSpec& description, int dpi);
 // The default GUI font as a description for a window at that DPI: the system makes it for
@@ -116,7 +117,6 @@ LOGFONTA DefaultGuiFont(int dpi);
 class ControlFont;
 // Makes the font again for its form's current DPI and hands it to the control's window.
 void RescaleControlFont(ControlFont& font);
-HFONT CreateFontFrom(const LOGFONTA& description);
 
 // DrawText flags for a caption: horizontal alignment; with word wrap the text breaks at
 // words, without it a single line placed by the vertical alignment.
