@@ -62,14 +62,14 @@ target_link_libraries(settings_bench PRIVATE tq_win)
 # `make bench` to run under Wine beside the native build: Google Benchmark comes from
 # Debian's source package, built by `scripts/build-win-deps.sh --bench`.
 set(TQ_BENCH_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/build/deps/bench-install CACHE PATH "Windows build of Google Benchmark")
-add_library(tq_benchmark STATIC IMPORTED)
-set_target_properties(tq_benchmark PROPERTIES IMPORTED_LOCATION ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark.a
-    INTERFACE_INCLUDE_DIRECTORIES ${TQ_BENCH_DEPS_PREFIX}/include
-    INTERFACE_COMPILE_DEFINITIONS BENCHMARK_STATIC_DEFINE
-    INTERFACE_LINK_LIBRARIES shlwapi)
+# Set on the target itself rather than on an imported library, whose folders CMake wants to
+# exist when it configures: a tree that never ran `make bench` has none.
 add_executable(core_bench EXCLUDE_FROM_ALL bench/picture_bench.cpp)
+target_include_directories(core_bench PRIVATE ${TQ_BENCH_DEPS_PREFIX}/include)
+target_compile_definitions(core_bench PRIVATE BENCHMARK_STATIC_DEFINE)
 target_link_libraries(core_bench PRIVATE tq_core tq_resources
-    ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark_main.a tq_benchmark)
+    ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark_main.a ${TQ_BENCH_DEPS_PREFIX}/lib/libbenchmark.a
+    shlwapi)
 
 # End-to-end tests: a driver beside the real program, in the same Wine prefix and display.
 # It links none of the program's code; it is given the program's path.
