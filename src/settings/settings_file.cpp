@@ -38,7 +38,8 @@ std::optional<std::string> saving;
 bool saving_changed = false;
 
 IniDocument& DocumentOf(const std::string& path) {
-    if (saving && *saving == path) return cached->document;  // loaded when the save began
+    // Loaded when the save began, and holding the writes that wait for it.
+    if (saving && *saving == path && cached && cached->path == path) return cached->document;
     std::optional<FileStamp> stamp = StampOf(path);
     if (!cached || cached->path != path || cached->stamp != stamp) {
         // A missing file reads as empty; an empty file is the same to every reader.
