@@ -765,8 +765,10 @@ protected:
             Milliseconds(3000));
     }
     static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
+    // A window closes within about two seconds on a quiet machine (no window manager: Wine
+    // first tries to activate another); a loaded one has taken over eight.
     static bool Closed(HWND window) {
-        return WaitFor([&] { return !IsWindow(window); }, Milliseconds(8000));
+        return WaitFor([&] { return !IsWindow(window); }, Milliseconds(15000));
     }
     const int screen_w_ = GetSystemMetrics(SM_CXSCREEN);
     const int screen_h_ = GetSystemMetrics(SM_CYSCREEN);
