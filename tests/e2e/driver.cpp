@@ -772,11 +772,13 @@ MessageBoxContent ReadMessageBox(HWND box) {
     return content;
 }
 
+// The button is clicked as the platform clicks it (BM_CLICK), not with the mouse: a box that
+// has just appeared may not be on the X display yet, and a mouse click there lands on the
+// window beneath it (the countdown window, which then fades out).
 bool ClickMessageBoxButton(HWND box, int button_id) {
     HWND button = GetDlgItem(box, button_id);
     if (!button || !IsWindowVisible(button)) return false;
-    ClickInFront(box, Centre(ScreenRect(button)));
-    return true;
+    return PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
 }
 
 // ---- Settings -------------------------------------------------------------------------

@@ -156,7 +156,7 @@ struct MessageBoxContent {
     std::vector<std::pair<int, std::string>> buttons;  // control id, caption
 };
 MessageBoxContent ReadMessageBox(HWND box);
-// A real click on the button with that id (IDYES, IDNO, ...).
+// Clicks the button with that id (IDYES, IDNO, ...) as the platform does for a click.
 bool ClickMessageBoxButton(HWND box, int button_id);
 
 // ---- Settings -------------------------------------------------------------------------

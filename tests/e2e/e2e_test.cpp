@@ -989,8 +989,11 @@ TEST_F(SettingsWindowTest, OkOnASettingsFileInUseIsToldAndChangesNothing) {
     CloseHandle(in_use);
 }
 
+// The stored place keeps the window away from the top left, where the tray menu opens: a
+// click meant for the menu that lands on the countdown window hides it, fading.
 TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaultWindow) {
-    ASSERT_TRUE(WriteSettings(folder_, "[ui]\r\nwinmid=0\r\nwinwidth=400\r\nwinshape=1\r\n"));
+    ASSERT_TRUE(WriteSettings(
+        folder_, "[ui]\r\nwinmid=0\r\nwinleft=500\r\nwintop=500\r\nwinwidth=400\r\nwinshape=1\r\n"));
     ASSERT_TRUE(WriteFileBytes(folder_ / "background.pic", "not a picture"));
     ProgramRun* run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
