@@ -872,8 +872,13 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
         const std::vector<std::string> texts = ChildTexts(settings);
         for (const char* button : {"应用", "确定", "取消", "默认设置"})
             EXPECT_NE(std::find(texts.begin(), texts.end(), button), texts.end()) << button;
-        EXPECT_EQ(ListItems(ControlAt(settings, kShapeList, "ComboBox")),
-                  (std::vector<std::string>{"默认", "正常"}));
+        std::vector<std::string> shapes;  // the page may still be coming up
+        WaitFor(
+            [&] {
+                return !(shapes = ListItems(ControlAt(settings, kShapeList, "ComboBox"))).empty();
+            },
+            Milliseconds(3000));
+        EXPECT_EQ(shapes, (std::vector<std::string>{"默认", "正常"}));
 
         ClickIn(settings, kFirstTab);
         HWND title = nullptr;
