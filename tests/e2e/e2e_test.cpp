@@ -884,7 +884,13 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
         HWND title = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (title = ControlAt(settings, kTitleBox, "Edit")); },
                             Milliseconds(3000)));
-        const auto fonts = ListItems(ControlAt(settings, kTitleFontList, "ComboBox"));
+        std::vector<std::string> fonts;
+        WaitFor(
+            [&] {
+                return !(fonts = ListItems(ControlAt(settings, kTitleFontList, "ComboBox")))
+                            .empty();
+            },
+            Milliseconds(3000));
         EXPECT_NE(std::find(fonts.begin(), fonts.end(), font_name), fonts.end());
         TypeText(title, "距离新年还有");
         EXPECT_EQ(ControlText(title), "距离新年还有");
