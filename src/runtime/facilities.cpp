@@ -324,6 +324,12 @@ bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str(
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     const std::wstring target = Widen(path);
     const std::wstring staged = target + L".new";
+    // The platform refuses to rename over a read-only file (Wine alone lets it pass); that
+    // refusal does not pass, so it is not waited for.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
     // One time limit for both steps: the user waits for the whole save.
     const DWORD started = GetTickCount();
     const auto retried = [started](auto step) {

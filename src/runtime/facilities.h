@@ -46,8 +46,8 @@ bool DeleteFileAt(std::string_view path);
 // new one whenever the program or the machine stops. Another program holding either file for
 // a moment (a virus scanner, the search indexer, a sync client) makes the platform refuse a
 // step with access denied or a sharing or lock violation: such a step is tried again for
-// about two seconds. False when a step still failed; the old file is then as it was and
-// nothing is left beside it.
+// about two seconds. A read-only file is not replaced. False when a step still failed; the
+// old file is then as it was and nothing is left beside it.
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes);
 // When a file was last written, and its size: what tells a changed file from the one read.
 struct FileStamp {
