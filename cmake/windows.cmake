@@ -6,8 +6,17 @@ add_library(tq_win STATIC
     src/settings/settings_file.cpp
     src/settings/picture_store.cpp
     src/settings/startup_and_defaults.cpp
-    src/forms/model.cpp
+    src/forms/dpi_and_fonts.cpp
+    src/forms/regions.cpp
+    src/forms/control.cpp
+    src/forms/transparent_label.cpp
+    src/forms/timers_and_menus.cpp
+    src/forms/form.cpp
+    src/forms/libraries.cpp
     src/forms/controls.cpp
+    src/forms/combo_box.cpp
+    src/forms/file_dialog.cpp
+    src/forms/page_control.cpp
     src/forms/forms.cpp
     src/dialogs/dialogs.cpp
     src/app/startup.cpp
