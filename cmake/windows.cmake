@@ -90,5 +90,7 @@ add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
 set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)
 
 # The program hands no text to an ANSI function of the user-interface libraries.
+tq_strict(tq_win TorvekQuindle win_tests e2e_tests)
+
 add_test(NAME wide_imports COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/wide_imports.sh
     $<TARGET_FILE:TorvekQuindle>)
