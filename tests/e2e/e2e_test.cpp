@@ -995,7 +995,7 @@ public:
         const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
         if (char* path = to_unix ? to_unix(Utf16(folder).c_str()) : nullptr) {
-            unix_ = "'" + std::string(path) + "'";
+            unix_.append(1, '\'').append(path).append(1, '\'');
             HeapFree(GetProcessHeap(), 0, path);
         }
         if (unix_.empty()) return;
