@@ -139,9 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view choices = bytes.substr(file.size());
 
     tq::IniDocument document = tq::IniDocument::Parse(std::string(file), ToText, FromText);
-    const size_t mark = file.substr(0, 3) == "\xEF\xBB\xBF"                                 ? 3
+    const size_t mark = file.substr(0, 3) == "\xEF\xBB\xBF"                                  ? 3
                         : file.substr(0, 2) == "\xFF\xFE" || file.substr(0, 2) == "\xFE\xFF" ? 2
-                                                                                         : 0;
+                                                                                             : 0;
     if (mark == 0) Check(document.Bytes() == file);
     Check(document.Bytes().substr(0, mark) == file.substr(0, mark));
     const Reads before = ReadAll(document);

@@ -978,7 +978,8 @@ TEST_F(SettingsWindowTest, OkOnASettingsFileInUseIsToldAndChangesNothing) {
 
     ClickIn(settings, kOk);
     // The new file waits beside the old one while its rename is refused.
-    EXPECT_TRUE(WaitFor([&] { return FileExists(folder_ / "setting.ini.new"); }, Milliseconds(5000)));
+    EXPECT_TRUE(
+        WaitFor([&] { return FileExists(folder_ / "setting.ini.new"); }, Milliseconds(5000)));
     CloseHandle(in_use);
     EXPECT_TRUE(Closed(settings)) << "saved, without a word";
     EXPECT_EQ(Stored("ui", "winwidth"), "530");
@@ -1015,8 +1016,8 @@ private:
         std::string line = "/bin/sh -c \"" + command + " >/dev/null 2>&1\"";
         STARTUPINFOA startup{sizeof startup};
         PROCESS_INFORMATION info{};
-        if (CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &info)) {
+        if (CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
             CloseHandle(info.hThread);
             CloseHandle(info.hProcess);
         }

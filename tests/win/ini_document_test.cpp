@@ -178,10 +178,10 @@ TEST_F(IniDocumentTest, WrittenKeysReadBackAndOtherKeysReadAsBefore) {
 // As the platform writes them: the same byte-order mark, then the file in that encoding.
 TEST_F(IniDocumentTest, FilesWithAByteOrderMarkAreWrittenBackInTheirOwnEncoding) {
     for (const IniFile& file : Files()) {
-        const size_t mark = file.bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3
-                            : file.bytes.rfind("\xFF\xFE", 0) == 0 || file.bytes.rfind("\xFE\xFF", 0) == 0
-                                ? 2
-                                : 0;
+        const size_t mark =
+            file.bytes.rfind("\xEF\xBB\xBF", 0) == 0                                       ? 3
+            : file.bytes.rfind("\xFF\xFE", 0) == 0 || file.bytes.rfind("\xFE\xFF", 0) == 0 ? 2
+                                                                                           : 0;
         if (mark == 0) continue;
         const std::string by_platform = Place(file.bytes);
         ASSERT_TRUE(WritePrivateProfileStringA("ui", "a", "written", by_platform.c_str()));
