@@ -4,7 +4,7 @@
 
 #include <tlhelp32.h>
 
-#include "runtime/gb18030_ranges.h"
+#include "runtime/gbk.h"
 #include "runtime/value.h"
 
 namespace tq {
@@ -13,55 +13,6 @@ namespace {
 // --- Texts ---------------------------------------------------------------------------------
 
 constexpr UINT kGbkCodePage = 936;
-// GB18030 numbers its four-byte sequences from 0x81308130; those of the planes beyond the
-// BMP start at 0x90308130.
-constexpr uint32_t kSupplementarySequences = (0x90 - 0x81) * 12600;
-
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsDigitByte(unsigned char b) { return b >= 0x30 && b <= 0x39; }
-
-bool FourByteSequenceAt(std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    return i + 3 < text.size() && IsLeadByte(byte(0)) && IsDigitByte(byte(1)) &&
-           IsLeadByte(byte(2)) && IsDigitByte(byte(3));
-}
-
-// The code point of a four-byte sequence; U+FFFD for a sequence GB18030 leaves unassigned.
-uint32_t DecodeFourBytes(std::string_view bytes) {
-    const auto b = [&](size_t k) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]));
-    };
-    const uint32_t n =
-        (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
-    if (n < gb18030::kBmpSequenceEnd) {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {
-        }
-        return run->first_code_point + (n - run->first_sequence);
-    }
-    if (n >= kSupplementarySequences && n - kSupplementarySequences < 0x100000)
-        return 0x10000 + (n - kSupplementarySequences);
-    return 0xFFFD;
-}
-
-// The four-byte sequence of a code point outside GBK; empty when GB18030 has none for it
-// (a BMP character of its two-byte part that code page 936 lacks).
-std::string EncodeFourBytes(uint32_t code_point) {
-    uint32_t n;
-    if (code_point >= 0x10000) {
-        n = kSupplementarySequences + (code_point - 0x10000);
-    } else {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {
-        }
-        const uint32_t end = run + 1 == std::end(gb18030::kBmpRuns) ? gb18030::kBmpSequenceEnd
-                                                                    : run[1].first_sequence;
-        n = run->first_sequence + (code_point - run->first_code_point);
-        if (code_point < run->first_code_point || n >= end) return {};
-    }
-    return {static_cast<char>(0x81 + n / 12600), static_cast<char>(0x30 + n / 1260 % 10),
-            static_cast<char>(0x81 + n / 10 % 126), static_cast<char>(0x30 + n % 10)};
-}
 
 void AppendGbk(std::wstring& out, std::string_view bytes) {
     if (bytes.empty()) return;
@@ -71,16 +22,6 @@ void AppendGbk(std::wstring& out, std::string_view bytes) {
     const size_t at = out.size();
     out.resize(at + static_cast<size_t>(n));
     MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, &out[at], n);
-}
-
-void AppendCodePoint(std::wstring& out, uint32_t code_point) {
-    if (code_point < 0x10000) {
-        out.push_back(static_cast<wchar_t>(code_point));
-    } else {
-        code_point -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
-    }
 }
 
 // GBK bytes of UTF-16 text, or nothing when the table has no character for some of it.
@@ -216,18 +157,15 @@ std::wstring Widen(std::string_view text) {
     out.reserve(text.size());
     size_t table_from = 0;  // start of the bytes not yet converted through the table
     for (size_t i = 0; i < text.size();) {
-        if (!IsLeadByte(static_cast<unsigned char>(text[i]))) {
-            ++i;
-        } else if (FourByteSequenceAt(text, i)) {
+        const GbkUnit unit = GbkUnitAt(text, i);
+        if (unit.kind == GbkUnitKind::FourBytes) {
             AppendGbk(out, text.substr(table_from, i - table_from));
-            AppendCodePoint(out, DecodeFourBytes(text.substr(i, 4)));
-            i += 4;
-            table_from = i;
-        } else {
-            i += 2;  // a two-byte character: its second byte is never a first one
+            AppendUtf16(out, DecodeFourBytes(text.substr(i, 4)));
+            table_from = i + 4;
         }
+        i += unit.length;
     }
-    AppendGbk(out, text.substr(std::min(table_from, text.size())));
+    AppendGbk(out, text.substr(table_from));
     return out;
 }
 
