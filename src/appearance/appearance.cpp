@@ -18,7 +18,9 @@ namespace tq {
 namespace {
 
 void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool is_title) {
-    label.SetFontFace(ReadSetting(keys.fontname));
+    // The stored family may be named in another language than the system's (Apply stores it
+    // as the font list shows it at that time).
+    label.SetFontFace(FontFaceFor(ReadSetting(keys.fontname)));
     label.SetFontSize(ReadInteger(keys.size));
     label.SetColour(static_cast<COLORREF>(ReadInteger(keys.color)));
     label.SetBold(ReadFlag(keys.bold));
