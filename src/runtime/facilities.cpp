@@ -1,5 +1,7 @@
 #include "runtime/facilities.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include <tlhelp32.h>
@@ -189,6 +191,26 @@ std::string Narrow(std::wstring_view text) {
         i += units - 1;
     }
     return out;
+}
+
+// Both descriptions hold the same members before the face, laid out alike.
+LOGFONTW ToPlatformFont(const LOGFONTA& font) {
+    LOGFONTW wide{};
+    std::memcpy(&wide, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::wstring face = Widen({font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)});
+    // A face of 31 bytes has at most 31 UTF-16 units.
+    std::memcpy(wide.lfFaceName, face.data(),
+                std::min<size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
+    return wide;
+}
+
+LOGFONTA FromPlatformFont(const LOGFONTW& font) {
+    LOGFONTA narrow{};
+    std::memcpy(&narrow, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::string face = Narrow({font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE)});
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(narrow.lfFaceName, fits.data(), fits.size());
+    return narrow;
 }
 
 // --- Files ---------------------------------------------------------------------------------

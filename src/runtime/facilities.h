@@ -29,6 +29,12 @@ namespace tq {
 std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
+// A font description as the program keeps it (its face in GBK) and as the platform takes it
+// (its face in UTF-16); every other member is the same in both. A face too long for the
+// other side is cut before the first character that would not fit whole.
+LOGFONTW ToPlatformFont(const LOGFONTA& font);
+LOGFONTA FromPlatformFont(const LOGFONTW& font);
+
 // --- Files --------------------------------------------------------------------------------
 
 // True when a file search for the path finds an entry (a file or a folder).
