@@ -539,11 +539,11 @@ std::vector<std::string> ListFontNames() {
 namespace {
 
 LOGFONTW FaceDescription(std::string_view face) {
-    LOGFONTW font{};
+    LOGFONTA font{};
     font.lfCharSet = DEFAULT_CHARSET;
-    const std::wstring wide = Widen(face);
-    lstrcpynW(font.lfFaceName, wide.c_str(), LF_FACESIZE);
-    return font;
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(font.lfFaceName, fits.data(), fits.size());
+    return ToPlatformFont(font);
 }
 
 int CALLBACK NoteFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -581,9 +581,9 @@ std::string NameTableOf(HDC dc, std::string_view family) {
     return table;
 }
 
-bool SameFaceName(std::string_view a, std::wstring_view b) {
-    const std::wstring wide = Widen(a);
-    return CompareStringOrdinal(wide.data(), static_cast<int>(wide.size()), b.data(),
+// Face names compare without letter case, as the platform compares them.
+bool SameFaceName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
@@ -592,7 +592,7 @@ bool SameFaceName(std::string_view a, std::wstring_view b) {
 int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name) {
     if (name.empty()) return -1;
     const bool vertical = name[0] == '@';
-    const std::string_view wanted = name.substr(vertical ? 1 : 0);
+    const std::wstring wanted = Widen(name.substr(vertical ? 1 : 0));
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return -1;
     int found = -1;

@@ -176,10 +176,10 @@ std::vector<std::string> ListFontNames();
 // The index in `families` (names as ListFontNames gives them) of the family whose font calls
 // itself `name` in its own name table: a family name in any language, cut to a list name's
 // length and compared without letter case; a vertical family ("@" first) only for a name
-// with "@" first. -1 for an empty name or when no font calls itself so. The platform knows a
-// family only by its English name and its name in the system's language, so a name stored
-// under another language is found only this way. Reads every family's table: for names that
-// match nothing directly.
+// with "@" first. -1 for an empty name or when no font calls itself so. The platform may know
+// a family only by its English name and its name in the system's language (Wine does), so a
+// name stored under another language may be found only this way. Reads every family's
+// table: for names that match nothing directly.
 int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name);
 
 // The face to create a font of for a stored family name: the name itself when the platform
