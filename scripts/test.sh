@@ -13,9 +13,10 @@ failed=0
 
 # Each GoogleTest program writes an XML report into build/results; a program that
 # crashed or did not run leaves none and counts as one failure through ctest.
-run_ctest() {  # run_ctest <build dir> <report folder as the test programs see it>
-    local status
-    (cd "$1" && GTEST_OUTPUT="xml:$2" ctest --output-on-failure --timeout 1200)
+run_ctest() {  # run_ctest <build dir> <report folder as the test programs see it> [ctest options]
+    local status dir=$1 report=$2
+    shift 2
+    (cd "$dir" && GTEST_OUTPUT="xml:$report" ctest --output-on-failure --timeout 1200 "$@")
     status=$?
     [ $status -ne 0 ] && ctest_failed=1
 }
@@ -31,13 +32,38 @@ count_reports() {
     done
 }
 
-if ! bash scripts/build.sh; then
+if ! bash scripts/build.sh || ! bash scripts/fuzz.sh --build-only; then
     echo "build failed"
     echo "0 passed, 1 failed"
     exit 1
 fi
 
 ctest_failed=0
+# The Windows tests take most of the time and mostly wait on Wine, so they run side by side,
+# each program in a Wine prefix and on a virtual display of its own: the driver of the
+# end-to-end tests starts the real program, whose windows must not meet those of win_tests.
+# The native tests and the fuzzers run meanwhile.
+echo "== Windows tests under Wine (win_tests and e2e_tests side by side)"
+e2e_log=$results/e2e.log
+(
+    unset DISPLAY
+    export WINEPREFIX=$root/build/wineprefix-e2e
+    source scripts/wine-env.sh
+    run_ctest build/win32 "Z:${results//\//\\}\\" -R '^(e2e_tests|wide_imports)$'
+    tq_wine_cleanup
+    exit $ctest_failed
+) >"$e2e_log" 2>&1 &
+e2e_pid=$!
+(
+    source scripts/wine-env.sh
+    run_ctest build/win32 "Z:${results//\//\\}\\" -R '^win_tests$'
+    # Pictures of the settings and about windows for a person to compare with the forms.
+    bash scripts/form_screenshots.sh build/win32 || echo "form screenshots could not be taken"
+    tq_wine_cleanup
+    exit $ctest_failed
+) >"$results/win.log" 2>&1 &
+win_pid=$!
+
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"
 
@@ -49,12 +75,12 @@ passed=$((passed + $(grep -c 'without a finding' <<<"$fuzz_output")))
 failed=$((failed + $(grep -c 'FOUND A FAULT' <<<"$fuzz_output")))
 [ $fuzz_status -ne 0 ] && [ "$(grep -c 'FOUND A FAULT' <<<"$fuzz_output")" -eq 0 ] && failed=$((failed + 1))
 
-echo "== Windows tests under Wine"
-source scripts/wine-env.sh
-run_ctest build/win32 "Z:${results//\//\\}\\"
-# Pictures of the settings and about windows for a person to compare with the forms.
-bash scripts/form_screenshots.sh build/win32 || echo "form screenshots could not be taken"
-tq_wine_cleanup
+wait $win_pid || ctest_failed=1
+echo "== win_tests"
+cat "$results/win.log"
+wait $e2e_pid || ctest_failed=1
+echo "== e2e_tests and wide_imports"
+cat "$e2e_log"
 
 count_reports
 if [ $ctest_failed -ne 0 ] && [ $failed -eq 0 ]; then
