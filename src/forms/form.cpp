@@ -331,7 +331,8 @@ void Form::ResetBackgroundColour() {
 void Form::OnSchemeChanged(UINT message, WPARAM wparam, LPARAM lparam) {
     for (Control* c : controls_) {
         c->OnSchemeChanged();
-        if (message == WM_SYSCOLORCHANGE && c->hwnd_) SendMessageW(c->hwnd_, message, wparam, lparam);
+        if (message == WM_SYSCOLORCHANGE && c->hwnd_)
+            SendMessageW(c->hwnd_, message, wparam, lparam);
     }
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     args_.on_colours_changed();
@@ -663,7 +664,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             if (wparam == SPI_SETHIGHCONTRAST) args_.on_colours_changed();
             break;
         case WM_SYSCOLORCHANGE:
-        case WM_THEMECHANGED: OnSchemeChanged(message, wparam, lparam); break;
+        case WM_THEMECHANGED:
+            OnSchemeChanged(message, wparam, lparam);
+            break;
         case WM_POWERBROADCAST:
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
             return TRUE;

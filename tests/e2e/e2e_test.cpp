@@ -24,6 +24,14 @@ namespace {
 using std::chrono::duration_cast;
 using std::chrono::steady_clock;
 
+// A push button drawn by the visual style is flat: just inside its frame the middle of its top
+// and bottom edges has one colour. The classic look raises it (light top, dark bottom).
+bool DrawnFlat(HWND button) {
+    const RECT r = ScreenRect(button);
+    const LONG x = (r.left + r.right) / 2;
+    return button && PixelAt({x, r.top + 1}) == PixelAt({x, r.bottom - 2});
+}
+
 constexpr char kExeName[] = "TorvekQuindle.exe";
 constexpr char kDefaultTitle[] = "距中华人民共和国成立100周年还有";
 constexpr char kExitCaption[] = "警示信息 - 退出确认";
@@ -467,6 +475,8 @@ TEST_F(Exit, ExitAsksForConfirmationAndNoKeepsTheProgramRunning) {
     for (const auto& [id, caption] : content.buttons) ids.push_back(id);
     EXPECT_EQ(ids, (std::vector<int>{IDYES, IDNO})) << "Yes and No, and no Cancel";
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has no owner window";
+    EXPECT_TRUE(WaitFor([&] { return DrawnFlat(GetDlgItem(box, IDYES)); }, Milliseconds(3000)))
+        << "the box's buttons have the look of the settings window's (common controls 6)";
     // The countdown goes on while the question is shown.
     const std::string label = run->TimeLabel();
     EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != label; }, Milliseconds(2500)));
@@ -802,6 +812,9 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     HWND notice = run->WaitForMessageBox("警示信息");
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ReadMessageBox(notice).text, "对窗口外观的修改需要重启程序才能正常显示！");
+    EXPECT_TRUE(DrawnFlat(ControlAt(settings, kApply, "Button")));
+    EXPECT_TRUE(WaitFor([&] { return DrawnFlat(GetDlgItem(notice, IDOK)); }, Milliseconds(3000)))
+        << "the notice's button has the look of the settings window's";
     ASSERT_TRUE(ClickMessageBoxButton(notice, IDOK));
     ASSERT_TRUE(
         WaitFor([&] { return Stored("main", "startup") != "<missing>"; }, Milliseconds(5000)));
@@ -1199,6 +1212,118 @@ TEST(VersionResource, NamesTheProductItsVersionAndItsRightsInChinese) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+}
+
+// Areas of the settings window's client area, from its forms: captions, check boxes, the
+// slider and the space between controls inside the group boxes of each page.
+struct Area {
+    const char* what;
+    RECT client;
+    bool text = true;
+};
+const std::vector<Area> kSecondPageAreas = {
+    {"caption 窗口透明度", {49, 67, 120, 91}},
+    {"caption 主窗口左位置", {46, 116, 118, 136}},
+    {"check box 窗口居中", {57, 93, 136, 113}},
+    {"slider", {125, 68, 493, 92}, false},
+    {"group caption 窗口显示设置", {36, 48, 120, 60}},
+    {"check box 允许倒计时数值小于零", {40, 370, 208, 390}},
+};
+const std::vector<Area> kFirstPageAreas = {
+    {"caption 主标题内容", {46, 78, 110, 98}},
+    {"check box 字体加粗", {46, 198, 158, 218}},
+    {"group caption 主标题设置", {33, 48, 110, 60}},
+};
+const std::vector<Area> kAboutAreas = {
+    {"heading", {0, 16, 376, 56}},
+    {"about text", {16, 64, 360, 104}},
+    {"contact lines", {16, 111, 364, 147}},
+};
+RECT OnScreen(HWND form, const RECT& client) {
+    const POINT a = ScreenPoint(form, {client.left, client.top});
+    const POINT b = ScreenPoint(form, {client.right, client.bottom});
+    return {a.x, a.y, b.x, b.y};
+}
+// The colours of an area once they are as expected, or after three seconds: the controls of
+// a page just shown paint a moment later.
+template <typename Expected>
+AreaColours SettledColours(HWND form, const Area& area, Expected expected) {
+    AreaColours now;
+    WaitFor([&] { return expected(now = ColoursIn(OnScreen(form, area.client))); },
+            Milliseconds(3000));
+    return now;
+}
+
+// Shows the text page, and takes the pointer off its tab, whose hint would cover the page.
+void ShowFirstPage(HWND settings) {
+    ClickInFront(settings, ScreenPoint(settings, kFirstTab));
+    const POINT away = ScreenPoint(settings, {60, 440});
+    SetCursorPos(away.x, away.y);
+    WaitFor([&] { return ControlAt(settings, kTitleBox, "Edit") != nullptr; }, Milliseconds(3000));
+}
+
+// Wine's Light theme, on in a default prefix, draws a tab page white (255) on a face of 245.
+TEST_F(SettingsWindowTest, UnderAVisualStyleThePagesControlsSitOnTheTabPagesOwnBackground) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    // Where no control lies: the page left of the group boxes, the window below the pages.
+    const COLORREF page = ColoursIn(OnScreen(settings, {14, 100, 27, 300})).surface;
+    const COLORREF face = ColoursIn(OnScreen(settings, {2, 424, 150, 446})).surface;
+    ASSERT_NE(page, face) << "the prefix's visual style draws the page as the face";
+    const auto expect_page = [&](const std::vector<Area>& areas) {
+        for (const Area& area : areas) {
+            const AreaColours c = SettledColours(
+                settings, area, [&](const AreaColours& now) { return now.surface == page; });
+            EXPECT_EQ(c.surface, page) << area.what;
+        }
+    };
+    expect_page(kSecondPageAreas);
+    ShowFirstPage(settings);
+    expect_page(kFirstPageAreas);
+    ClickIn(settings, kCancel);
+    EXPECT_TRUE(Closed(settings));
+}
+
+// A dark scheme, as a user sets it: every text of the settings and about windows stays
+// legible on its surface (WCAG's 4.5:1 for text).
+TEST_F(SettingsWindowTest, InADarkColourSchemeEveryTextContrastsWithItsSurface) {
+    const COLORREF face = RGB(32, 32, 32);
+    ColourScheme dark({{"ButtonFace", face},
+                       {"ButtonText", RGB(240, 240, 240)},
+                       {"Window", RGB(0, 0, 0)},
+                       {"WindowText", RGB(255, 255, 255)},
+                       {"GrayText", RGB(150, 150, 150)},
+                       {"ButtonShadow", RGB(16, 16, 16)},
+                       {"ButtonHilight", RGB(90, 90, 90)},
+                       {"ButtonLight", RGB(64, 64, 64)},
+                       {"ButtonDkShadow", RGB(0, 0, 0)}});
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    const auto expect_legible = [&](HWND form, const std::vector<Area>& areas) {
+        for (const Area& area : areas) {
+            if (!area.text) continue;
+            const AreaColours c = SettledColours(form, area, [&](const AreaColours& now) {
+                return now.surface == face && ContrastRatio(now.ink, now.surface) >= 4.5;
+            });
+            EXPECT_EQ(c.surface, face) << area.what;
+            EXPECT_GE(ContrastRatio(c.ink, c.surface), 4.5) << area.what;
+        }
+    };
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    expect_legible(settings, kSecondPageAreas);
+    ShowFirstPage(settings);
+    expect_legible(settings, kFirstPageAreas);
+    ClickIn(settings, kCancel);
+    EXPECT_TRUE(Closed(settings));
+    ASSERT_TRUE(run->ChooseFromTrayMenu("关于"));
+    HWND about = run->WaitForForm("关于 TorvekQuindle");
+    ASSERT_NE(about, nullptr);
+    expect_legible(about, kAboutAreas);
+    ClickIn(about, {310, 170});
+    EXPECT_TRUE(Closed(about));
 }
 
 TEST_F(SettingsWindowTest, AboutWindowNamesTheProductAndItsVersion) {
