@@ -17,6 +17,17 @@ namespace tq {
 
 namespace {
 
+// A stored family may be named in another language than the system's (Apply stores it as
+// the font list shows it at that time), which FontFaceFor finds in the fonts' own names. With
+// no name stored, the default face is taken as the forms take theirs, without that search,
+// which would cost every start-up without a settings file a few milliseconds. No value read
+// from the file holds a line end, so "\n" stands for the missing key.
+std::string LabelFace(const SettingKey& fontname) {
+    const std::string stored =
+        ReadSetting(SettingsFilePath(), fontname.section, fontname.key, "\n");
+    return stored == "\n" ? fontname.default_text : FontFaceFor(stored);
+}
+
 // The stored colour of a label's text, or the scheme's window text in high contrast.
 COLORREF LabelColour(const keys::FontKeys& keys) {
     const auto stored = static_cast<COLORREF>(ReadInteger(keys.color));
@@ -24,7 +35,7 @@ COLORREF LabelColour(const keys::FontKeys& keys) {
 }
 
 void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool is_title) {
-    label.SetFontFace(ReadSetting(keys.fontname));
+    label.SetFontFace(LabelFace(keys.fontname));
     label.SetFontSize(ReadInteger(keys.size));
     label.SetColour(LabelColour(keys));
     label.SetBold(ReadFlag(keys.bold));
