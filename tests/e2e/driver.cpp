@@ -512,23 +512,22 @@ namespace {
 constexpr char kColoursKey[] = "Control Panel\\Colors";
 constexpr char kThemeKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
-std::optional<std::string> RegistryText(const char* key, const char* name) {
+std::optional<std::string> RegistryText(const char* key, const std::string& name) {
     char value[256] = {};
     DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS) {
+    if (RegGetValueA(HKEY_CURRENT_USER, key, name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size))
         return std::nullopt;
-    }
     return std::string(value);
 }
 
-void SetRegistryText(const char* key, const char* name, const std::optional<std::string>& text) {
+void SetRegistryText(const char* key, const std::string& name,
+                     const std::optional<std::string>& text) {
     if (!text) {
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, key, name);
-        return;
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, key, name.c_str());
+    } else {
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, name.c_str(), REG_SZ, text->c_str(),
+                        static_cast<DWORD>(text->size() + 1));
     }
-    RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_SZ, text->c_str(),
-                    static_cast<DWORD>(text->size() + 1));
 }
 }  // namespace
 
@@ -536,15 +535,15 @@ ColourScheme::ColourScheme(const std::vector<std::pair<std::string, COLORREF>>& 
     saved_theme_active_ = RegistryText(kThemeKey, "ThemeActive");
     SetRegistryText(kThemeKey, "ThemeActive", "0");
     for (const auto& [name, c] : colours) {
-        saved_.emplace_back(name, RegistryText(kColoursKey, name.c_str()));
-        SetRegistryText(kColoursKey, name.c_str(),
+        saved_.emplace_back(name, RegistryText(kColoursKey, name));
+        SetRegistryText(kColoursKey, name,
                         std::to_string(GetRValue(c)) + " " + std::to_string(GetGValue(c)) + " " +
                             std::to_string(GetBValue(c)));
     }
 }
 
 ColourScheme::~ColourScheme() {
-    for (const auto& [name, text] : saved_) SetRegistryText(kColoursKey, name.c_str(), text);
+    for (const auto& [name, text] : saved_) SetRegistryText(kColoursKey, name, text);
     SetRegistryText(kThemeKey, "ThemeActive", saved_theme_active_);
 }
 

@@ -262,36 +262,27 @@ TEST_F(AppearanceTest, HighContrastShowsTheWindowOpaqueInTheWindowColoursUntilIt
         SendMessageW(Window(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
         RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     };
-    const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
     for (const char* transparency : {"120", "1"}) {  // alpha and colour-key mode
-        SCOPED_TRACE(transparency);
-        const std::string ini = std::string("[ui]\r\ntransparency=") + transparency +
-                                "\r\n[mtfont]\r\ncolor=65280\r\n[ttfont]\r\ncolor=255\r\n";
+        const std::string ini =
+            std::string("[ui]\r\ntransparency=") + transparency + "\r\n[ttfont]\r\ncolor=255\r\n";
         Apply(ini);
         switch_to(true);
-        EXPECT_TRUE(main_window.picture_removed());
-        EXPECT_EQ(PixelAt(30, 30), window);
+        Apply(ini);  // 应用 and 取消 keep the mode's look
+        EXPECT_TRUE(main_window.picture_removed()) << transparency;
+        EXPECT_EQ(PixelAt(30, 30), GetSysColor(COLOR_WINDOW));
         EXPECT_EQ(LayeredAttributes().flags, static_cast<DWORD>(LWA_ALPHA));
         EXPECT_EQ(LayeredAttributes().alpha, 255);
-        EXPECT_EQ(main_window.标题标签.colour(), text);
-        EXPECT_EQ(main_window.时间标签.colour(), text);
-        Apply(ini);  // 应用 and 取消 while the mode is on keep it
-        EXPECT_EQ(LayeredAttributes().alpha, 255);
-        EXPECT_EQ(main_window.时间标签.colour(), text);
-        EXPECT_EQ(opacity_setting, std::atoi(transparency)) << "the stored value stays for 应用";
+        EXPECT_EQ(main_window.时间标签.colour(), GetSysColor(COLOR_WINDOWTEXT));
 
         switch_to(false);
-        EXPECT_EQ(main_window.标题标签.colour(), RGB(0, 255, 0));
         EXPECT_EQ(main_window.时间标签.colour(), RGB(255, 0, 0));
-        if (opacity_setting > 1) {
-            EXPECT_FALSE(main_window.picture_removed());
-            EXPECT_FALSE(main_window.HasBackgroundColour());
+        const bool alpha_mode = opacity_setting > 1;
+        EXPECT_EQ(LayeredAttributes().flags,
+                  static_cast<DWORD>(alpha_mode ? LWA_ALPHA : LWA_COLORKEY));
+        if (alpha_mode) {
             EXPECT_EQ(LayeredAttributes().alpha, 120);
-        } else {
-            EXPECT_EQ(LayeredAttributes().flags, static_cast<DWORD>(LWA_COLORKEY));
-            EXPECT_EQ(PixelAt(30, 30), LayeredAttributes().key);
         }
+        EXPECT_EQ(main_window.picture_removed(), !alpha_mode);
         EXPECT_EQ(ReadFileBytes(SettingsFilePath()), ini) << "nothing written for the mode";
     }
     high_contrast_probe = nullptr;
