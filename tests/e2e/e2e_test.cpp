@@ -785,8 +785,25 @@ protected:
     static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
     // A window closes within about two seconds on a quiet machine (no window manager: Wine
     // first tries to activate another); a loaded one has taken over eight.
-    static bool Closed(HWND window) {
-        return WaitFor([&] { return !IsWindow(window); }, Milliseconds(15000));
+    // One that stays open says what the program shows instead (a message box, say).
+    static testing::AssertionResult Closed(HWND window) {
+        if (WaitFor([&] { return !IsWindow(window); }, Milliseconds(15000)))
+            return testing::AssertionSuccess();
+        struct Seen {
+            DWORD process;
+            std::string texts;
+        } seen{};
+        GetWindowThreadProcessId(window, &seen.process);
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL CALLBACK {
+                auto* s = reinterpret_cast<Seen*>(data);
+                DWORD process = 0;
+                GetWindowThreadProcessId(hwnd, &process);
+                if (process == s->process && IsWindowVisible(hwnd)) s->texts += " [" + TextOf(hwnd) + "]";
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&seen));
+        return testing::AssertionFailure() << "still open; the program's windows:" << seen.texts;
     }
     const int screen_w_ = GetSystemMetrics(SM_CXSCREEN);
     const int screen_h_ = GetSystemMetrics(SM_CYSCREEN);
