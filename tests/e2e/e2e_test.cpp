@@ -799,7 +799,8 @@ protected:
                 auto* s = reinterpret_cast<Seen*>(data);
                 DWORD process = 0;
                 GetWindowThreadProcessId(hwnd, &process);
-                if (process == s->process && IsWindowVisible(hwnd)) s->texts += " [" + TextOf(hwnd) + "]";
+                if (process == s->process && IsWindowVisible(hwnd))
+                    s->texts += " [" + TextOf(hwnd) + "]";
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&seen));
