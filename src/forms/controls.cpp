@@ -219,6 +219,11 @@ void Button::SetCaption(std::string_view caption) {
     if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
 
+bool Button::PressedBy(WORD dialog_key) const {
+    return (dialog_key == IDOK && args_.default_button) ||
+           (dialog_key == IDCANCEL && args_.cancel_button);
+}
+
 bool Button::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
     args_.on_clicked();
@@ -236,6 +241,7 @@ EditBox::EditBox(Form* form, Args args)
       read_only_(args_.read_only),
       background_(args_.background) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void EditBox::Create(HWND form_window) {
@@ -383,6 +389,7 @@ Slider::Slider(Form* form, Args args)
       maximum_(args_.maximum),
       position_(args_.position) {
     events = args_.events;
+    label_ = args_.label;
     ApplyRange();
 }
 
@@ -502,6 +509,7 @@ DatePicker::DatePicker(Form* form, Args args)
       earliest_(DateTimeFromCivil(args_.earliest)),
       latest_(DateTimeFromCivil(args_.latest)) {
     events = args_.events;
+    label_ = args_.label;
     SetValue(args_.value);
 }
 
@@ -564,6 +572,7 @@ ColourPicker::ColourPicker(Form* form, Args args)
       args_(std::move(args)),
       colour_(args_.colour) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void ColourPicker::Create(HWND form_window) {
