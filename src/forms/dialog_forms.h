@@ -95,10 +95,10 @@ struct SettingsForm : forms::Form {
     ColourPicker 时间标签颜色选择{this, {.container = &时间标签设置, .rect = {133, 90, 90, 20}, .label = &时间标签字体颜色}};
     Label 时间标签字号{this, {.container = &时间标签设置, .rect = {20, 120, 48, 20}, .caption = "字号"}};
     EditBox 时间标签字号设置框{this, {.container = &时间标签设置, .rect = {133, 120, 90, 20}, .input = kDigits, .max_length = 3, .label = &时间标签字号}};
-    // The wide bold box reaches under the italic box; the italic box comes first so that it
-    // lies above and stays whole.
-    CheckBox 时间标签字体倾斜勾选框{this, {.container = &时间标签设置, .rect = {133, 150, 77, 20}, .caption = "字体倾斜"}};
+    // The wide bold box reaches under the italic box, which stays whole (the form clips
+    // overlapping inputs).
     CheckBox 时间标签字体加粗勾选框{this, {.container = &时间标签设置, .rect = {15, 150, 144, 20}, .caption = "字体加粗"}};
+    CheckBox 时间标签字体倾斜勾选框{this, {.container = &时间标签设置, .rect = {133, 150, 77, 20}, .caption = "字体倾斜"}};
     Label 时间标签左位置{this, {.container = &时间标签设置, .rect = {20, 180, 72, 20}, .caption = "标题左位置"}};
     EditBox 时间标签左位置设置框{this, {.container = &时间标签设置, .rect = {133, 180, 90, 20}, .input = kDigits, .max_length = 4, .label = &时间标签左位置}};
     Label 时间标签上位置{this, {.container = &时间标签设置, .rect = {20, 210, 72, 20}, .caption = "标题上位置"}};

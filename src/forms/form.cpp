@@ -176,6 +176,7 @@ void Form::Load() {
     if (!args_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
     ApplyShape();
     for (Control* c : controls_) c->Create(hwnd_);
+    ClipOverlappingInputs();
     if (args_.topmost) SetTopmost(true);
 
     args_.on_created();
@@ -241,6 +242,7 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     for (Control* c : controls_) c->ApplyDpi();
+    ClipOverlappingInputs();
     for (ControlFont* font : fonts_) RescaleControlFont(*font);
     ApplyShape();
     RebuildPictureBitmap();
@@ -723,6 +725,30 @@ bool Form::OnDialogCommand(WORD id) {
         (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
     if (id == IDOK && on_button) return press(focus);
     return press(ButtonPressedBy(id));
+}
+
+void Form::ClipOverlappingInputs() {
+    const auto is_input = [](const Control* c) {
+        return c->handle() && (GetWindowLongW(c->handle(), GWL_STYLE) & WS_TABSTOP) != 0;
+    };
+    const auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
+    for (Control* larger : controls_) {
+        if (!is_input(larger)) continue;
+        const RECT outer = larger->ClientRect();
+        HRGN region = nullptr;
+        for (Control* smaller : controls_) {
+            if (smaller == larger || !is_input(smaller) || smaller->container_ != larger->container_) continue;
+            const RECT inner = smaller->ClientRect();
+            RECT shared;
+            if (area(inner) >= area(outer) || !IntersectRect(&shared, &outer, &inner)) continue;
+            if (!region) region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+            OffsetRect(&shared, -outer.left, -outer.top);
+            HRGN cut = CreateRectRgnIndirect(&shared);
+            CombineRgn(region, region, cut, RGN_DIFF);
+            DeleteObject(cut);
+        }
+        if (region) SetWindowRgn(larger->handle(), region, TRUE);  // the window owns it now
+    }
 }
 
 HWND Form::ButtonPressedBy(WORD dialog_key) const {

@@ -503,6 +503,10 @@ private:
     // that takes the focus; coming back, on the control that had it.
     void FocusFirstControl();
     bool OnDialogCommand(WORD id);  // IDOK and IDCANCEL of the dialog keys
+    // The focus visits the controls in form order, which is also the order in which they
+    // lie over each other; where an input overlaps a smaller one, it leaves the shared part
+    // to it (a window region), so that the smaller one shows whole whatever the order.
+    void ClipOverlappingInputs();
     HWND ButtonPressedBy(WORD dialog_key) const;
 
     Args args_;
