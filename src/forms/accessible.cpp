@@ -44,12 +44,14 @@ const AccessibilityLibrary& Library() {
 // crosses to the reader is this one.
 class NamedAccessible final : public IAccessible {
 public:
-    NamedAccessible(IAccessible* system, std::wstring name) : system_(system), name_(std::move(name)) {}
+    NamedAccessible(IAccessible* system, std::wstring name)
+        : system_(system), name_(std::move(name)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) ||
+            iid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -67,7 +69,8 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-        if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return system_->get_accName(child, name);
+        if (child.vt != VT_I4 || child.lVal != CHILDID_SELF)
+            return system_->get_accName(child, name);
         if (!name) return E_POINTER;
         *name = Library().allocate_string(name_.c_str(), static_cast<UINT>(name_.size()));
         return *name ? S_OK : E_OUTOFMEMORY;

@@ -253,7 +253,8 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         control->AfterDestroy();
     } else if (message == WM_GETOBJECT && control->label_) {
         const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
-        if (LRESULT object = AnswerAccessibleObjectRequest(hwnd, wparam, lparam, name)) return object;
+        if (LRESULT object = AnswerAccessibleObjectRequest(hwnd, wparam, lparam, name))
+            return object;
     } else {
         RaiseInputMessage(control->events, message, wparam, lparam);
     }

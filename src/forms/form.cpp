@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "forms/internal.h"
 #include "runtime/facilities.h"
@@ -570,7 +571,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 args_.on_deactivated();
             }
             break;
-        case WM_SETFOCUS: FocusFirstControl(); return 0;
+        case WM_SETFOCUS:
+            FocusFirstControl();
+            return 0;
         case WM_CLOSE:
             if (args_.on_may_close && !args_.on_may_close()) return 0;
             DestroyWindow(hwnd);
@@ -641,7 +644,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
         case kTrayUpdateMessage: NotifyTray(); return 0;
-        case kTrayCallbackMessage: OnTrayCallback(wparam, lparam); return 0;
+        case kTrayCallbackMessage:
+            OnTrayCallback(wparam, lparam);
+            return 0;
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
         case WM_DISPLAYCHANGE:
             args_.on_screens_changed();
@@ -676,14 +681,17 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 void Form::OnTrayCallback(WPARAM wparam, LPARAM lparam) {
     tray_anchor_.reset();
     if (tray_version_4_) {
-        tray_anchor_ = POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
+        tray_anchor_ =
+            POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
     }
     switch (LOWORD(lparam)) {
         case WM_LBUTTONUP:
             tray_left_click_ = tray_version_4_;
             args_.on_tray_event(1);
             break;
-        case WM_LBUTTONDBLCLK: args_.on_tray_event(2); break;
+        case WM_LBUTTONDBLCLK:
+            args_.on_tray_event(2);
+            break;
         case WM_RBUTTONUP:
             if (!tray_version_4_) args_.on_tray_event(3);
             break;
@@ -691,7 +699,9 @@ void Form::OnTrayCallback(WPARAM wparam, LPARAM lparam) {
             if (!std::exchange(tray_left_click_, false)) args_.on_tray_event(3);
             break;
         case NIN_KEYSELECT:
-        case WM_CONTEXTMENU: args_.on_tray_event(3); break;
+        case WM_CONTEXTMENU:
+            args_.on_tray_event(3);
+            break;
     }
 }
 
@@ -728,26 +738,35 @@ bool Form::OnDialogCommand(WORD id) {
 }
 
 void Form::ClipOverlappingInputs() {
-    const auto is_input = [](const Control* c) {
-        return c->handle() && (GetWindowLongW(c->handle(), GWL_STYLE) & WS_TABSTOP) != 0;
+    struct Input {
+        Control* control;
+        RECT place;
     };
+    std::vector<Input> inputs;
+    for (Control* c : controls_) {
+        if (c->handle() && (GetWindowLongW(c->handle(), GWL_STYLE) & WS_TABSTOP)) {
+            inputs.push_back({c, c->ClientRect()});
+        }
+    }
     const auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
-    for (Control* larger : controls_) {
-        if (!is_input(larger)) continue;
-        const RECT outer = larger->ClientRect();
+    for (const Input& larger : inputs) {
+        const RECT& outer = larger.place;
         HRGN region = nullptr;
-        for (Control* smaller : controls_) {
-            if (smaller == larger || !is_input(smaller) || smaller->container_ != larger->container_) continue;
-            const RECT inner = smaller->ClientRect();
+        for (const Input& smaller : inputs) {
             RECT shared;
-            if (area(inner) >= area(outer) || !IntersectRect(&shared, &outer, &inner)) continue;
-            if (!region) region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+            if (smaller.control->container_ != larger.control->container_ ||
+                area(smaller.place) >= area(outer) ||
+                !IntersectRect(&shared, &outer, &smaller.place)) {
+                continue;
+            }
+            if (!region)
+                region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
             OffsetRect(&shared, -outer.left, -outer.top);
             HRGN cut = CreateRectRgnIndirect(&shared);
             CombineRgn(region, region, cut, RGN_DIFF);
             DeleteObject(cut);
         }
-        if (region) SetWindowRgn(larger->handle(), region, TRUE);  // the window owns it now
+        if (region) SetWindowRgn(larger.control->handle(), region, TRUE);  // the window owns it
     }
 }
 

@@ -540,7 +540,7 @@ private:
     bool topmost_ = false;
     bool tray_icon_added_ = false;
     bool tray_update_posted_ = false;
-    bool tray_version_4_ = false;  // the shell speaks NOTIFYICON_VERSION_4 with this icon
+    bool tray_version_4_ = false;   // the shell speaks NOTIFYICON_VERSION_4 with this icon
     bool tray_left_click_ = false;  // a left click's NIN_SELECT is still to come
     std::optional<POINT> tray_anchor_;
     HWND last_focus_ = nullptr;  // the control that had the focus when the window was left
