@@ -17,8 +17,19 @@ namespace tq {
 
 namespace {
 
+// A stored family may be named in another language than the system's (Apply stores it as
+// the font list shows it at that time), which FontFaceFor finds in the fonts' own names. With
+// no name stored, the default face is taken as the forms take theirs, without that search,
+// which would cost every start-up without a settings file a few milliseconds. No value read
+// from the file holds a line end, so "\n" stands for the missing key.
+std::string LabelFace(const SettingKey& fontname) {
+    const std::string stored =
+        ReadSetting(SettingsFilePath(), fontname.section, fontname.key, "\n");
+    return stored == "\n" ? fontname.default_text : FontFaceFor(stored);
+}
+
 void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool is_title) {
-    label.SetFontFace(ReadSetting(keys.fontname));
+    label.SetFontFace(LabelFace(keys.fontname));
     label.SetFontSize(ReadInteger(keys.size));
     label.SetColour(static_cast<COLORREF>(ReadInteger(keys.color)));
     label.SetBold(ReadFlag(keys.bold));

@@ -76,14 +76,21 @@ void SelectStoredIndex(forms::ComboBox& combo, const SettingKey& key) {
 
 // The stored font is found by its name: the list changes when fonts are installed or
 // removed, and its order follows the system's language, so a stored index alone may point
-// at another font. A name the list lacks falls back to the stored index; without that the
-// first font called 宋体 is taken, and when none is, the scan ends on the last font.
+// at another font. The name may also be the family's name in another language (the list
+// shows the English name where the system's language is not the font's), which only the
+// fonts' own name tables know; they are read only when no item has the name itself. A name
+// no font has falls back to the stored index; without that the first font called 宋体 is
+// taken, and when none is, the scan ends on the last font.
 void SelectFont(forms::ComboBox& combo, const keys::FontKeys& keys) {
     const std::string name =
         ReadSetting(SettingsFilePath(), keys.fontname.section, keys.fontname.key, "");
     for (int i = 0; i < combo.count(); ++i) {
         if (combo.item(i) != name) continue;
         combo.SetIndex(i);
+        return;
+    }
+    if (const int found = FindFontFamilyByAnyName(installed_fonts, name); found >= 0) {
+        combo.SetIndex(found);
         return;
     }
     SelectStoredIndex(combo, keys.fontloc);
@@ -121,7 +128,8 @@ void SaveLabelGroup(const LabelGroup& g) {
     WriteSetting(g.keys.color, IntegerToText(g.colour.colour()));
     WriteSetting(g.keys.bold, FlagText(g.bold.checked()));
     WriteSetting(g.keys.italic, FlagText(g.italic.checked()));
-    if (g.title) WriteSetting(keys::maintitle, "_" + g.title->content() + "_");
+    // Built by appending: GCC 12 raises a false -Wrestrict on "_" + text + "_".
+    if (g.title) WriteSetting(keys::maintitle, std::string("_").append(g.title->content()).append("_"));
     WriteSetting(g.keys.alignment, IntegerToText(g.alignment.index()));
     WriteSetting(g.keys.top, g.top.content());
     WriteSetting(g.keys.left, g.left.content());

@@ -1,10 +1,13 @@
 #include "runtime/facilities.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include <tlhelp32.h>
 
-#include "runtime/gb18030_ranges.h"
+#include "runtime/font_names.h"
+#include "runtime/gbk.h"
 #include "runtime/value.h"
 
 namespace tq {
@@ -13,55 +16,6 @@ namespace {
 // --- Texts ---------------------------------------------------------------------------------
 
 constexpr UINT kGbkCodePage = 936;
-// GB18030 numbers its four-byte sequences from 0x81308130; those of the planes beyond the
-// BMP start at 0x90308130.
-constexpr uint32_t kSupplementarySequences = (0x90 - 0x81) * 12600;
-
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsDigitByte(unsigned char b) { return b >= 0x30 && b <= 0x39; }
-
-bool FourByteSequenceAt(std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    return i + 3 < text.size() && IsLeadByte(byte(0)) && IsDigitByte(byte(1)) &&
-           IsLeadByte(byte(2)) && IsDigitByte(byte(3));
-}
-
-// The code point of a four-byte sequence; U+FFFD for a sequence GB18030 leaves unassigned.
-uint32_t DecodeFourBytes(std::string_view bytes) {
-    const auto b = [&](size_t k) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]));
-    };
-    const uint32_t n =
-        (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
-    if (n < gb18030::kBmpSequenceEnd) {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {
-        }
-        return run->first_code_point + (n - run->first_sequence);
-    }
-    if (n >= kSupplementarySequences && n - kSupplementarySequences < 0x100000)
-        return 0x10000 + (n - kSupplementarySequences);
-    return 0xFFFD;
-}
-
-// The four-byte sequence of a code point outside GBK; empty when GB18030 has none for it
-// (a BMP character of its two-byte part that code page 936 lacks).
-std::string EncodeFourBytes(uint32_t code_point) {
-    uint32_t n;
-    if (code_point >= 0x10000) {
-        n = kSupplementarySequences + (code_point - 0x10000);
-    } else {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {
-        }
-        const uint32_t end = run + 1 == std::end(gb18030::kBmpRuns) ? gb18030::kBmpSequenceEnd
-                                                                    : run[1].first_sequence;
-        n = run->first_sequence + (code_point - run->first_code_point);
-        if (code_point < run->first_code_point || n >= end) return {};
-    }
-    return {static_cast<char>(0x81 + n / 12600), static_cast<char>(0x30 + n / 1260 % 10),
-            static_cast<char>(0x81 + n / 10 % 126), static_cast<char>(0x30 + n % 10)};
-}
 
 void AppendGbk(std::wstring& out, std::string_view bytes) {
     if (bytes.empty()) return;
@@ -71,16 +25,6 @@ void AppendGbk(std::wstring& out, std::string_view bytes) {
     const size_t at = out.size();
     out.resize(at + static_cast<size_t>(n));
     MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, &out[at], n);
-}
-
-void AppendCodePoint(std::wstring& out, uint32_t code_point) {
-    if (code_point < 0x10000) {
-        out.push_back(static_cast<wchar_t>(code_point));
-    } else {
-        code_point -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
-    }
 }
 
 // GBK bytes of UTF-16 text, or nothing when the table has no character for some of it.
@@ -216,18 +160,15 @@ std::wstring Widen(std::string_view text) {
     out.reserve(text.size());
     size_t table_from = 0;  // start of the bytes not yet converted through the table
     for (size_t i = 0; i < text.size();) {
-        if (!IsLeadByte(static_cast<unsigned char>(text[i]))) {
-            ++i;
-        } else if (FourByteSequenceAt(text, i)) {
+        const GbkUnit unit = GbkUnitAt(text, i);
+        if (unit.kind == GbkUnitKind::FourBytes) {
             AppendGbk(out, text.substr(table_from, i - table_from));
-            AppendCodePoint(out, DecodeFourBytes(text.substr(i, 4)));
-            i += 4;
-            table_from = i;
-        } else {
-            i += 2;  // a two-byte character: its second byte is never a first one
+            AppendUtf16(out, DecodeFourBytes(text.substr(i, 4)));
+            table_from = i + 4;
         }
+        i += unit.length;
     }
-    AppendGbk(out, text.substr(std::min(table_from, text.size())));
+    AppendGbk(out, text.substr(table_from));
     return out;
 }
 
@@ -250,6 +191,26 @@ std::string Narrow(std::wstring_view text) {
         i += units - 1;
     }
     return out;
+}
+
+// Both descriptions hold the same members before the face, laid out alike.
+LOGFONTW ToPlatformFont(const LOGFONTA& font) {
+    LOGFONTW wide{};
+    std::memcpy(&wide, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::wstring face = Widen({font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)});
+    // A face of 31 bytes has at most 31 UTF-16 units.
+    std::memcpy(wide.lfFaceName, face.data(),
+                std::min<size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
+    return wide;
+}
+
+LOGFONTA FromPlatformFont(const LOGFONTW& font) {
+    LOGFONTA narrow{};
+    std::memcpy(&narrow, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::string face = Narrow({font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE)});
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(narrow.lfFaceName, fits.data(), fits.size());
+    return narrow;
 }
 
 // --- Files ---------------------------------------------------------------------------------
@@ -544,6 +505,9 @@ std::vector<ProcessRecord> ListProcesses() {
 
 namespace {
 
+// The 'name' table's tag as GetFontData takes it: its four letters in memory order.
+constexpr DWORD kNameTableTag = 'n' | 'a' << 8 | 'm' << 16 | 'e' << 24;
+
 // A face name is kept to the 31 bytes a font description holds, cut before a character
 // that would not fit whole.
 int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
@@ -570,6 +534,97 @@ std::vector<std::string> ListFontNames() {
         if (names.empty() || names.back() != *name) names.push_back(std::move(*name));
     }
     return names;
+}
+
+namespace {
+
+LOGFONTW FaceDescription(std::string_view face) {
+    LOGFONTA font{};
+    font.lfCharSet = DEFAULT_CHARSET;
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(font.lfFaceName, fits.data(), fits.size());
+    return ToPlatformFont(font);
+}
+
+int CALLBACK NoteFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;  // one is enough
+}
+
+// True when the platform enumerates a family by that name (its English name or its name in
+// the system's language).
+bool PlatformKnowsFamily(std::string_view name) {
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    LOGFONTW wanted = FaceDescription(name);
+    EnumFontFamiliesExW(screen, &wanted, NoteFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// The family's name table as the font selected for that face gives it; empty for a font
+// without one (a bitmap or vector font).
+std::string NameTableOf(HDC dc, std::string_view family) {
+    const LOGFONTW description = FaceDescription(family);
+    HFONT font = CreateFontIndirectW(&description);
+    if (!font) return {};
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::string table;
+    const DWORD size = GetFontData(dc, kNameTableTag, 0, nullptr, 0);
+    if (size != GDI_ERROR && size > 0) {
+        table.resize(size);
+        if (GetFontData(dc, kNameTableTag, 0, table.data(), size) != size) table.clear();
+    }
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    return table;
+}
+
+// Face names compare without letter case, as the platform compares them.
+bool SameFaceName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name) {
+    if (name.empty()) return -1;
+    const bool vertical = name[0] == '@';
+    const std::wstring wanted = Widen(name.substr(vertical ? 1 : 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return -1;
+    int found = -1;
+    for (size_t i = 0; i < families.size() && found < 0; ++i) {
+        if (families[i].empty() || (families[i][0] == '@') != vertical) continue;
+        const std::string table = NameTableOf(dc, families[i]);
+        for (const std::u16string& own : FamilyNamesInNameTable(table)) {
+            // Cut as a listed name is, so that a long name stored from a list still matches.
+            const std::string listed =
+                Narrow({reinterpret_cast<const wchar_t*>(own.data()), own.size()});
+            const std::string_view cut =
+                WholeCharactersWithin(listed, LF_FACESIZE - 1 - (vertical ? 1 : 0));
+            if (SameFaceName(wanted, Widen(cut))) {
+                found = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    DeleteDC(dc);
+    return found;
+}
+
+std::string FontFaceFor(std::string_view name) {
+    if (name.empty() || PlatformKnowsFamily(name)) return std::string(name);
+    static std::string searched_name, searched_face;
+    if (name != searched_name) {
+        const std::vector<std::string> families = ListFontNames();
+        const int found = FindFontFamilyByAnyName(families, name);
+        searched_name = name;
+        searched_face = found >= 0 ? families[found] : searched_name;
+    }
+    return searched_face;
 }
 
 }  // namespace tq

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "runtime/gbk.h"
+
 namespace tq {
 
 namespace {
@@ -14,20 +16,12 @@ namespace {
 // platform; it is kept as one character here, so that the program's own text survives.
 constexpr bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 constexpr bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-constexpr bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
 
 unsigned char ByteAt(std::string_view text, size_t i) {
     return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-size_t UnitLength(std::string_view text, size_t i) {
-    if (!IsLead(ByteAt(text, i)) || i + 1 >= text.size() || text[i + 1] == '\0') return 1;
-    if (IsDigit(ByteAt(text, i + 1)) && IsLead(ByteAt(text, i + 2)) &&
-        IsDigit(ByteAt(text, i + 3))) {
-        return 4;
-    }
-    return 2;
-}
+size_t UnitLength(std::string_view text, size_t i) { return GbkUnitAt(text, i).length; }
 
 // A unit the platform decodes to a character of its own; any other (a lead byte alone or
 // with a byte that cannot follow it) shows as '?'.
@@ -99,16 +93,6 @@ bool SameName(std::string_view a, std::string_view b) {
         i += n;
     }
     return true;
-}
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
 }
 
 // UTF-8 to UTF-16 as Wine decodes it: an invalid sequence becomes one U+FFFD and takes no

@@ -819,6 +819,35 @@ TEST(FacilitiesSystem, FontNamesAreTheReportedFamiliesReversedWithoutRepeats) {
     }
 }
 
+// Under the Simplified Chinese system (the tests' locale) the platform knows a family by its
+// English name and its Simplified Chinese one, not by its Traditional Chinese name: that one
+// only the font's own name table gives.
+TEST(FacilitiesSystem, FontFamiliesAreFoundByTheirNameInAnyLanguage) {
+    const std::vector<std::string> names = ListFontNames();
+    const auto index_of = [&](std::string_view name) {
+        const auto at = std::find(names.begin(), names.end(), name);
+        return at == names.end() ? -1 : static_cast<int>(at - names.begin());
+    };
+    ASSERT_GE(index_of("文泉驿等宽微米黑"), 0) << "the WenQuanYi fonts are installed";
+    const struct {
+        const char* stored;
+        const char* listed;  // nullptr: no font calls itself so
+        const char* drawn;   // the face FontFaceFor gives
+    } cases[] = {
+        {"文泉驛等寬微米黑", "文泉驿等宽微米黑", "文泉驿等宽微米黑"},  // Traditional
+        {"wenquanyi micro hei mono", "文泉驿等宽微米黑", "wenquanyi micro hei mono"},
+        {"文泉驿微米黑", "文泉驿微米黑", "文泉驿微米黑"},  // not the vertical "@文泉驿微米黑"
+        {"@文泉驛微米黑", "@文泉驿微米黑", "@文泉驿微米黑"},
+        {"宋体", nullptr, "宋体"},
+        {"", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        EXPECT_EQ(FindFontFamilyByAnyName(names, c.stored), c.listed ? index_of(c.listed) : -1);
+        EXPECT_EQ(FontFaceFor(c.stored), c.drawn);
+    }
+}
+
 TEST(FacilitiesSystem, OpenWebAddressOpensTheAddressWithItsHandler) {
     // A batch file stands in for the web page: its "open" handler leaves a trace.
     const std::string dir = MakeTempFolder();
