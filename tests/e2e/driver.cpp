@@ -1127,7 +1127,7 @@ bool ProgramRun::TrayIconPresent() const {
 HWND ProgramRun::OpenTrayMenu() {
     if (TrayIconPresent()) {
         RightClickAt(Centre(ScreenRect(tray_icon_)));
-    } else if (HWND tray = tray_menu_window()) {
+    } else if (tray_menu_window()) {
         // No icon window to click (for example when the icons are docked in a tray of the
         // host desktop): hand the program what a right click on its icon sends.
         std::fprintf(stderr,
