@@ -474,6 +474,7 @@ Spinner::Spinner(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void Spinner::Create(HWND form_window) {

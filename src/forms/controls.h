@@ -320,6 +320,7 @@ public:
         bool disabled = false;
         Handler<int> on_arrow;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     Spinner(Form* form, Args args);
 

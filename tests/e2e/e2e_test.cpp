@@ -1328,6 +1328,8 @@ TEST_F(SettingsWindowTest, TheKeyboardReachesEveryInputInReadingOrderAndEachHasI
     EXPECT_EQ(tab_round(text_page.size() - 1), text_page);
     EXPECT_EQ(press({VK_SHIFT, VK_TAB}), "<tabs>");
     EXPECT_EQ(press({VK_CONTROL, VK_TAB}), "窗口透明度");
+    // The arrows beside a box, which only the mouse presses, are named as the box is.
+    EXPECT_EQ(AccessibleName(ControlAt(settings, kWidthUpArrow, "msctls_updown32")), "主窗口宽度");
     EXPECT_EQ(tab_round(window_page.size() - 1), window_page);
     EXPECT_EQ(press({VK_SHIFT, VK_TAB}), "<tabs>");
     EXPECT_EQ(press({VK_SHIFT, VK_TAB}), "取消");
