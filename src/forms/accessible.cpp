@@ -31,7 +31,9 @@ const AccessibilityLibrary& Library() {
         // expect it to be.
         const auto initialise =
             LibraryFunction<HRESULT(WINAPI*)(void*, DWORD)>(L"ole32.dll", "CoInitializeEx");
-        const bool joined = initialise && SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED));
+        const HRESULT joining = initialise ? initialise(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+        // A thread already in the multithreaded apartment marshals as well.
+        const bool joined = SUCCEEDED(joining) || joining == RPC_E_CHANGED_MODE;
         l.usable = joined && l.create_standard_object && l.result_from_object && l.allocate_string;
         return l;
     }();

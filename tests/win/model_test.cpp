@@ -372,7 +372,8 @@ struct TrayForm : Form {
     TrayForm()
         : Form({.title = "tray",
                 .visible = false,
-                .on_tray_event = std::function<void(int)>([](int a) { tray_actions.push_back(a); })}) {}
+                .on_tray_event =
+                    std::function<void(int)>([](int a) { tray_actions.push_back(a); })}) {}
 };
 
 // With NOTIFYICON_VERSION_4 each gesture on the icon raises one tray event, and the event
