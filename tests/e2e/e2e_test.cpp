@@ -1341,8 +1341,10 @@ TEST_F(SettingsWindowTest, TheKeyboardReachesEveryInputInReadingOrderAndEachHasI
 }
 
 // The countdown's two lines are read by name whenever a screen reader asks, and the program
-// announces nothing as the time changes: a reader is never made to read the time each second.
-// (Wine announces no change of a window's text either; on Windows, setting it would.)
+// raises no accessibility event of its own as the time changes. (The label mirrors its text
+// in its window text, which this driver and the benchmark read without a message to the
+// program; Windows announces such a change as EVENT_OBJECT_NAMECHANGE of the label's window,
+// Wine announces nothing, so this test sees only what the program itself would raise.)
 TEST_F(FirstRun, ScreenReadersReadBothLinesByNameAndHearNothingAtEachTick) {
     ProgramRun* run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
