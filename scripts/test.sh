@@ -40,12 +40,12 @@ fi
 
 ctest_failed=0
 # The Windows tests take most of the time and mostly wait on Wine (timers, the ten-second
-# hide, fades, windows coming and going), so they run side by side: win_tests, and the
-# end-to-end tests in E2E_SHARDS (2) parts, GoogleTest's shards. Each runs in a Wine prefix
-# and on a virtual display of its own, so that the real program started by one driver never
-# meets the windows, the single-instance lock or the files of another. The native tests
-# and the fuzzers run meanwhile.
-e2e_shards=${E2E_SHARDS:-2}
+# hide, fades, windows coming and going), so they run side by side, each program in
+# TEST_SHARDS (2) parts, GoogleTest's shards. Each part runs in a Wine prefix and on a
+# virtual display of its own, so that the real program started by one driver never meets
+# the windows, the single-instance lock or the files of another. The native tests and the
+# fuzzers run meanwhile.
+shards=${TEST_SHARDS:-2}
 win_results="Z:${results//\//\\}\\"
 wine_session() {  # wine_session <name> <ctest options...>: in the background, output to a log
     local name=$1
@@ -55,9 +55,10 @@ wine_session() {  # wine_session <name> <ctest options...>: in the background, o
         export WINEPREFIX=$root/build/wineprefix-$name
         source scripts/wine-env.sh
         run_ctest build/win32 "$win_results$name.xml" "$@"
-        if [ "$name" = win ]; then
+        if [ "$name" = win-0 ]; then
             # Pictures of the settings and about windows to compare with the forms by eye.
-            bash scripts/form_screenshots.sh build/win32 || echo "form screenshots could not be taken"
+            env -u GTEST_TOTAL_SHARDS -u GTEST_SHARD_INDEX bash scripts/form_screenshots.sh build/win32 ||
+                echo "form screenshots could not be taken"
         fi
         tq_wine_cleanup
         exit $ctest_failed
@@ -65,13 +66,17 @@ wine_session() {  # wine_session <name> <ctest options...>: in the background, o
     session_pids+=($!)
     session_names+=("$name")
 }
-echo "== Windows tests under Wine: win_tests beside $e2e_shards parts of e2e_tests"
+echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, side by side"
 session_pids=()
 session_names=()
-wine_session win -R '^(win_tests|wide_imports)$'
-for ((shard = 0; shard < e2e_shards; shard++)); do
-    GTEST_TOTAL_SHARDS=$e2e_shards GTEST_SHARD_INDEX=$shard wine_session "e2e-$shard" -R '^e2e_tests$'
+for ((shard = 0; shard < shards; shard++)); do
+    only_once=
+    [ $shard -eq 0 ] && only_once='|wide_imports'
+    export GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard
+    wine_session "win-$shard" -R "^(win_tests$only_once)\$"
+    wine_session "e2e-$shard" -R '^e2e_tests$'
 done
+unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
 
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"

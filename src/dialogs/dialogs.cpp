@@ -12,6 +12,7 @@
 #include "resources/version.h"
 #include "runtime/facilities.h"
 #include "runtime/value.h"
+#include "settings/file_places.h"
 #include "settings/picture_store.h"
 #include "settings/settings_file.h"
 #include "settings/startup_and_defaults.h"
@@ -144,7 +145,7 @@ void ShowPictureHint(std::string_view height, std::string_view width) {
 }
 
 void EnableDefaultsButton() {
-    settings_window.恢复默认设置按钮.SetDisabled(!FileExists(SettingsFilePath()));
+    settings_window.恢复默认设置按钮.SetDisabled(!FileExists(PathInUse(kSettingsFileName)));
 }
 
 void EnableRefreshBox() {

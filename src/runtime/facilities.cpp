@@ -79,6 +79,10 @@ constexpr DWORD kShareModeFlags[] = {
     0,                                   // 4 exclusive
 };
 
+// How long a refused step of a save is tried again, and how often.
+constexpr DWORD kRetryForMs = 2000;
+constexpr DWORD kRetryStepMs = 50;
+
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD written = 0;
@@ -234,9 +238,11 @@ int32_t FileSize(std::string_view path) {
 std::string ReadWholeFile(std::string_view path) {
     if (path.empty()) return {};
     // Others may keep the file open for writing (the debug log does); reading it anyway
-    // is what a reader of a whole file wants.
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // is what a reader of a whole file wants. Sharing deletion as well lets a save's rename
+    // replace the file while it is being read.
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     LARGE_INTEGER size;
@@ -279,14 +285,41 @@ bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str(
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     const std::wstring target = Widen(path);
     const std::wstring staged = target + L".new";
-    HANDLE file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-    CloseHandle(file);
-    if (written && MoveFileExW(staged.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+    // The platform refuses to rename over a read-only file (Wine alone lets it pass); that
+    // refusal does not pass, so it is not waited for.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    // One time limit for both steps: the user waits for the whole save.
+    const DWORD started = GetTickCount();
+    const auto retried = [started](auto step) {
+        for (;;) {
+            if (step()) return true;
+            const DWORD error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                 error != ERROR_LOCK_VIOLATION) ||
+                GetTickCount() - started >= kRetryForMs) {
+                return false;
+            }
+            Sleep(kRetryStepMs);
+        }
+    };
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const bool opened = retried([&] {
+        file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    if (opened) {
+        const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
+        CloseHandle(file);
+        if (written && retried([&] {
+                return MoveFileExW(staged.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            })) {
+            return true;
+        }
     }
     DeleteFileW(staged.c_str());
     return false;
@@ -305,6 +338,29 @@ std::optional<FileStamp> StampOf(std::string_view path) {
 
 bool CreateDirectoryAt(std::string_view path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+bool FolderExists(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CanCreateFilesIn(std::string_view folder) {
+    const std::wstring probe =
+        Widen(folder) + L"\\~tq" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(file);
+    return true;
+}
+
+std::string UserDataFolder() {
+    wchar_t folder[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2) return {};
+    return Narrow({folder, length});
 }
 
 int OpenFile(std::string_view path, int open_mode, int share_mode) {
@@ -370,12 +426,18 @@ bool WriteRegistryValue(int root, std::string_view path, const RegistryData& val
 bool DeleteRegistryValue(int root, std::string_view path) {
     const RegistryPath where = SplitRegistryPath(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        const LONG status = RegDeleteValueW(key, where.value_name.c_str());
+    LONG status = RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteValueW(key, where.value_name.c_str());
         RegCloseKey(key);
-        if (status == ERROR_SUCCESS) return true;
     }
-    return RegDeleteKeyW(RootKey(root), Widen(path).c_str()) == ERROR_SUCCESS;
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return true;
+    // Refused: that is no failure when there was nothing to delete.
+    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    status = RegQueryValueExW(key, where.value_name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_FILE_NOT_FOUND;
 }
 
 // --- User interface ------------------------------------------------------------------------
