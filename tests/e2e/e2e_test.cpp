@@ -26,6 +26,14 @@ namespace {
 using std::chrono::duration_cast;
 using std::chrono::steady_clock;
 
+// A push button drawn by the visual style is flat: just inside its frame the middle of its top
+// and bottom edges has one colour. The classic look raises it (light top, dark bottom).
+bool DrawnFlat(HWND button) {
+    const RECT r = ScreenRect(button);
+    const LONG x = (r.left + r.right) / 2;
+    return button && PixelAt({x, r.top + 1}) == PixelAt({x, r.bottom - 2});
+}
+
 constexpr char kExeName[] = "TorvekQuindle.exe";
 constexpr char kDefaultTitle[] = "距中华人民共和国成立100周年还有";
 constexpr char kExitCaption[] = "警示信息 - 退出确认";
@@ -492,6 +500,8 @@ TEST_F(Exit, ExitAsksForConfirmationAndNoKeepsTheProgramRunning) {
     for (const auto& [id, caption] : content.buttons) ids.push_back(id);
     EXPECT_EQ(ids, (std::vector<int>{IDYES, IDNO})) << "Yes and No, and no Cancel";
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has no owner window";
+    EXPECT_TRUE(WaitFor([&] { return DrawnFlat(GetDlgItem(box, IDYES)); }, Milliseconds(3000)))
+        << "the box's buttons have the look of the settings window's (common controls 6)";
     // The countdown goes on while the question is shown.
     const std::string label = run->TimeLabel();
     EXPECT_TRUE(WaitFor([&] { return run->TimeLabel() != label; }, Milliseconds(2500)));
@@ -799,8 +809,26 @@ protected:
     static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
     // A window closes within about two seconds on a quiet machine (no window manager: Wine
     // first tries to activate another); a loaded one has taken over eight.
-    static bool Closed(HWND window) {
-        return WaitFor([&] { return !IsWindow(window); }, Milliseconds(15000));
+    // One that stays open says what the program shows instead (a message box, say).
+    static testing::AssertionResult Closed(HWND window) {
+        if (WaitFor([&] { return !IsWindow(window); }, Milliseconds(15000)))
+            return testing::AssertionSuccess();
+        struct Seen {
+            DWORD process;
+            std::string texts;
+        } seen{};
+        GetWindowThreadProcessId(window, &seen.process);
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL CALLBACK {
+                auto* s = reinterpret_cast<Seen*>(data);
+                DWORD process = 0;
+                GetWindowThreadProcessId(hwnd, &process);
+                if (process == s->process && IsWindowVisible(hwnd))
+                    s->texts += " [" + TextOf(hwnd) + "]";
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&seen));
+        return testing::AssertionFailure() << "still open; the program's windows:" << seen.texts;
     }
     const int screen_w_ = GetSystemMetrics(SM_CXSCREEN);
     const int screen_h_ = GetSystemMetrics(SM_CYSCREEN);
@@ -834,6 +862,9 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     HWND notice = run->WaitForMessageBox("警示信息");
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(ReadMessageBox(notice).text, "对窗口外观的修改需要重启程序才能正常显示！");
+    EXPECT_TRUE(DrawnFlat(ControlAt(settings, kApply, "Button")));
+    EXPECT_TRUE(WaitFor([&] { return DrawnFlat(GetDlgItem(notice, IDOK)); }, Milliseconds(3000)))
+        << "the notice's button has the look of the settings window's";
     ASSERT_TRUE(ClickMessageBoxButton(notice, IDOK));
     ASSERT_TRUE(
         WaitFor([&] { return Stored("main", "startup") != "<missing>"; }, Milliseconds(5000)));
@@ -1350,6 +1381,90 @@ TEST(VersionResource, NamesTheProductItsVersionAndItsRightsInChinese) {
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+}
+
+// Areas of the settings and about windows (client coordinates, from their forms): captions,
+// check boxes and group captions of each settings page, and the about window's three texts.
+using Areas = std::vector<std::pair<const char*, RECT>>;
+const Areas kSecondPageAreas = {{"窗口透明度", {49, 67, 120, 91}},
+                                {"主窗口左位置", {46, 116, 118, 136}},
+                                {"窗口居中", {57, 93, 136, 113}},
+                                {"窗口显示设置", {36, 48, 120, 60}}};
+const Areas kFirstPageAreas = {{"主标题内容", {46, 78, 110, 98}},
+                               {"字体加粗", {46, 198, 158, 218}},
+                               {"主标题设置", {33, 48, 110, 60}}};
+const Areas kAboutAreas = {{"heading", {0, 16, 376, 56}},
+                           {"about text", {16, 64, 360, 104}},
+                           {"contact lines", {16, 111, 364, 147}}};
+
+// Expects the colours of every area to pass, waiting up to 3 s for each: the controls of a
+// page just shown paint a moment later.
+void ExpectAreas(HWND form, const Areas& areas, const std::function<bool(AreaColours)>& pass) {
+    for (const auto& [what, client] : areas) {
+        const POINT a = ScreenPoint(form, {client.left, client.top});
+        const POINT b = ScreenPoint(form, {client.right, client.bottom});
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return pass(ColoursIn({a.x, a.y, b.x, b.y}));
+            },
+            Milliseconds(3000)))
+            << what;
+    }
+}
+
+// Shows the text page, and takes the pointer off its tab, whose hint would cover the page.
+void ShowFirstPage(HWND settings) {
+    ClickInFront(settings, ScreenPoint(settings, kFirstTab));
+    const POINT away = ScreenPoint(settings, {60, 440});
+    SetCursorPos(away.x, away.y);
+    WaitFor([&] { return ControlAt(settings, kTitleBox, "Edit") != nullptr; }, Milliseconds(3000));
+}
+
+// Wine's Light theme, on in a default prefix, draws a tab page white (255) on a face of 245.
+TEST_F(SettingsWindowTest, UnderAVisualStyleThePagesControlsSitOnTheTabPagesOwnBackground) {
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    // Where no control lies: the page left of the group boxes, the window below the pages.
+    const auto surface = [&](RECT r) {
+        const POINT a = ScreenPoint(settings, {r.left, r.top});
+        return ColoursIn({a.x, a.y, a.x + r.right - r.left, a.y + r.bottom - r.top}).surface;
+    };
+    const COLORREF page = surface({14, 100, 27, 300});
+    ASSERT_NE(page, surface({2, 424, 150, 446})) << "the visual style draws no page of its own";
+    const auto on_page = [&](AreaColours c) { return c.surface == page; };
+    ExpectAreas(settings, kSecondPageAreas, on_page);
+    ExpectAreas(settings, {{"slider", {125, 68, 493, 92}}}, on_page);
+    ShowFirstPage(settings);
+    ExpectAreas(settings, kFirstPageAreas, on_page);
+}
+
+// A dark scheme, as a user sets it: every text of the settings and about windows stays
+// legible on its surface (WCAG's 4.5:1 for text).
+TEST_F(SettingsWindowTest, InADarkColourSchemeEveryTextContrastsWithItsSurface) {
+    const COLORREF face = RGB(32, 32, 32);
+    ColourScheme dark({{"ButtonFace", face},
+                       {"ButtonText", RGB(240, 240, 240)},
+                       {"Window", RGB(0, 0, 0)},
+                       {"WindowText", RGB(255, 255, 255)},
+                       {"GrayText", RGB(150, 150, 150)}});
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    const auto legible = [&](AreaColours c) {
+        return c.surface == face && ContrastRatio(c.ink, c.surface) >= 4.5;
+    };
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    ExpectAreas(settings, kSecondPageAreas, legible);
+    ShowFirstPage(settings);
+    ExpectAreas(settings, kFirstPageAreas, legible);
+    ClickIn(settings, kCancel);
+    ASSERT_TRUE(Closed(settings));
+    ASSERT_TRUE(run->ChooseFromTrayMenu("关于"));
+    HWND about = run->WaitForForm("关于 TorvekQuindle");
+    ASSERT_NE(about, nullptr);
+    ExpectAreas(about, kAboutAreas, legible);
 }
 
 // The about window opens with the keys on 确定: Enter closes it, and so does Esc.
