@@ -155,6 +155,14 @@ std::string ControlText(HWND control);
 std::vector<std::string> ListItems(HWND combo);
 // The texts of a window's children, in the order the platform lists them.
 std::vector<std::string> ChildTexts(HWND window);
+// The name a screen reader reads for a control, asked through MSAA from this process
+// (AccessibleObjectFromWindow, get_accName), in GBK; "<none>" when no object answers.
+std::string AccessibleName(HWND control);
+// The control that has the keyboard focus in the thread of `window`; null when none.
+HWND FocusedControl(HWND window);
+// The accessibility events (EVENT_...) that a process raises in `duration`, heard as a screen
+// reader hears them (an out-of-context hook).
+std::vector<DWORD> WinEventsFrom(DWORD process_id, Milliseconds duration);
 
 // ---- The notification area ---------------------------------------------------------------
 
@@ -264,6 +272,12 @@ public:
     HWND OpenTrayMenu();
     // Opens the tray menu and picks the entry with that caption by clicking it.
     bool ChooseFromTrayMenu(const std::string& caption);
+    // Hands the program an event of its icon as the notification area sends it with
+    // NOTIFYICON_VERSION_4: the event (WM_CONTEXTMENU, NIN_KEYSELECT, ...) and the icon's
+    // anchor on the screen. Wine's notification area has no keyboard path of its own.
+    void PostTrayEvent(UINT event, POINT anchor) const;
+    // The tray menu window of this process, once one is shown; null when none appears.
+    HWND WaitForTrayMenu() const;
     // Waits for a message box of this process with that caption.
     HWND WaitForMessageBox(const std::string& caption,
                            Milliseconds limit = Milliseconds(5000)) const;
@@ -275,6 +289,7 @@ public:
     std::vector<std::string> LogFiles() const;
     std::string LogText() const;
 
+    HWND title_label() const;
     HWND time_label() const;
 
 private:
