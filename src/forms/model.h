@@ -193,8 +193,8 @@ protected:
     virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
     // The form's DPI changed: the window takes its place at the new scale.
     virtual void ApplyDpi() { PlaceWindow(); }
-    // Whether Enter (IDOK, while the focus is on no button) or Esc (IDCANCEL) presses this
-    // control: a form's default and cancel buttons.
+    // Whether Enter (IDOK) or Esc (IDCANCEL) presses this control when the focus is on no
+    // button: a form's default and cancel buttons.
     virtual bool PressedBy(WORD /*dialog_key*/) const { return false; }
     // Keyboard messages of the control's form before the dialog navigation sees them
     // (for example Ctrl+Tab for a page control); true when the control used the message.

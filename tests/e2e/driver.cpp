@@ -1140,14 +1140,15 @@ std::vector<HWND> ProgramRun::Labels() const {
     return labels;
 }
 
+// The labels answer WM_GETTEXT with what they show; their window text stays as created.
 std::string ProgramRun::TitleLabel() const {
     const auto labels = Labels();
-    return labels.size() >= 1 ? TextOf(labels[0]) : std::string();
+    return labels.size() >= 1 ? ControlText(labels[0]) : std::string();
 }
 
 std::string ProgramRun::TimeLabel() const {
     const auto labels = Labels();
-    return labels.size() >= 2 ? TextOf(labels[1]) : std::string();
+    return labels.size() >= 2 ? ControlText(labels[1]) : std::string();
 }
 
 RECT ProgramRun::WindowRect() const { return ScreenRect(main_window()); }
@@ -1315,7 +1316,7 @@ std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Millisecon
     std::vector<TextChange> changes;
     const long long end = LocalMilliseconds() + duration.count();
     for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
-        std::string text = TextOf(window);
+        std::string text = ControlText(window);
         if (changes.empty() || changes.back().text != text)
             changes.push_back({std::move(text), now});
         Sleep(static_cast<DWORD>(step.count()));

@@ -314,9 +314,8 @@ struct TextChange {
     std::string text;
     long long seen_at_ms;  // LocalMilliseconds() when the text was first seen
 };
-// Reads a window's text every `step` for `duration` (another process's window text comes
-// from the window manager, without a message to the program) and keeps each new text with
-// the moment it was first seen; the first entry is the text at the start.
+// Asks a window for its text (WM_GETTEXT) every `step` for `duration` and keeps each new text
+// with the moment it was first seen; the first entry is the text at the start.
 std::vector<TextChange> WatchText(HWND window, Milliseconds duration,
                                   Milliseconds step = Milliseconds(2));
 

@@ -491,6 +491,10 @@ TEST(TransparentLabelTest, ANewCaptionIsDrawnAtOnceAndOnlyInTheLabel) {
     char text[32] = {};
     GetWindowTextA(form.label.handle(), text, sizeof(text));
     EXPECT_STREQ(text, "WWWW") << "other programs can read what the label shows";
+    wchar_t stored[32] = {};
+    InternalGetWindowText(form.label.handle(), stored, 32);
+    EXPECT_STREQ(stored, L"label")
+        << "setting the window text would announce every new caption to screen readers";
 
     ShowWindow(form.handle(), SW_HIDE);
     form.label.SetCaption("");
