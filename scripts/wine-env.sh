@@ -23,6 +23,9 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
+    # The session that made the prefix applied its visual style's colours on the way: let it
+    # end, so that a colour scheme a test writes is what the next session's programs read.
+    wineserver -w
 fi
 wineserver -p >/dev/null 2>&1 </dev/null || true  # it may run already for this prefix
 # The first program in a prefix starts Wine's service processes, which inherit its output:

@@ -1403,12 +1403,14 @@ void ExpectAreas(HWND form, const Areas& areas, const std::function<bool(AreaCol
     for (const auto& [what, client] : areas) {
         const POINT a = ScreenPoint(form, {client.left, client.top});
         const POINT b = ScreenPoint(form, {client.right, client.bottom});
+        AreaColours seen;
         EXPECT_TRUE(WaitFor(
             [&] {
-                return pass(ColoursIn({a.x, a.y, b.x, b.y}));
+                seen = ColoursIn({a.x, a.y, b.x, b.y});
+                return pass(seen);
             },
             Milliseconds(3000)))
-            << what;
+            << what << ": surface " << std::hex << seen.surface << ", ink " << seen.ink;
     }
 }
 
