@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include <tlhelp32.h>
-
 #include "runtime/gb18030_ranges.h"
 #include "runtime/value.h"
 
@@ -522,24 +520,6 @@ std::string ExecutableFileName() {
     const std::string path = ModulePath();
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::vector<ProcessRecord> ListProcesses() {
-    std::vector<ProcessRecord> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return processes;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        processes.push_back({entry.th32ProcessID,
-                             Narrow({entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH)}),
-                             entry.th32ModuleID, entry.th32ParentProcessID,
-                             static_cast<int32_t>(entry.pcPriClassBase), entry.cntThreads});
-        entry.dwSize = sizeof entry;
-    }
-    CloseHandle(snapshot);
-    return processes;
 }
 
 namespace {

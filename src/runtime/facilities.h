@@ -150,18 +150,6 @@ Function LibraryFunction(const wchar_t* library, const char* name) {
 std::string RunDirectory();
 std::string ExecutableFileName();
 
-struct ProcessRecord {
-    uint32_t id;
-    std::string exe_file;  // file name without folder, as the snapshot reports it
-    uint32_t module_id;
-    uint32_t parent_id;
-    int32_t base_priority;
-    uint32_t threads;
-};
-// The running processes in the order the platform's snapshot reports them; empty when
-// no snapshot can be taken.
-std::vector<ProcessRecord> ListProcesses();
-
 // The installed font family names for all character sets, in the reverse of the order
 // the platform reports them, a name equal to the one kept just before it skipped; each
 // name at most 31 bytes.

@@ -195,6 +195,22 @@ public:
     static std::unique_ptr<ProgramRun> StartInLocale(const std::string& folder,
                                                      const std::string& exe_name,
                                                      const std::string& locale);
+    // Where StartHeldTogether holds each copy: at the first call of a function of the
+    // system's libraries whose wide-text argument (counted from 1; 0: none is looked at)
+    // begins with the prefix.
+    struct HoldPoint {
+        const char* module;
+        const char* function;
+        int text_argument = 0;
+        std::wstring text_prefix;
+    };
+    // Starts one copy per (folder, file name) under this thread's debugger, holds each at the
+    // hold point until all have reached it, then lets them all go in the same instant and
+    // stops debugging them. Empty when a copy could not be started or did not reach the
+    // point within the limit (those started are ended).
+    static std::vector<std::unique_ptr<ProgramRun>> StartHeldTogether(
+        const std::vector<std::pair<std::string, std::string>>& copies, const HoldPoint& hold,
+        Milliseconds limit = Milliseconds(20000));
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

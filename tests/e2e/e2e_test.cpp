@@ -328,6 +328,34 @@ TEST_F(SingleInstance, CopyUnderAnotherFileNameRunsBeside) {
     EXPECT_TRUE(second->TrayIconPresent());
 }
 
+// Copies started in the same instant (two Run entries at logon, a double click): each pair
+// is held under the debugger at the single-instance check's creation of its mutex and let
+// go together, the second copy from another folder and, every other time, under the file
+// name in other letter case, which Windows takes for the same file name.
+TEST_F(SingleInstance, OfTwoCopiesStartedInTheSameInstantExactlyOneRuns) {
+    const ProgramRun::HoldPoint check{"kernel32.dll", "CreateMutexW", 3, L"Local\\TorvekQuindle."};
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        TempFolder first_folder, second_folder;
+        const std::string second_name = round % 2 ? "torvekquindle.EXE" : kExeName;
+        ASSERT_TRUE(
+            CopyFileA(ProgramUnderTest().c_str(), (first_folder / kExeName).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(ProgramUnderTest().c_str(), (second_folder / second_name).c_str(), FALSE));
+        auto pair = ProgramRun::StartHeldTogether(
+            {{first_folder.path(), kExeName}, {second_folder.path(), second_name}}, check);
+        ASSERT_EQ(pair.size(), 2u) << "the copies did not both reach the check";
+
+        ASSERT_TRUE(WaitFor([&] { return !pair[0]->running() || !pair[1]->running(); },
+                            Milliseconds(15000)))
+            << "both copies run";
+        const int ended = pair[0]->running() ? 1 : 0;
+        EXPECT_EQ(pair[ended]->WaitForExit(Milliseconds(0)), std::optional<DWORD>(0));
+        EXPECT_TRUE(pair[1 - ended]->WaitUntilReady()) << "no copy runs";
+        for (auto& run : pair) run->Kill();
+    }
+}
+
 // ---- The tray icon and its menu -------------------------------------------------------------
 
 using TrayMenu = ProgramTest;
