@@ -1075,7 +1075,8 @@ std::string WhiteBmp() {
 }
 
 // The same flow on a screen at 100 % and at 150 %: the window, its labels, their text and the
-// settings window are at the screen's scale, and what is stored stays in 100 % units.
+// settings window are at the screen's scale, and what is stored stays in 100 % units, except
+// the window's place, a point of the screen in pixels.
 TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep100PercentUnits) {
     std::optional<SIZE> ink_at_100;
     for (const int dpi : {96, 144}) {
@@ -1147,6 +1148,13 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
             WindowAt(*run, (screen_w_ - px(600)) / 2, (screen_h_ - px(200)) / 2, px(600), px(200)));
         ClickIn(settings, At(kApply, dpi));
         EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "600"; }, Milliseconds(5000)));
+        run->Kill();
+
+        // A stored place is a point of the screen in pixels at any scale; the size scales.
+        ASSERT_TRUE(WriteSettings(folder, "[ui]\r\nwinmid=0\r\nwinleft=100\r\nwintop=80\r\n"));
+        run = LaunchReady(folder);
+        ASSERT_NE(run, nullptr);
+        EXPECT_TRUE(WindowAt(*run, 100, 80, px(530), px(200)));
         run->Kill();
     }
 }
