@@ -7,6 +7,7 @@ add_executable(core_tests
     tests/native/placement_test.cpp
 )
 target_link_libraries(core_tests PRIVATE tq_core tq_resources GTest::gtest GTest::gtest_main)
+tq_strict(core_tests)
 add_test(NAME core_tests COMMAND core_tests)
 
 if(TQ_BENCH)

@@ -286,7 +286,9 @@ TEST_F(SettingsWindowAtWork, SavingWritesTheBoxesAsTheyStandAfterTheRangeChecks)
     Click(w.应用按钮);
     for (const Edit& e : edits) {
         EXPECT_EQ(Stored(e.section, e.key), e.stored) << e.key;
-        if (e.section == std::string("main")) EXPECT_EQ(e.box.content(), e.stored) << e.key;
+        if (e.section == std::string("main")) {
+            EXPECT_EQ(e.box.content(), e.stored) << e.key;
+        }
     }
     EXPECT_EQ(Stored("main", "refresh"), "0.5");
     EXPECT_EQ(Stored("mtfont", "bold") + Stored("mtfont", "italic"), "01");
@@ -508,7 +510,9 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         }
         EXPECT_EQ(ReadFileBytes(dir_ + "\\background.pic"), c.stored ? c.chosen : old_picture);
         EXPECT_EQ(main_window.picture_removed(), !c.stored);
-        if (c.stored) EXPECT_EQ(main_window.picture(), c.chosen);
+        if (c.stored) {
+            EXPECT_EQ(main_window.picture(), c.chosen);
+        }
         EXPECT_FALSE(FileExistsForTest(dir_ + "\\background.pic.new"));
     }
     // 取消 keeps the chosen picture; 恢复默认 removes it and shows the built-in one, once.
