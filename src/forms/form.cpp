@@ -20,6 +20,12 @@ constexpr size_t kTrayTipBytes = 62;
 // later. Controls' timers have the controls' ids, from 1000 up.
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
+// At logon the program may start before the taskbar can take icons: a refused icon is
+// offered again every two seconds for five minutes; after that a taskbar that starts late
+// announces itself with TaskbarCreated.
+constexpr UINT_PTR kTrayRetryTimer = 2;
+constexpr UINT kTrayRetryMs = 2000;
+constexpr int kTrayRetries = 150;
 // Windows 8.1 and 10 messages, not in the headers for Windows 7 that the program builds with.
 constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
 constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
@@ -32,6 +38,23 @@ std::vector<Form*>& LoadedForms() {
 UINT TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
+}
+
+// An elevated copy would not hear TaskbarCreated from the user's Explorer otherwise. Windows 7
+// has the function, the headers for it do not.
+void LetTaskbarCreatedThrough(HWND window) {
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    static const auto change_filter = LibraryFunction<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        L"user32.dll", "ChangeWindowMessageFilterEx");
+    if (change_filter) change_filter(window, TaskbarCreatedMessage(), kAllow, nullptr);
+}
+
+// The small icon's size at the window's scale, the size the notification area draws.
+int TrayIconSize(HWND window) {
+    static const auto metric_for_dpi =
+        LibraryFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
+    const int size = metric_for_dpi ? metric_for_dpi(SM_CXSMICON, DpiOfWindow(window)) : 0;
+    return size > 0 ? size : GetSystemMetrics(SM_CXSMICON);
 }
 
 // Top-level windows owned by a hidden window get no taskbar button, whatever their
@@ -239,6 +262,10 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     for (ControlFont* font : fonts_) RescaleControlFont(*font);
     ApplyShape();
     RebuildPictureBitmap();
+    if (tray_icon_) {
+        MakeTrayIcon();
+        NotifyTray();
+    }
 }
 
 SIZE Form::ScaledSize(int dpi) const {
@@ -471,14 +498,20 @@ void Form::Restore() {
 
 bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
     if (!hwnd_) return false;
-    HICON icon = IconFromFile(icon_file_bytes, GetSystemMetrics(SM_CXSMICON));
-    if (tray_icon_) DestroyIcon(tray_icon_);
-    tray_icon_ = icon;
+    if (!tray_icon_) LetTaskbarCreatedThrough(hwnd_);
+    tray_icon_file_ = icon_file_bytes;
+    MakeTrayIcon();
     tray_tip_.assign(tip.substr(0, kTrayTipBytes));
     if (!tray_update_posted_) {
         tray_update_posted_ = PostMessageW(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
     }
     return true;
+}
+
+void Form::MakeTrayIcon() {
+    HICON icon = IconFromFile(tray_icon_file_, TrayIconSize(hwnd_));
+    if (tray_icon_) DestroyIcon(tray_icon_);
+    tray_icon_ = icon;
 }
 
 void Form::NotifyTray() {
@@ -495,6 +528,24 @@ void Form::NotifyTray() {
     // Replacing an icon that is already there keeps one icon in the notification area.
     if (tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
     tray_icon_added_ = lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (!tray_icon_added_ && tray_retries_left_ == 0) {
+        tray_retries_left_ = kTrayRetries;
+        SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryMs, nullptr);
+    }
+}
+
+void Form::RetryTrayIcon() {
+    if (tray_icon_) {
+        // A shell that gave up waiting may have added the icon all the same: modify first.
+        tray_icon_added_ = true;
+        NotifyTray();
+    }
+    if (!tray_icon_ || tray_icon_added_ || --tray_retries_left_ <= 0) StopTrayRetries();
+}
+
+void Form::StopTrayRetries() {
+    if (tray_retries_left_ > 0 && hwnd_) KillTimer(hwnd_, kTrayRetryTimer);
+    tray_retries_left_ = 0;
 }
 
 void Form::RemoveTrayIcon() {
@@ -505,6 +556,7 @@ void Form::RemoveTrayIcon() {
         data.uID = kTrayIconId;
         lazy::Shell_NotifyIconW(NIM_DELETE, &data);
     }
+    StopTrayRetries();
     tray_icon_added_ = false;
     tray_update_posted_ = false;
     if (tray_icon_) DestroyIcon(tray_icon_);
@@ -567,6 +619,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_NCDESTROY: OnDestroyed(); break;
         case WM_TIMER:
+            if (wparam == kTrayRetryTimer) {
+                RetryTrayIcon();
+                return 0;
+            }
             if (wparam == kScreensSettledTimer) {
                 KillTimer(hwnd, kScreensSettledTimer);
                 args_.on_screens_changed();
@@ -646,8 +702,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
             return TRUE;
         default:
-            // Explorer restarted: the notification area is new and has lost the icon.
-            if (message == TaskbarCreatedMessage() && tray_icon_added_) {
+            // A notification area has started (Explorer started late, restarted, or the
+            // scale changed): it has no icon of ours, whether or not one was added before.
+            if (message == TaskbarCreatedMessage() && tray_icon_) {
+                MakeTrayIcon();
                 tray_icon_added_ = false;
                 NotifyTray();
                 return 0;

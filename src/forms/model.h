@@ -460,8 +460,11 @@ public:
     // replaced, never shown twice; the tip is cut to its first 62 bytes. The icon comes
     // as the bytes of an icon file. Closing the window removes it. The notification area
     // is told from the message loop: the call waits for the shell, and at start-up that
-    // wait would otherwise come before the main window's first paint. False when the
-    // window is not loaded.
+    // wait would otherwise come before the main window's first paint. The icon is drawn at
+    // the small-icon size of the window's scale, again whenever the scale or the taskbar
+    // changes, so the bytes must live as long as the window (the program's embedded icon
+    // does). An icon the notification area refuses is offered again for a few minutes, and
+    // whenever a taskbar starts. False when the window is not loaded.
     bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
     void RemoveTrayIcon();
     bool has_tray_icon() const { return tray_icon_added_; }
@@ -488,6 +491,9 @@ private:
     Control* ControlById(int id) const;
     void OnDestroyed();
     void NotifyTray();  // hands the stored icon and tip to the notification area
+    void MakeTrayIcon();  // the icon at the size the notification area wants now
+    void RetryTrayIcon();
+    void StopTrayRetries();
 
     Args args_;
     HWND hwnd_ = nullptr;
@@ -521,7 +527,9 @@ private:
     bool tray_icon_added_ = false;
     bool tray_update_posted_ = false;
     HICON tray_icon_ = nullptr;
+    std::string_view tray_icon_file_;
     std::string tray_tip_;
+    int tray_retries_left_ = 0;  // above 0 while the retry timer runs
 };
 
 // Shows the menu at the cursor on behalf of a window: foreground first, right-aligned at
@@ -560,6 +568,9 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 BOOL ChooseColorW(CHOOSECOLORW* choice);
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
+// For tests: while set, Shell_NotifyIconW calls this instead, to stand for a notification
+// area that refuses icons.
+inline BOOL(WINAPI* shell_notify_icon_for_tests)(DWORD, NOTIFYICONDATAW*) = nullptr;
 }  // namespace lazy
 
 }  // namespace tq::forms

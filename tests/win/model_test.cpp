@@ -383,6 +383,66 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     DestroyWindow(form.handle());
 }
 
+// A notification area that refuses icons, as at logon before the taskbar is ready: it
+// refuses the first `refusals` adds, and records the size of every icon offered.
+int refusals = 0;
+int adds = 0;
+std::vector<int> icon_widths;
+BOOL WINAPI RefusingNotificationArea(DWORD message, NOTIFYICONDATAW* data) {
+    if (message == NIM_ADD || message == NIM_MODIFY) {
+        ICONINFO info{};
+        BITMAP bitmap{};
+        GetIconInfo(data->hIcon, &info);
+        GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+        icon_widths.push_back(bitmap.bmWidth);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    if (message == NIM_ADD && ++adds <= refusals) return FALSE;
+    return ::Shell_NotifyIconW(message, data);
+}
+
+TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
+    lazy::shell_notify_icon_for_tests = RefusingNotificationArea;
+    refusals = 2;
+    adds = 0;
+    icon_widths.clear();
+    ShapedForm form(Shape::Rectangle);
+    form.Load();
+    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
+    EXPECT_FALSE(form.has_tray_icon());
+    // Offered again every two seconds: the third add is taken.
+    const DWORD start = GetTickCount();
+    while (!form.has_tray_icon() && GetTickCount() - start < 10000) PumpMessagesFor(50);
+    EXPECT_TRUE(form.has_tray_icon());
+    EXPECT_EQ(adds, 3);
+    EXPECT_GE(GetTickCount() - start, 3500u);
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = form.handle();
+    data.uID = 100;
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon is in the notification area";
+
+    // A taskbar that starts adds the icon even when no add ever succeeded.
+    refusals = 1000;
+    form.RemoveTrayIcon();
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
+    ASSERT_FALSE(form.has_tray_icon());
+    refusals = 0;
+    SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(form.has_tray_icon());
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the new taskbar has the icon";
+
+    // Drawn at the small-icon size of the window's scale (16 pixels at 100 %).
+    ASSERT_FALSE(icon_widths.empty());
+    for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
+    lazy::shell_notify_icon_for_tests = nullptr;
+    DestroyWindow(form.handle());
+}
+
 }  // namespace
 }  // namespace tq::forms
 
