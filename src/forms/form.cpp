@@ -166,6 +166,7 @@ void Form::Load() {
     picture_removed_ = false;
     has_background_colour_ = false;
     first_activation_seen_ = false;
+    first_show_seen_ = false;
     topmost_ = false;
     region_shape_ = Shape::Rectangle;  // a new window has no region
 
@@ -180,9 +181,8 @@ void Form::Load() {
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
     HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
-    CreateWindowExW(styles.ex_style | (args_.in_taskbar ? WS_EX_APPWINDOW : 0), kFormClass,
-                    Widen(title_).c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
-                    nullptr, Instance(), this);
+    CreateWindowExW(styles.ex_style | OwnExStyle(), kFormClass, Widen(title_).c_str(), styles.style,
+                    r.left, r.top, r.width, r.height, owner, nullptr, Instance(), this);
     if (!hwnd_) return;
     if (const int shown_at = DpiOfWindow(hwnd_); shown_at != dpi_) {
         const Rect units = ToUnits(r, dpi_);
@@ -198,11 +198,25 @@ void Form::Load() {
 
     args_.on_created();
     if (!hwnd_ || !args_.visible) return;
-    int show = SW_SHOW;
-    if (args_.position == StartPosition::Minimised) show = SW_SHOWMINIMIZED;
+    int show = args_.never_activated ? SW_SHOWNA : SW_SHOW;
+    if (args_.position == StartPosition::Minimised)
+        show = args_.never_activated ? SW_SHOWMINNOACTIVE : SW_SHOWMINIMIZED;
     if (args_.position == StartPosition::Maximised) show = SW_SHOWMAXIMIZED;
-    ShowWindow(hwnd_, show);
+    Show(show);
     UpdateWindow(hwnd_);
+}
+
+void Form::Show(int show_command) {
+    ShowWindow(hwnd_, show_command);
+    if (first_show_seen_ || !hwnd_ || !IsWindowVisible(hwnd_)) return;
+    first_show_seen_ = true;
+    args_.on_first_shown();
+}
+
+DWORD Form::OwnExStyle() const {
+    DWORD ex = args_.in_taskbar ? WS_EX_APPWINDOW : 0;
+    if (args_.never_activated) ex |= WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+    return ex;
 }
 
 void Form::Close() {
@@ -288,7 +302,7 @@ void Form::ApplyStyles() {
         styles.style | (old_style & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE));
     const DWORD frame_bits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
     const DWORD old_ex = GetWindowLongW(hwnd_, GWL_EXSTYLE);
-    const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits);
+    const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits) | OwnExStyle();
     if (style == old_style && ex == old_ex) return;  // the frame stays as it is
     SetWindowLongW(hwnd_, GWL_STYLE, style);
     SetWindowLongW(hwnd_, GWL_EXSTYLE, ex);
@@ -334,7 +348,15 @@ void Form::SetTopmost(bool topmost) {
 bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
 void Form::SetVisible(bool visible) {
-    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    if (!hwnd_) return;
+    if (!visible || !args_.never_activated) {
+        Show(visible ? SW_SHOW : SW_HIDE);
+        return;
+    }
+    // Shown on top of the other windows of its band, as an activated window would be.
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Show(SW_SHOWNA);
 }
 
 void Form::SetDisabled(bool disabled) {
@@ -493,7 +515,7 @@ void Form::Centre() {
 bool Form::minimised() const { return hwnd_ && IsIconic(hwnd_); }
 bool Form::maximised() const { return hwnd_ && IsZoomed(hwnd_); }
 void Form::Restore() {
-    if (hwnd_) ShowWindow(hwnd_, SW_RESTORE);
+    if (hwnd_) ShowWindow(hwnd_, args_.never_activated ? SW_SHOWNOACTIVATE : SW_RESTORE);
 }
 
 bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
@@ -598,6 +620,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case kGetDpiScaledSizeMessage:
             *reinterpret_cast<SIZE*>(lparam) = ScaledSize(static_cast<int>(wparam));
             return TRUE;
+        case WM_MOUSEACTIVATE:
+            // A click on the window or its labels acts without taking the focus.
+            if (args_.never_activated) return MA_NOACTIVATE;
+            break;
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) {
                 if (!first_activation_seen_) {

@@ -371,8 +371,14 @@ public:
         Shape shape = Shape::Rectangle;
         PictureMode picture_mode = PictureMode::Tiled;
         bool disabled = false;
+        // A window that never takes the focus from the user's program: clicks, showing,
+        // moving and restoring leave the active window as it is, and it is not listed
+        // in Alt+Tab (a tool window, with or without a frame).
+        bool never_activated = false;
 
         Handler<> on_created;
+        // Raised once, when the window is first shown (after Load or a later show).
+        Handler<> on_first_shown;
         Handler<> on_first_activated;
         Handler<> on_activated;
         Handler<> on_deactivated;
@@ -490,6 +496,8 @@ private:
     void FreePictureBitmap();
     Control* ControlById(int id) const;
     void OnDestroyed();
+    void Show(int show_command);
+    DWORD OwnExStyle() const;  // the extended style bits the form's flags keep
     void NotifyTray();  // hands the stored icon and tip to the notification area
     void MakeTrayIcon();  // the icon at the size the notification area wants now
     void RetryTrayIcon();
@@ -510,6 +518,7 @@ private:
     SIZE region_size_{};
     int region_dpi_ = kUnitDpi;
     bool first_activation_seen_ = false;
+    bool first_show_seen_ = false;
     COLORREF background_colour_ = 0;
     bool has_background_colour_ = false;
     std::string picture_;

@@ -419,6 +419,9 @@ bool DeleteRegistryValue(int root, std::string_view path) {
 
 int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::string_view> caption) {
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
+    // The countdown window never takes the focus, so the program may not own the foreground
+    // when it asks or tells the user something: the box comes to the front itself.
+    style |= MB_SETFOREGROUND;
     const std::wstring shown_caption = Widen(caption ? *caption : "信息：");
     switch (MessageBoxW(nullptr, Widen(text).c_str(), shown_caption.c_str(), style)) {
         case IDOK:
@@ -463,8 +466,8 @@ bool SetWindowTransparency(HWND window, int alpha) {
     if (!IsNtFamily()) return false;
     if (alpha < 0 || alpha > 255) alpha = 255;
     const LayeredEntryPoints& layered = Layered();
-    if (!layered.set_window_long) return false;
-    layered.set_window_long(window, GWL_EXSTYLE, WS_EX_LAYERED);
+    if (!layered.get_window_long || !layered.set_window_long) return false;
+    AddLayeredStyle(window);
     return SetLayeredAttributes(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }
 
@@ -472,7 +475,8 @@ void AddLayeredStyle(HWND window) {
     const LayeredEntryPoints& layered = Layered();
     if (!layered.get_window_long || !layered.set_window_long) return;
     const LONG style = layered.get_window_long(window, GWL_EXSTYLE);
-    layered.set_window_long(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    if (!(style & WS_EX_LAYERED))
+        layered.set_window_long(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
 }
 
 bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {

@@ -103,7 +103,8 @@ bool DeleteRegistryValue(int root, std::string_view path);
 
 // --- User interface ---------------------------------------------------------------------
 
-// A message box without an owner; task-modal unless the style asks for system-modal.
+// A message box without an owner, brought to the front; task-modal unless the style asks
+// for system-modal.
 // No caption means "信息："; an explicit empty caption stays empty.
 // Result: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; -1 when the box
 // could not be shown or gave another answer.
@@ -120,8 +121,8 @@ void RegisterCleanup(void (*cleanup)());
 // ends the process with the code.
 [[noreturn]] void EndProgram(int exit_code);
 
-// On the NT family only: alpha outside 0..255 becomes 255, the extended style becomes
-// exactly WS_EX_LAYERED (every other bit dropped) and the window is drawn with that
+// On the NT family only: alpha outside 0..255 becomes 255, WS_EX_LAYERED is added to the
+// extended style (the other bits stay as they are) and the window is drawn with that
 // alpha. True when the platform accepted the alpha; false on other systems.
 bool SetWindowTransparency(HWND window, int alpha = 255);
 // Adds WS_EX_LAYERED to the window's extended style, keeping the other bits.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -667,6 +668,80 @@ TEST_F(AvoidBlock, WithOpacity5TheWindowHidesAtOnceAndReturnsWithItsOpacityUntou
         },
         Milliseconds(300));
     EXPECT_EQ(alphas, std::vector<int>{5});
+}
+
+// The user types into a program of their own and clicks the countdown away: their window
+// keeps the focus through the whole hide and return, and every key goes on reaching it.
+TEST_F(AvoidBlock, TheUsersWindowKeepsTheFocusAndItsKeysThroughTheWholeCycle) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    // Below the countdown window, away from the tray icons at the top left.
+    HWND own = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 560, 400, 120,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    int typed = 0;
+    int focus_lost = 0;
+    HWND taken_by = nullptr;
+    // Dispatches this thread's messages (the edit box lives here) while it waits.
+    const auto pump_until = [&](const std::function<bool()>& done, Milliseconds limit) {
+        const auto end = steady_clock::now() + limit;
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            if (HWND front = GetForegroundWindow(); front != own) {
+                ++focus_lost;
+                taken_by = front;
+            }
+            if (done()) return true;
+            if (steady_clock::now() > end) return false;
+            Sleep(20);
+        }
+    };
+    const auto type_letter = [&] {
+        PressKey(static_cast<WORD>('A' + typed % 26));
+        ++typed;
+        return pump_until([&] { return GetWindowTextLengthW(own) == typed; }, Milliseconds(2000));
+    };
+    SetForegroundWindow(own);
+    SetFocus(own);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own; }, Milliseconds(3000)));
+    ASSERT_TRUE(type_letter()) << "keys do not reach the test's window";
+    focus_lost = 0;
+
+    LeftClickAt(run->TitleLabelCentre());
+    EXPECT_TRUE(pump_until([&] { return !run->Visible(); }, Milliseconds(3000)))
+        << "the click did not start the hide";
+    EXPECT_TRUE(type_letter()) << "while hidden";
+    EXPECT_TRUE(pump_until([&] { return run->Visible(); }, Milliseconds(15000)))
+        << "the window did not come back";
+    EXPECT_TRUE(type_letter()) << "while fading in";
+    EXPECT_TRUE(pump_until(
+        [&] {
+            return EndsWith(run->LogText(),
+                            "\tCountdown avoid block" + std::string(kSixLineEnds) + "\r\n");
+        },
+        Milliseconds(5000)));
+    EXPECT_TRUE(type_letter()) << "after the cycle";
+    EXPECT_EQ(focus_lost, 0) << "the foreground went to " << taken_by << " ("
+                             << (taken_by ? ClassOf(taken_by) : "none") << "); the countdown is "
+                             << run->main_window();
+    wchar_t text[64] = {};
+    GetWindowTextW(own, text, 64);
+    EXPECT_EQ(std::wstring(text), L"abcd");
+    // Not in Alt+Tab: a tool window, owned by a hidden window, without a taskbar button.
+    EXPECT_TRUE(run->ExStyle() & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(run->ExStyle() & WS_EX_NOACTIVATE);
+
+    // What the user asks for still comes to the front.
+    ASSERT_TRUE(run->ChooseFromTrayMenu("关于"));
+    HWND about = run->WaitForForm("关于 TorvekQuindle");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(pump_until([&] { return GetForegroundWindow() == about; }, Milliseconds(3000)));
+    DestroyWindow(own);
 }
 
 TEST_F(AvoidBlock, ExitChosenWhileHiddenEndsTheProgramWithinTheWait) {

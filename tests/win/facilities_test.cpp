@@ -651,14 +651,16 @@ Layering ReadLayering(HWND window) {
     return layering;
 }
 
-TEST(FacilitiesTransparency, ExtendedStyleBecomesExactlyLayeredWithTheAlpha) {
-    HWND window = MakeTopLevelWindow(WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT);
+TEST(FacilitiesTransparency, LayeredIsAddedToTheExtendedStyleWithTheAlpha) {
+    const DWORD others = WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
+    HWND window = MakeTopLevelWindow(others);
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, WS_EX_TOOLWINDOW);
+    ASSERT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & others, others);
 
     EXPECT_TRUE(SetWindowTransparency(window, 175));
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)),
-              static_cast<DWORD>(WS_EX_LAYERED));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & (others | WS_EX_LAYERED),
+              others | WS_EX_LAYERED)
+        << "the other bits stay";
     const Layering layering = ReadLayering(window);
     EXPECT_EQ(layering.alpha, 175);
     EXPECT_EQ(layering.flags, static_cast<DWORD>(LWA_ALPHA));

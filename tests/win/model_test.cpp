@@ -309,6 +309,51 @@ TEST(FormEventsTest, CreatedThenFirstActivatedOnceBeforeActivated) {
     EXPECT_EQ(events.back(), "destroying");
 }
 
+struct QuietForm : Form {
+    QuietForm()
+        : Form({.title = "quiet",
+                .rect = {400, 300, 200, 100},
+                .border = Border::None,
+                .in_taskbar = false,
+                .never_activated = true,
+                .on_first_shown = std::function<void()>([this] {
+                    events.push_back(IsWindowVisible(handle()) ? "first shown" : "not visible");
+                })}) {}
+};
+
+TEST(FormEventsTest, ANeverActivatedFormLeavesTheActiveWindowAlone) {
+    events.clear();
+    EventForm front;
+    front.Load();
+    SetForegroundWindow(front.handle());
+    PumpMessagesFor(200);
+    ASSERT_EQ(GetForegroundWindow(), front.handle());
+
+    QuietForm quiet;
+    quiet.Load();
+    PumpMessagesFor(100);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "first shown"), 1);
+    const DWORD own = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;  // never active, not in Alt+Tab
+    EXPECT_EQ(GetWindowLongW(quiet.handle(), GWL_EXSTYLE) & own, own);
+    EXPECT_EQ(
+        SendMessageW(quiet.handle(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(quiet.handle()),
+                     MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+        MA_NOACTIVATE);
+    quiet.SetVisible(false);
+    quiet.SetVisible(true);
+    quiet.SetLeft(420);
+    quiet.SetBorder(Border::ToolResizable);
+    quiet.SetBorder(Border::None);
+    quiet.Restore();
+    PumpMessagesFor(100);
+    EXPECT_EQ(GetForegroundWindow(), front.handle())
+        << "showing, hiding, moving and a change of look leave the active window";
+    EXPECT_EQ(GetWindowLongW(quiet.handle(), GWL_EXSTYLE) & own, own);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "first shown"), 1);
+    DestroyWindow(quiet.handle());
+    DestroyWindow(front.handle());
+}
+
 TEST(FormEventsTest, EscClosesAWindowThatAsksForIt) {
     EventForm form;
     form.Load();
