@@ -153,8 +153,8 @@ void ApplyWindowPosition() {
 }
 
 void CentreMainWindow() {
-    // Centring waits until the window is on screen: at start-up the first activation
-    // runs ApplyWindowPosition again.
+    // Centring waits until the window is on screen: at start-up its first showing runs
+    // ApplyWindowPosition again.
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();
