@@ -504,7 +504,9 @@ void ClickInFront(HWND window, POINT screen) {
         return GetForegroundWindow() == window &&
                GetAncestor(WindowFromPoint(screen), GA_ROOT) == window;
     };
-    if (!in_front()) {
+    // The countdown window may lie over the title bar: a click there hides it rather than
+    // bringing this window forward (it never takes the focus), and the user clicks again.
+    for (int attempt = 0; attempt < 3 && !in_front(); ++attempt) {
         const RECT frame = ScreenRect(window);
         LeftClickAt({frame.left + 40, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
         WaitFor(in_front, Milliseconds(1000));

@@ -101,8 +101,9 @@ private:
 void LeftClickAt(POINT screen);
 // A left click at a point of a top-level window as a user makes it: when another window is
 // active or lies over the point, a click on the window's title bar brings it to the front
-// first. (Without a window manager a closed message box may leave another window active,
-// and the platform may then take the first click in the window for its activation.)
+// first, again when the click landed on the countdown window. (Without a window manager a
+// closed message box may leave another window active, and the platform may then take the
+// first click in the window for its activation.)
 void ClickInFront(HWND window, POINT screen);
 void RightClickAt(POINT screen);
 void DoubleClickAt(POINT screen);

@@ -921,6 +921,16 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     HWND slider = ControlAt(settings, kSlider, "msctls_trackbar32");
     ASSERT_NE(slider, nullptr);
     ClickIn(settings, kSlider);
+    // The click may be the one that brings the window forward: its keys go to the slider
+    // once the slider has the focus.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            return GetGUIThreadInfo(GetWindowThreadProcessId(settings, nullptr), &gui) &&
+                   gui.hwndFocus == slider && GetForegroundWindow() == settings;
+        },
+        Milliseconds(2000)));
     PressKey(VK_HOME);
     EXPECT_TRUE(WaitFor([&] { return !run->Alpha().has_value(); }, Milliseconds(2000)))
         << "colour-key mode; the slider is at " << SendMessageA(slider, TBM_GETPOS, 0, 0);
