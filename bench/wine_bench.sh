@@ -197,6 +197,9 @@ prepare() {
     rm -rf "$dir"
     mkdir -p "$dir"
     cp "$build/$2" "$dir/"
+    # Written back at once: a program mapped from the file it was just copied to would count
+    # the copy's pages, still dirty in the page cache, as its own private dirty memory.
+    sync "$dir/$2"
     echo "$dir"
 }
 

@@ -2,6 +2,8 @@
 find_package(GTest REQUIRED)
 add_executable(core_tests
     tests/native/value_test.cpp
+    tests/native/gbk_test.cpp
+    tests/native/font_names_test.cpp
     tests/native/countdown_test.cpp
     tests/native/picture_test.cpp
     tests/native/placement_test.cpp

@@ -1,7 +1,8 @@
 // Fuzzes setting.ini's reader and writer. The input is a file's bytes; its last bytes choose
-// a few writes. A file read and written unchanged keeps every byte; after the writes, the
-// written bytes read back the same as the document in memory, every key written with a plain
-// value reads back that value, and every other key reads as before.
+// a few writes. A file read and written unchanged keeps every byte (one with a byte-order mark
+// keeps the mark); after the writes, the written bytes read back the same as the document in
+// memory, every key written with a plain value reads back that value, and every other key
+// reads as before.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -19,17 +20,71 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// Any fixed conversion does here: ASCII as it is, other code units as a GBK character.
+// A pair of conversions that gives every text of the program back: ASCII as it is, any other
+// unit of the program's text (split as the document splits it: a lead byte with the byte after
+// it, or four bytes) as two UTF-16 code units of a private range that number it. A UTF-16
+// code unit that is not such a pair becomes a four-byte sequence of its own.
+constexpr bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+constexpr bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+constexpr uint32_t kTwoBytes = 0x100, kFourBytes = 0x8000;
+
+std::string FourBytes(uint32_t n) {
+    return {static_cast<char>(0x81 + n / 12600), static_cast<char>(0x30 + n / 1260 % 10),
+            static_cast<char>(0x81 + n / 10 % 126), static_cast<char>(0x30 + n % 10)};
+}
+
+std::string UnitOf(uint32_t number) {
+    if (number < kTwoBytes) return std::string(1, static_cast<char>(number));
+    if (number < kFourBytes) {
+        number -= kTwoBytes;
+        return {static_cast<char>(0x81 + number / 256), static_cast<char>(number % 256)};
+    }
+    return FourBytes(number - kFourBytes);
+}
+
 std::string ToText(std::u16string_view text) {
     std::string out;
-    for (char16_t c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
         if (c < 0x80) {
             out += static_cast<char>(c);
+        } else if (c >= 0xE000 && c < 0xE800 && i + 1 < text.size() && text[i + 1] >= 0xE800 &&
+                   text[i + 1] < 0xF000) {
+            out += UnitOf(static_cast<uint32_t>(c - 0xE000) << 11 | (text[++i] - 0xE800));
         } else {
-            // Leads 81..A0 only: the result never starts with a byte-order mark.
-            out += static_cast<char>(0x81 + c % 32);
-            out += static_cast<char>(0x40 + c % 63);
+            out += FourBytes(c);
         }
+    }
+    return out;
+}
+
+std::u16string FromText(std::string_view text) {
+    std::u16string out;
+    const auto byte = [&](size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    };
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = byte(i);
+        if (c < 0x80) {
+            out += static_cast<char16_t>(c);
+            ++i;
+            continue;
+        }
+        uint32_t number = c;
+        size_t length = 1;
+        if (IsLead(c) && i + 1 < text.size() && text[i + 1] != '\0') {
+            if (IsDigit(byte(i + 1)) && IsLead(byte(i + 2)) && IsDigit(byte(i + 3))) {
+                number = kFourBytes + (c - 0x81) * 12600 + (byte(i + 1) - 0x30) * 1260 +
+                         (byte(i + 2) - 0x81) * 10 + (byte(i + 3) - 0x30);
+                length = 4;
+            } else {
+                number = kTwoBytes + (c - 0x81) * 256 + byte(i + 1);
+                length = 2;
+            }
+        }
+        out += static_cast<char16_t>(0xE000 + (number >> 11));
+        out += static_cast<char16_t>(0xE800 + (number & 0x7FF));
+        i += length;
     }
     return out;
 }
@@ -83,10 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file = bytes.substr(0, size - std::min(size, 1 + 3 * write_count));
     const std::string_view choices = bytes.substr(file.size());
 
-    tq::IniDocument document = tq::IniDocument::Parse(file, ToText);
-    const bool has_mark = file.substr(0, 2) == "\xFF\xFE" || file.substr(0, 2) == "\xFE\xFF" ||
-                          file.substr(0, 3) == "\xEF\xBB\xBF";
-    if (!has_mark) Check(document.Bytes() == file);
+    tq::IniDocument document = tq::IniDocument::Parse(std::string(file), ToText, FromText);
+    const size_t mark = file.substr(0, 3) == "\xEF\xBB\xBF"                                  ? 3
+                        : file.substr(0, 2) == "\xFF\xFE" || file.substr(0, 2) == "\xFE\xFF" ? 2
+                                                                                             : 0;
+    if (mark == 0) Check(document.Bytes() == file);
+    Check(document.Bytes().substr(0, mark) == file.substr(0, mark));
     const Reads before = ReadAll(document);
 
     Reads expected = before;
@@ -103,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const std::string written = document.Bytes();
-    const tq::IniDocument reread = tq::IniDocument::Parse(written, ToText);
+    const tq::IniDocument reread = tq::IniDocument::Parse(written, ToText, FromText);
     Check(reread.Bytes() == written);
     Check(ReadAll(document) == expected);
     Check(ReadAll(reread) == expected);

@@ -13,9 +13,10 @@ failed=0
 
 # Each GoogleTest program writes an XML report into build/results; a program that
 # crashed or did not run leaves none and counts as one failure through ctest.
-run_ctest() {  # run_ctest <build dir> <report folder as the test programs see it>
-    local status
-    (cd "$1" && GTEST_OUTPUT="xml:$2" ctest --output-on-failure --timeout 1200)
+run_ctest() {  # run_ctest <build dir> <report folder as the test programs see it> [ctest options]
+    local status dir=$1 report=$2
+    shift 2
+    (cd "$dir" && GTEST_OUTPUT="xml:$report" ctest --output-on-failure --timeout 1200 "$@")
     status=$?
     [ $status -ne 0 ] && ctest_failed=1
 }
@@ -31,13 +32,52 @@ count_reports() {
     done
 }
 
-if ! bash scripts/build.sh; then
+if ! bash scripts/build.sh || ! bash scripts/fuzz.sh --build-only; then
     echo "build failed"
     echo "0 passed, 1 failed"
     exit 1
 fi
 
 ctest_failed=0
+# The Windows tests take most of the time and mostly wait on Wine (timers, the ten-second
+# hide, fades, windows coming and going), so they run side by side, each program in
+# TEST_SHARDS (2) parts, GoogleTest's shards. Each part runs in a Wine prefix and on a
+# virtual display of its own, so that the real program started by one driver never meets
+# the windows, the single-instance lock or the files of another. The native tests and the
+# fuzzers run meanwhile.
+shards=${TEST_SHARDS:-2}
+win_results="Z:${results//\//\\}\\"
+wine_session() {  # wine_session <name> <ctest options...>: in the background, output to a log
+    local name=$1
+    shift
+    (
+        unset DISPLAY
+        export WINEPREFIX=$root/build/wineprefix-$name
+        source scripts/wine-env.sh
+        run_ctest build/win32 "$win_results$name.xml" "$@"
+        if [ "$name" = win-0 ]; then
+            # Pictures of the settings and about windows to compare with the forms by eye.
+            env -u GTEST_TOTAL_SHARDS -u GTEST_SHARD_INDEX bash scripts/form_screenshots.sh build/win32 ||
+                echo "form screenshots could not be taken"
+        fi
+        tq_wine_cleanup
+        exit $ctest_failed
+    ) >"$results/$name.log" 2>&1 &
+    session_pids+=($!)
+    session_names+=("$name")
+}
+echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, side by side"
+session_pids=()
+session_names=()
+for ((shard = 0; shard < shards; shard++)); do
+    only_once=
+    [ $shard -eq 0 ] && only_once='|wide_imports'
+    export GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard
+    wine_session "win-$shard" -R "^(win_tests$only_once)\$"
+    wine_session "e2e-$shard" -R '^e2e_tests$'
+done
+unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
+
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"
 
@@ -49,12 +89,11 @@ passed=$((passed + $(grep -c 'without a finding' <<<"$fuzz_output")))
 failed=$((failed + $(grep -c 'FOUND A FAULT' <<<"$fuzz_output")))
 [ $fuzz_status -ne 0 ] && [ "$(grep -c 'FOUND A FAULT' <<<"$fuzz_output")" -eq 0 ] && failed=$((failed + 1))
 
-echo "== Windows tests under Wine"
-source scripts/wine-env.sh
-run_ctest build/win32 "Z:${results//\//\\}\\"
-# Pictures of the settings and about windows for a person to compare with the forms.
-bash scripts/form_screenshots.sh build/win32 || echo "form screenshots could not be taken"
-tq_wine_cleanup
+for i in "${!session_pids[@]}"; do
+    wait "${session_pids[$i]}" || ctest_failed=1
+    echo "== ${session_names[$i]}"
+    cat "$results/${session_names[$i]}.log"
+done
 
 count_reports
 if [ $ctest_failed -ne 0 ] && [ $failed -eq 0 ]; then

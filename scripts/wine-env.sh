@@ -10,13 +10,14 @@ export TZ=${TZ:-Asia/Shanghai}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 90 120); do
-        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
-    done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display number itself and writes it to the file given as fd 3, so
+    # that scripts starting displays at the same moment never pick the same one.
+    tq_display_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tq_display_file" >/dev/null 2>&1 &
     TQ_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$tq_display_file" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n 1 "$tq_display_file")"
+    rm -f "$tq_display_file"
 fi
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -17,10 +17,27 @@ namespace tq {
 
 namespace {
 
+// A stored family may be named in another language than the system's (Apply stores it as
+// the font list shows it at that time), which FontFaceFor finds in the fonts' own names. With
+// no name stored, the default face is taken as the forms take theirs, without that search,
+// which would cost every start-up without a settings file a few milliseconds. No value read
+// from the file holds a line end, so "\n" stands for the missing key.
+std::string LabelFace(const SettingKey& fontname) {
+    const std::string stored =
+        ReadSetting(SettingsFilePath(), fontname.section, fontname.key, "\n");
+    return stored == "\n" ? fontname.default_text : FontFaceFor(stored);
+}
+
+// The stored colour of a label's text, or the scheme's window text in high contrast.
+COLORREF LabelColour(const keys::FontKeys& keys) {
+    const auto stored = static_cast<COLORREF>(ReadInteger(keys.color));
+    return HighContrastOn() ? GetSysColor(COLOR_WINDOWTEXT) : stored;
+}
+
 void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool is_title) {
-    label.SetFontFace(ReadSetting(keys.fontname));
+    label.SetFontFace(LabelFace(keys.fontname));
     label.SetFontSize(ReadInteger(keys.size));
-    label.SetColour(static_cast<COLORREF>(ReadInteger(keys.color)));
+    label.SetColour(LabelColour(keys));
     label.SetBold(ReadFlag(keys.bold));
     label.SetItalic(ReadFlag(keys.italic));
     if (is_title) {
@@ -41,6 +58,37 @@ void ApplyLabel(forms::TransparentLabel& label, const keys::FontKeys& keys, bool
 void SetLabelsAntialiased(bool antialiased) {
     main_window.标题标签.SetAntialiased(antialiased);
     main_window.时间标签.SetAntialiased(antialiased);
+}
+
+// The window shows the high-contrast look (set only by ShowOpacity).
+bool in_high_contrast = false;
+
+// Shows the window as opacity_setting asks: the picture at that opacity (`reload` reads
+// background.pic again even when a picture is shown), or colour-key mode keeping the two
+// colours; while high contrast is on, opaque in the scheme's window colour without picture.
+void ShowOpacity(bool reload, COLORREF avoid_a, COLORREF avoid_b) {
+    if (HighContrastOn()) {
+        in_high_contrast = true;
+        main_window.RemovePicture();
+        main_window.SetBackgroundColour(GetSysColor(COLOR_WINDOW));
+        SetLabelsAntialiased(true);
+        SetWindowTransparency(main_window_handle, 255);
+        return;
+    }
+    if (in_high_contrast) {
+        in_high_contrast = false;
+        main_window.ResetBackgroundColour();
+        reload = true;
+    }
+    if (opacity_setting < 2) {
+        EnterColourKeyMode(avoid_a, avoid_b);
+        return;
+    }
+    if (reload || main_window.picture_removed()) {
+        main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
+        SetLabelsAntialiased(true);
+    }
+    SetWindowTransparency(main_window_handle, opacity_setting);
 }
 
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
@@ -122,13 +170,7 @@ void ApplyWindowSettings() {
     main_window.SetHeight(ReadInteger(keys::winhight));
     main_window.SetTitle(ReadSetting(keys::wintitle));
     opacity_setting = TruncateLow16(ToNumber(ReadSetting(keys::transparency)));
-    if (opacity_setting < 2) {
-        EnterColourKeyMode(main_window.标题标签.colour(), main_window.时间标签.colour());
-    } else {
-        main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
-        SetLabelsAntialiased(true);
-        SetWindowTransparency(main_window_handle, opacity_setting);
-    }
+    ShowOpacity(true, main_window.标题标签.colour(), main_window.时间标签.colour());
     main_window.SetTopmost(ReadFlag(keys::main_top));
     if (ReadFlag(keys::winshape)) {
         main_window.SetShape(forms::Shape::RoundedRectangle);
@@ -168,17 +210,9 @@ void KeepMainWindowWithinReach() {
 
 void PreviewTransparency() {
     opacity_setting = static_cast<int16_t>(settings_window.主窗口透明度滑块条.position());
-    if (opacity_setting > 1) {
-        if (main_window.picture_removed()) {
-            main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
-            SetLabelsAntialiased(true);
-        }
-        SetWindowTransparency(main_window_handle, opacity_setting);
-    } else {
-        // The colours being edited, not yet applied to the labels, must stay visible.
-        EnterColourKeyMode(settings_window.标题标签颜色选择.colour(),
-                           settings_window.时间标签颜色选择.colour());
-    }
+    // The colours being edited, not yet applied to the labels, must stay visible.
+    ShowOpacity(false, settings_window.标题标签颜色选择.colour(),
+                settings_window.时间标签颜色选择.colour());
 }
 
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b) {
@@ -189,6 +223,21 @@ void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b) {
     main_window.SetBackgroundColour(key);
     SetLabelsAntialiased(false);
     SetLayeredAttributes(main_window_handle, key, 0, LWA_COLORKEY);
+}
+
+bool HighContrastOn() {
+    if (high_contrast_probe) return high_contrast_probe();
+    HIGHCONTRASTW scheme{};
+    scheme.cbSize = sizeof(scheme);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(scheme), &scheme, 0) &&
+           (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+void ApplyColourScheme() {
+    main_window.标题标签.SetColour(LabelColour(keys::mtfont));
+    main_window.时间标签.SetColour(LabelColour(keys::ttfont));
+    if (HighContrastOn() || in_high_contrast)
+        ShowOpacity(false, main_window.标题标签.colour(), main_window.时间标签.colour());
 }
 
 }  // namespace tq

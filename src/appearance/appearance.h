@@ -29,4 +29,18 @@ void PreviewTransparency();
 // the labels' text must keep, so only the texts remain visible on the desktop.
 void EnterColourKeyMode(COLORREF avoid_a, COLORREF avoid_b);
 
+// Windows' high-contrast mode (SPI_GETHIGHCONTRAST with HCF_HIGHCONTRASTON). While it is on,
+// the main window is drawn opaque in the scheme's window colours (COLOR_WINDOW beneath,
+// COLOR_WINDOWTEXT for both labels) without its picture, whatever the stored transparency
+// and colours; the stored look comes back when it goes off. Nothing of it is written to
+// setting.ini: the settings window still shows and saves the stored values.
+bool HighContrastOn();
+// Answers HighContrastOn in place of the system when set (tests: Wine always reports the
+// mode off).
+inline bool (*high_contrast_probe)() = nullptr;
+// The main window's handler of a change of the system's colours or of the high-contrast
+// mode: the labels' colours and the window's mode follow it; places, fonts and a
+// transparency being previewed in the settings window stay.
+void ApplyColourScheme();
+
 }  // namespace tq

@@ -12,6 +12,7 @@
 #include "resources/version.h"
 #include "runtime/facilities.h"
 #include "runtime/value.h"
+#include "settings/file_places.h"
 #include "settings/picture_store.h"
 #include "settings/settings_file.h"
 #include "settings/startup_and_defaults.h"
@@ -76,14 +77,21 @@ void SelectStoredIndex(forms::ComboBox& combo, const SettingKey& key) {
 
 // The stored font is found by its name: the list changes when fonts are installed or
 // removed, and its order follows the system's language, so a stored index alone may point
-// at another font. A name the list lacks falls back to the stored index; without that the
-// first font called 宋体 is taken, and when none is, the scan ends on the last font.
+// at another font. The name may also be the family's name in another language (the list
+// shows the English name where the system's language is not the font's), which only the
+// fonts' own name tables know; they are read only when no item has the name itself. A name
+// no font has falls back to the stored index; without that the first font called 宋体 is
+// taken, and when none is, the scan ends on the last font.
 void SelectFont(forms::ComboBox& combo, const keys::FontKeys& keys) {
     const std::string name =
         ReadSetting(SettingsFilePath(), keys.fontname.section, keys.fontname.key, "");
     for (int i = 0; i < combo.count(); ++i) {
         if (combo.item(i) != name) continue;
         combo.SetIndex(i);
+        return;
+    }
+    if (const int found = FindFontFamilyByAnyName(installed_fonts, name); found >= 0) {
+        combo.SetIndex(found);
         return;
     }
     SelectStoredIndex(combo, keys.fontloc);
@@ -137,7 +145,7 @@ void ShowPictureHint(std::string_view height, std::string_view width) {
 }
 
 void EnableDefaultsButton() {
-    settings_window.恢复默认设置按钮.SetDisabled(!FileExists(SettingsFilePath()));
+    settings_window.恢复默认设置按钮.SetDisabled(!FileExists(PathInUse(kSettingsFileName)));
 }
 
 void EnableRefreshBox() {

@@ -232,7 +232,10 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
     if (EffectivelyVisible()) style |= WS_VISIBLE;
     if (disabled_) style |= WS_DISABLED;
     std::optional<CommonControlsScope> themed;
-    if (route_input) themed.emplace();  // a class of the platform's: version 6 where declared
+    if (route_input) {
+        themed.emplace();  // a class of the platform's: version 6 where declared
+        form_->common_controls_ = true;
+    }
     HWND hwnd =
         CreateWindowExW(ex_style, window_class, Widen(text).c_str(), WS_CHILD | style, r.left,
                         r.top, r.right - r.left, r.bottom - r.top, form_window,
@@ -246,6 +249,9 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
 LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR, DWORD_PTR data) {
     auto* control = reinterpret_cast<Control*>(data);
+    // Whatever the control opens while it handles a message (a date picker's calendar, a
+    // message box of a handler) takes the version the control was made with.
+    CommonControlsScope themed;
     if (message == WM_NCDESTROY) {
         lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
         control->hwnd_ = nullptr;

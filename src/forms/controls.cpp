@@ -36,6 +36,13 @@ double MidnightOf(double date_time) {
     return DateTimeFromCivil({c.year, c.month, c.day, 0, 0, 0});
 }
 
+// Captions and frames are drawn on a button face (the window's, or a page's body in the
+// same scheme), so in the scheme's text colour for it: legible in any scheme, dark and
+// high-contrast ones included.
+COLORREF CaptionColour(HWND hwnd) {
+    return GetSysColor(IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+}
+
 }  // namespace
 
 // ---- Label ------------------------------------------------------------------------------
@@ -114,12 +121,12 @@ LRESULT CALLBACK Label::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
 void Label::Paint(HDC dc) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    PaintFormBackground(*form_, dc, ClientRect(), client);
+    PaintBeneath(*this, dc, client);
     if (caption_.empty()) return;
     HGDIOBJ old_font = SelectObject(dc, font_.handle());
     const UINT flags = DT_NOPREFIX | DT_EXPANDTABS | DrawTextFlags(align_, word_wrap_, valign_);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, IsWindowEnabled(hwnd_) ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, CaptionColour(hwnd_));
     DrawGbkText(dc, caption_, &client, flags);
     SelectObject(dc, old_font);
 }
@@ -170,8 +177,7 @@ LRESULT CALLBACK GroupBox::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LP
 void GroupBox::Paint(HDC dc) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    const RECT area = ClientRect();
-    PaintFormBackground(*form_, dc, area, client);
+    PaintBeneath(*this, dc, client);
     HGDIOBJ old_font = SelectObject(dc, font_.handle());
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
@@ -183,10 +189,10 @@ void GroupBox::Paint(HDC dc) {
         DrawGbkText(dc, caption_, &text, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
         // The caption interrupts the frame's top line, with a little space on each side.
         RECT gap{7, 0, std::min<LONG>(7 + text.right + 4, client.right - 2), metrics.tmHeight};
-        PaintFormBackground(*form_, dc, area, gap);
+        PaintBeneath(*this, dc, gap);
         RECT at{gap.left + 2, 0, gap.right - 2, metrics.tmHeight};
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, IsWindowEnabled(hwnd_) ? RGB(0, 0, 0) : GetSysColor(COLOR_GRAYTEXT));
+        SetTextColor(dc, CaptionColour(hwnd_));
         DrawGbkText(dc, caption_, &at, DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
     }
     SelectObject(dc, old_font);
@@ -218,6 +224,10 @@ void Button::SetCaption(std::string_view caption) {
     caption_.assign(caption);
     if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
+
+// On a page the button's corners show the page (WM_CTLCOLORBTN); likewise the check box's,
+// the slider's and the colour picker's background (WM_CTLCOLORSTATIC, WM_CTLCOLORBTN).
+HBRUSH Button::OnColour(HDC dc) { return PageBodyBrush(*this, dc); }
 
 bool Button::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
@@ -367,6 +377,8 @@ void CheckBox::SetCaption(std::string_view caption) {
     if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
 
+HBRUSH CheckBox::OnColour(HDC dc) { return PageBodyBrush(*this, dc); }
+
 bool CheckBox::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
     checked_ = SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -450,6 +462,8 @@ void Slider::SetPosition(int position) {
     position_ = position;
     ApplyRange();
 }
+
+HBRUSH Slider::OnColour(HDC dc) { return PageBodyBrush(*this, dc); }
 
 bool Slider::OnScroll(WPARAM) {
     // A drag reports several steps (track, position, end); only an actual move counts.
@@ -595,6 +609,8 @@ bool ColourPicker::Choose() {
     return true;
 }
 
+HBRUSH ColourPicker::OnColour(HDC dc) { return PageBodyBrush(*this, dc); }
+
 bool ColourPicker::OnCommand(WORD code) {
     if (code != BN_CLICKED) return false;
     Choose();
@@ -612,7 +628,7 @@ void ColourPicker::PaintSwatch(HDC dc) const {
     FillRect(dc, &swatch, fill);
     DeleteObject(fill);
     FrameRect(dc, &swatch,
-              GetSysColorBrush(IsWindowEnabled(hwnd_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+              GetSysColorBrush(IsWindowEnabled(hwnd_) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
 }
 
 // The button paints itself as usual; the swatch goes on top, also after the changes of

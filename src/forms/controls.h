@@ -129,6 +129,7 @@ private:
     void Create(HWND form_window) override;
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
+    HBRUSH OnColour(HDC dc) override;
 
     Args args_;
     std::string caption_;
@@ -215,6 +216,7 @@ private:
     void Create(HWND form_window) override;
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
+    HBRUSH OnColour(HDC dc) override;
 
     Args args_;
     bool checked_;
@@ -293,6 +295,7 @@ public:
 private:
     void Create(HWND form_window) override;
     bool OnScroll(WPARAM code) override;
+    HBRUSH OnColour(HDC dc) override;
     void ApplyDpi() override;
     void ApplyRange();
     void FitThumb();
@@ -386,6 +389,7 @@ public:
 private:
     void Create(HWND form_window) override;
     bool OnCommand(WORD code) override;
+    HBRUSH OnColour(HDC dc) override;
     static LRESULT CALLBACK SwatchPainter(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void PaintSwatch(HDC dc) const;
 
@@ -443,11 +447,17 @@ public:
     void SetCurrent(int page);
     const std::vector<Page*>& pages() const { return pages_; }
     HWND tooltip() const { return tooltip_; }
+    // The pages' body as the visual style draws it (the tab control's TABP_BODY), as a brush
+    // whose origin is the page control's top left corner; null while the control draws the
+    // classic look, where the pages show the window's face.
+    HBRUSH BodyBrush();
 
 private:
     friend class Page;
     void Create(HWND form_window) override;
     void AfterDestroy() override;
+    void OnSchemeChanged() override { ReleaseBody(); }
+    void ReleaseBody();
     bool OnNotify(NMHDR* header, LRESULT* result) override;
     bool PreTranslate(MSG& msg) override;
     void ShowCurrentPage();
@@ -457,6 +467,9 @@ private:
     int current_ = 0;
     HWND tooltip_ = nullptr;
     ControlFont font_;
+    HBITMAP body_bitmap_ = nullptr;  // drawn for the control's size, which the brush tiles
+    HBRUSH body_brush_ = nullptr;
+    SIZE body_size_{};
 };
 
 // A page of a page control: a container without a window, covering the page control, so
@@ -471,6 +484,7 @@ public:
 
     const std::string& caption() const { return caption_; }
     const std::string& hint() const { return hint_; }
+    PageControl& owner() const { return *owner_; }
 
 private:
     void Create(HWND form_window) override;

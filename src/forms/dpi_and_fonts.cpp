@@ -1,10 +1,7 @@
 #include "forms/model.h"
 
-#include <cstring>
-
 #include "forms/controls.h"
 #include "runtime/facilities.h"
-#include "runtime/value.h"
 
 namespace tq::forms {
 
@@ -58,11 +55,7 @@ LOGFONTA MakeLogFont(const FontSpec& description, int dpi) {
 LOGFONTA DefaultGuiFont(int dpi) {
     LOGFONTW system{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(system), &system);
-    LOGFONTA font{};
-    std::memcpy(&font, &system, offsetof(LOGFONTA, lfFaceName));
-    const std::string face = Narrow(system.lfFaceName);
-    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
-    std::memcpy(font.lfFaceName, fits.data(), fits.size());
+    LOGFONTA font = FromPlatformFont(system);
     font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
     return font;
 }
@@ -82,10 +75,7 @@ LOGFONTA MakeLogFont(const FontSpec& description) {
 }
 
 HFONT CreateFontFrom(const LOGFONTA& description) {
-    LOGFONTW font;
-    std::memcpy(&font, &description, offsetof(LOGFONTA, lfFaceName));
-    const std::wstring face = Widen(description.lfFaceName);
-    lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
+    const LOGFONTW font = ToPlatformFont(description);
     return CreateFontIndirectW(&font);
 }
 

@@ -2,6 +2,7 @@
 
 #include "forms/internal.h"
 #include "runtime/facilities.h"
+#include "runtime/gbk.h"
 
 namespace tq::forms {
 
@@ -19,15 +20,12 @@ void FileDialog::Create(HWND) {
 std::string FileDialog::DialogFilter(std::string_view filter) {
     if (filter.empty()) return {};
     std::string result;
-    for (size_t i = 0; i < filter.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(filter[i]);
-        // A GBK lead byte takes the byte after it, which may be a '|' (0x7C).
-        if (byte >= 0x81 && byte <= 0xFE && i + 1 < filter.size()) {
-            result += filter[i];
-            result += filter[++i];
-        } else {
-            result += byte == '|' ? '\0' : filter[i];
-        }
+    // A '|' that is the second byte of a GBK character (0x7C) stays a character.
+    for (size_t i = 0; i < filter.size();) {
+        const GbkUnit unit = GbkUnitAt(filter, i);
+        result += unit.length == 1 && filter[i] == '|' ? std::string_view("\0", 1)
+                                                       : filter.substr(i, unit.length);
+        i += unit.length;
     }
     result += '\0';
     result += '\0';

@@ -369,6 +369,24 @@ void Form::SetBackgroundColour(COLORREF colour) {
     if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+void Form::ResetBackgroundColour() {
+    has_background_colour_ = false;
+    if (hwnd_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// Every control drops what it drew ahead from the old colours or style, the platform's
+// controls hear of new colours too (only top-level windows get WM_SYSCOLORCHANGE, and
+// common controls want it passed on), and everything is painted again.
+void Form::OnSchemeChanged(UINT message, WPARAM wparam, LPARAM lparam) {
+    for (Control* c : controls_) {
+        c->OnSchemeChanged();
+        if (message == WM_SYSCOLORCHANGE && c->hwnd_)
+            SendMessageW(c->hwnd_, message, wparam, lparam);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    args_.on_colours_changed();
+}
+
 std::string Form::picture() const {
     return picture_released_ ? read_picture_again_() : picture_;
 }
@@ -593,6 +611,8 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     }
     auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!form) return DefWindowProcW(hwnd, message, wparam, lparam);
+    std::optional<CommonControlsScope> themed;
+    if (form->common_controls_) themed.emplace();  // the message boxes of its handlers
     return form->HandleMessage(message, wparam, lparam);
 }
 
@@ -723,6 +743,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_SETTINGCHANGE:
             if (wparam == SPI_SETWORKAREA) args_.on_screens_changed();
+            if (wparam == SPI_SETHIGHCONTRAST) args_.on_colours_changed();
+            break;
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            OnSchemeChanged(message, wparam, lparam);
             break;
         case WM_POWERBROADCAST:
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();

@@ -47,6 +47,7 @@ struct MainForm : forms::Form {
               .on_destroying = ForcedClose,
               .on_clock_changed = RefreshAfterClockChange,
               .on_screens_changed = KeepMainWindowWithinReach,
+              .on_colours_changed = ApplyColourScheme,
               .events = {.on_left_button_down = AvoidBlock},
           }) {}
 

@@ -40,6 +40,14 @@ int DrawGbkText(HDC dc, std::string_view text, RECT* at, UINT flags);
 // Paints what the form shows beneath `part` (client coordinates of the control whose form
 // rectangle is `area`) into a DC whose origin is the control's.
 void PaintFormBackground(Form& form, HDC dc, const RECT& area, const RECT& part);
+// The tab page's own background beneath a control that lies on a page (directly or in a
+// group box) of a page control drawn by the visual style: the brush, aligned with the page
+// for a DC whose origin is the control's client area, which is also readied for text on it.
+// Null for a control on the form itself and in the classic look, where it shows the form.
+HBRUSH PageBodyBrush(const Control& control, HDC dc);
+// Paints what shows beneath `part` (the control's client coordinates) of a control that
+// paints its whole rectangle: the page's body, else what the form shows there.
+void PaintBeneath(const Control& control, HDC dc, const RECT& part);
 
 // Draws into a memory bitmap and copies it in one step, so repainting never flashes.
 template <typename Draw>

@@ -75,6 +75,20 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
     return function && function(message, data);
 }
 
+HTHEME GetWindowTheme(HWND window) {
+    static const auto function =
+        LibraryFunction<HTHEME(WINAPI*)(HWND)>(L"uxtheme.dll", "GetWindowTheme");
+    return function ? function(window) : nullptr;
+}
+
+HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, const RECT* area,
+                            const RECT* clip) {
+    static const auto function =
+        LibraryFunction<HRESULT(WINAPI*)(HTHEME, HDC, int, int, const RECT*, const RECT*)>(
+            L"uxtheme.dll", "DrawThemeBackground");
+    return function ? function(theme, dc, part, state, area, clip) : E_NOTIMPL;
+}
+
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog) {
     static const auto function =
         LibraryFunction<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");

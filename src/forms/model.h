@@ -17,6 +17,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <uxtheme.h>
 
 #include "appearance/picture.h"
 
@@ -172,6 +173,8 @@ public:
     RECT ClientRect() const;
     // Visible itself and inside visible containers.
     bool EffectivelyVisible() const;
+    // The group box or page it lies in; none for a control placed on the form itself.
+    Control* container() const { return container_; }
 
 protected:
     friend class Form;
@@ -184,6 +187,8 @@ protected:
     virtual bool OnNotify(NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
     virtual bool OnScroll(WPARAM /*code*/) { return false; }
     virtual HBRUSH OnColour(HDC /*dc*/) { return nullptr; }
+    // The colour scheme or the visual style changed: whatever was drawn ahead from them goes.
+    virtual void OnSchemeChanged() {}
     virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
     // The form's DPI changed: the window takes its place at the new scale.
     virtual void ApplyDpi() { PlaceWindow(); }
@@ -392,6 +397,8 @@ public:
         Handler<> on_clock_changed;
         // The screens changed: a resolution, a monitor added or removed, or a work area.
         Handler<> on_screens_changed;
+        // The system's colours changed, or its high-contrast mode was turned on or off.
+        Handler<> on_colours_changed;
         InputHandlers events;
     };
 
@@ -441,6 +448,8 @@ public:
     COLORREF background_colour() const { return background_colour_; }
     void SetBackgroundColour(COLORREF colour);
     bool HasBackgroundColour() const { return has_background_colour_; }
+    // Back to the system's colour for a window's face.
+    void ResetBackgroundColour();
     // The background picture as the bytes of a picture file. The removed state shows no
     // picture and never equals any real picture's bytes. Given a way to read the bytes
     // again, the form keeps a large picture only as its bitmap at the window's size and
@@ -498,6 +507,7 @@ private:
     void OnDestroyed();
     void Show(int show_command);
     DWORD OwnExStyle() const;  // the extended style bits the form's flags keep
+    void OnSchemeChanged(UINT message, WPARAM wparam, LPARAM lparam);
     void NotifyTray();  // hands the stored icon and tip to the notification area
     void MakeTrayIcon();  // the icon at the size the notification area wants now
     void RetryTrayIcon();
@@ -519,6 +529,9 @@ private:
     int region_dpi_ = kUnitDpi;
     bool first_activation_seen_ = false;
     bool first_show_seen_ = false;
+    // Holds controls of the platform's: its messages are handled with the common controls
+    // version 6 active (see CommonControlsScope).
+    bool common_controls_ = false;
     COLORREF background_colour_ = 0;
     bool has_background_colour_ = false;
     std::string picture_;
@@ -550,8 +563,15 @@ void RunMessageLoop();
 
 // While it lives, the calling thread uses the common controls version 6 (themed controls)
 // that the executable's manifest resource 2 declares: the platform's controls created and
-// comctl32 functions looked up meanwhile are that version's. Without that resource (the
-// test programs) it does nothing.
+// comctl32 functions looked up meanwhile are that version's, and so are the buttons of a
+// message box shown meanwhile. Without that resource (the test programs) it does nothing.
+// A manifest for the whole process would cost every start-up the binding of that version
+// (about 160 write system calls under Wine) although the countdown window has no common
+// control, so the scope is active only where those controls live: around the creation of
+// the settings and about windows' controls, around every message of those windows and of
+// their controls (the message boxes their handlers show, the calendar a date picker drops),
+// around the colour and open-file dialogs, and around the tray menu's commands (the exit
+// question). The countdown window and the start-up never activate it.
 class CommonControlsScope {
 public:
     CommonControlsScope();
@@ -564,11 +584,11 @@ private:
     bool active_ = false;
 };
 
-// Functions of comctl32, comdlg32 and shell32, looked up when first called. Only the
-// settings and about windows need the first two, and the notification-area icon is handed
-// over after the window's first paint; leaving the libraries out of start-up keeps the
-// countdown window's memory and start-up time close to those of a bare window. The
-// signatures are the platform's.
+// Functions of comctl32, comdlg32, shell32 and uxtheme, looked up when first called. Only
+// the settings and about windows need the first two and the last, and the notification-area
+// icon is handed over after the window's first paint; leaving the libraries out of start-up
+// keeps the countdown window's memory and start-up time close to those of a bare window.
+// The signatures are the platform's.
 namespace lazy {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 BOOL SetWindowSubclass(HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data);
@@ -580,6 +600,10 @@ BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
 // For tests: while set, Shell_NotifyIconW calls this instead, to stand for a notification
 // area that refuses icons.
 inline BOOL(WINAPI* shell_notify_icon_for_tests)(DWORD, NOTIFYICONDATAW*) = nullptr;
+// uxtheme: the visual style a control draws with (null when it draws the classic look).
+HTHEME GetWindowTheme(HWND window);
+HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, const RECT* area,
+                            const RECT* clip);
 }  // namespace lazy
 
 }  // namespace tq::forms

@@ -1,5 +1,7 @@
 #include "forms/controls.h"
 
+#include <vssym32.h>
+
 #include "forms/internal.h"
 #include "runtime/facilities.h"
 
@@ -54,6 +56,72 @@ void PageControl::Create(HWND form_window) {
 void PageControl::AfterDestroy() {
     tooltip_ = nullptr;  // owned by the form's window, destroyed with it
     font_.Release();
+    ReleaseBody();
+}
+
+// Drawn once for the control's size (again after a change of scale, scheme or style), as
+// the themed dialog texture is: the body part of the visual style's tab class.
+HBRUSH PageControl::BodyBrush() {
+    if (!hwnd_) return nullptr;
+    HTHEME theme = lazy::GetWindowTheme(hwnd_);
+    if (!theme) {
+        ReleaseBody();
+        return nullptr;
+    }
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (body_brush_ && body_size_.cx == client.right && body_size_.cy == client.bottom)
+        return body_brush_;
+    ReleaseBody();
+    if (client.right <= 0 || client.bottom <= 0) return nullptr;
+    HDC screen = GetDC(hwnd_);
+    HDC memory = CreateCompatibleDC(screen);
+    body_bitmap_ = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, body_bitmap_);
+    const bool drawn =
+        SUCCEEDED(lazy::DrawThemeBackground(theme, memory, TABP_BODY, 0, &client, nullptr));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(hwnd_, screen);
+    if (drawn) body_brush_ = CreatePatternBrush(body_bitmap_);
+    if (!body_brush_) {
+        ReleaseBody();  // a style without a body part: the classic look
+        return nullptr;
+    }
+    body_size_ = {client.right, client.bottom};
+    return body_brush_;
+}
+
+void PageControl::ReleaseBody() {
+    if (body_brush_) DeleteObject(body_brush_);
+    if (body_bitmap_) DeleteObject(body_bitmap_);
+    body_brush_ = nullptr;
+    body_bitmap_ = nullptr;
+    body_size_ = {};
+}
+
+HBRUSH PageBodyBrush(const Control& control, HDC dc) {
+    const Page* page = nullptr;
+    for (const Control* c = control.container(); c && !page; c = c->container())
+        page = dynamic_cast<const Page*>(c);
+    if (!page) return nullptr;
+    PageControl& pages = page->owner();
+    HBRUSH brush = pages.BodyBrush();
+    if (!brush) return nullptr;
+    const RECT at = control.ClientRect();
+    const RECT origin = pages.ClientRect();
+    SetBrushOrgEx(dc, origin.left - at.left, origin.top - at.top, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    return brush;
+}
+
+void PaintBeneath(const Control& control, HDC dc, const RECT& part) {
+    if (HBRUSH body = PageBodyBrush(control, dc)) {
+        FillRect(dc, &part, body);
+        return;
+    }
+    PaintFormBackground(control.form(), dc, control.ClientRect(), part);
 }
 
 void PageControl::SetCurrent(int page) {

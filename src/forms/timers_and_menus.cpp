@@ -86,7 +86,10 @@ void PopupMenu(Form& window, Menu& menu) {
     // Without this message the menu would not close when the user clicks elsewhere.
     PostMessageW(window.handle(), WM_NULL, 0, 0);
     DestroyMenu(popup);
-    if (chosen > 0 && static_cast<size_t>(chosen) <= items.size()) items[chosen - 1]->Select();
+    if (chosen <= 0 || static_cast<size_t>(chosen) > items.size()) return;
+    // The windows and message boxes a command opens look like the settings window's.
+    CommonControlsScope themed;
+    items[chosen - 1]->Select();
 }
 
 }  // namespace tq::forms

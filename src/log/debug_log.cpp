@@ -1,8 +1,8 @@
 #include "log/debug_log.h"
 
-#include "app/globals.h"
 #include "runtime/facilities.h"
 #include "runtime/value.h"
+#include "settings/file_places.h"
 #include "settings/settings_file.h"
 
 namespace tq {
@@ -20,7 +20,7 @@ void OpenDebugLog() {
     }
     debug_enabled = 1;
     log_stem = LogTimeStamp(Now());
-    const std::string folder = run_dir + "\\Log";
+    const std::string folder = PathToWrite(kLogFolderName);
     const std::string path = folder + "\\" + log_stem + ".log";
     CreateDirectoryAt(folder);  // an existing folder is fine
     WriteWholeFile(path, {"Debug ", log_stem, "\r\n"});

@@ -1,6 +1,7 @@
-// The debug log: when setting.ini asks for it, one file per run in the folder Log beside
-// the executable, a time-stamped line for every start, stop, refresh and exit. Every
-// failure while logging is silent: the log must never disturb the countdown.
+// The debug log: when setting.ini asks for it, one file per run in the folder Log (beside
+// the executable, or in the user's folder: settings/file_places.h), a time-stamped line for every
+// start, stop, refresh and exit. Every failure while logging is silent: the log must never disturb
+// the countdown.
 #pragma once
 
 #include <string>

@@ -1,8 +1,11 @@
 #include "runtime/facilities.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
-#include "runtime/gb18030_ranges.h"
+#include "runtime/font_names.h"
+#include "runtime/gbk.h"
 #include "runtime/value.h"
 
 namespace tq {
@@ -11,55 +14,6 @@ namespace {
 // --- Texts ---------------------------------------------------------------------------------
 
 constexpr UINT kGbkCodePage = 936;
-// GB18030 numbers its four-byte sequences from 0x81308130; those of the planes beyond the
-// BMP start at 0x90308130.
-constexpr uint32_t kSupplementarySequences = (0x90 - 0x81) * 12600;
-
-bool IsLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-bool IsDigitByte(unsigned char b) { return b >= 0x30 && b <= 0x39; }
-
-bool FourByteSequenceAt(std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
-    return i + 3 < text.size() && IsLeadByte(byte(0)) && IsDigitByte(byte(1)) &&
-           IsLeadByte(byte(2)) && IsDigitByte(byte(3));
-}
-
-// The code point of a four-byte sequence; U+FFFD for a sequence GB18030 leaves unassigned.
-uint32_t DecodeFourBytes(std::string_view bytes) {
-    const auto b = [&](size_t k) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(bytes[k]));
-    };
-    const uint32_t n =
-        (b(0) - 0x81) * 12600 + (b(1) - 0x30) * 1260 + (b(2) - 0x81) * 10 + (b(3) - 0x30);
-    if (n < gb18030::kBmpSequenceEnd) {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_sequence > n) {
-        }
-        return run->first_code_point + (n - run->first_sequence);
-    }
-    if (n >= kSupplementarySequences && n - kSupplementarySequences < 0x100000)
-        return 0x10000 + (n - kSupplementarySequences);
-    return 0xFFFD;
-}
-
-// The four-byte sequence of a code point outside GBK; empty when GB18030 has none for it
-// (a BMP character of its two-byte part that code page 936 lacks).
-std::string EncodeFourBytes(uint32_t code_point) {
-    uint32_t n;
-    if (code_point >= 0x10000) {
-        n = kSupplementarySequences + (code_point - 0x10000);
-    } else {
-        const gb18030::Run* run = std::end(gb18030::kBmpRuns);
-        while (--run > gb18030::kBmpRuns && run->first_code_point > code_point) {
-        }
-        const uint32_t end = run + 1 == std::end(gb18030::kBmpRuns) ? gb18030::kBmpSequenceEnd
-                                                                    : run[1].first_sequence;
-        n = run->first_sequence + (code_point - run->first_code_point);
-        if (code_point < run->first_code_point || n >= end) return {};
-    }
-    return {static_cast<char>(0x81 + n / 12600), static_cast<char>(0x30 + n / 1260 % 10),
-            static_cast<char>(0x81 + n / 10 % 126), static_cast<char>(0x30 + n % 10)};
-}
 
 void AppendGbk(std::wstring& out, std::string_view bytes) {
     if (bytes.empty()) return;
@@ -69,16 +23,6 @@ void AppendGbk(std::wstring& out, std::string_view bytes) {
     const size_t at = out.size();
     out.resize(at + static_cast<size_t>(n));
     MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, &out[at], n);
-}
-
-void AppendCodePoint(std::wstring& out, uint32_t code_point) {
-    if (code_point < 0x10000) {
-        out.push_back(static_cast<wchar_t>(code_point));
-    } else {
-        code_point -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
-    }
 }
 
 // GBK bytes of UTF-16 text, or nothing when the table has no character for some of it.
@@ -132,6 +76,10 @@ constexpr DWORD kShareModeFlags[] = {
     FILE_SHARE_READ,                     // 3 deny writing
     0,                                   // 4 exclusive
 };
+
+// How long a refused step of a save is tried again, and how often.
+constexpr DWORD kRetryForMs = 2000;
+constexpr DWORD kRetryStepMs = 50;
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -214,18 +162,15 @@ std::wstring Widen(std::string_view text) {
     out.reserve(text.size());
     size_t table_from = 0;  // start of the bytes not yet converted through the table
     for (size_t i = 0; i < text.size();) {
-        if (!IsLeadByte(static_cast<unsigned char>(text[i]))) {
-            ++i;
-        } else if (FourByteSequenceAt(text, i)) {
+        const GbkUnit unit = GbkUnitAt(text, i);
+        if (unit.kind == GbkUnitKind::FourBytes) {
             AppendGbk(out, text.substr(table_from, i - table_from));
-            AppendCodePoint(out, DecodeFourBytes(text.substr(i, 4)));
-            i += 4;
-            table_from = i;
-        } else {
-            i += 2;  // a two-byte character: its second byte is never a first one
+            AppendUtf16(out, DecodeFourBytes(text.substr(i, 4)));
+            table_from = i + 4;
         }
+        i += unit.length;
     }
-    AppendGbk(out, text.substr(std::min(table_from, text.size())));
+    AppendGbk(out, text.substr(table_from));
     return out;
 }
 
@@ -250,6 +195,26 @@ std::string Narrow(std::wstring_view text) {
     return out;
 }
 
+// Both descriptions hold the same members before the face, laid out alike.
+LOGFONTW ToPlatformFont(const LOGFONTA& font) {
+    LOGFONTW wide{};
+    std::memcpy(&wide, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::wstring face = Widen({font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE)});
+    // A face of 31 bytes has at most 31 UTF-16 units.
+    std::memcpy(wide.lfFaceName, face.data(),
+                std::min<size_t>(face.size(), LF_FACESIZE - 1) * sizeof(wchar_t));
+    return wide;
+}
+
+LOGFONTA FromPlatformFont(const LOGFONTW& font) {
+    LOGFONTA narrow{};
+    std::memcpy(&narrow, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::string face = Narrow({font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE)});
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(narrow.lfFaceName, fits.data(), fits.size());
+    return narrow;
+}
+
 // --- Files ---------------------------------------------------------------------------------
 
 bool FileExists(std::string_view path) {
@@ -271,9 +236,11 @@ int32_t FileSize(std::string_view path) {
 std::string ReadWholeFile(std::string_view path) {
     if (path.empty()) return {};
     // Others may keep the file open for writing (the debug log does); reading it anyway
-    // is what a reader of a whole file wants.
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // is what a reader of a whole file wants. Sharing deletion as well lets a save's rename
+    // replace the file while it is being read.
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
     std::string bytes;
     LARGE_INTEGER size;
@@ -316,14 +283,41 @@ bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str(
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     const std::wstring target = Widen(path);
     const std::wstring staged = target + L".new";
-    HANDLE file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-    CloseHandle(file);
-    if (written && MoveFileExW(staged.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+    // The platform refuses to rename over a read-only file (Wine alone lets it pass); that
+    // refusal does not pass, so it is not waited for.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    // One time limit for both steps: the user waits for the whole save.
+    const DWORD started = GetTickCount();
+    const auto retried = [started](auto step) {
+        for (;;) {
+            if (step()) return true;
+            const DWORD error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+                 error != ERROR_LOCK_VIOLATION) ||
+                GetTickCount() - started >= kRetryForMs) {
+                return false;
+            }
+            Sleep(kRetryStepMs);
+        }
+    };
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const bool opened = retried([&] {
+        file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    if (opened) {
+        const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
+        CloseHandle(file);
+        if (written && retried([&] {
+                return MoveFileExW(staged.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            })) {
+            return true;
+        }
     }
     DeleteFileW(staged.c_str());
     return false;
@@ -342,6 +336,29 @@ std::optional<FileStamp> StampOf(std::string_view path) {
 
 bool CreateDirectoryAt(std::string_view path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+bool FolderExists(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CanCreateFilesIn(std::string_view folder) {
+    const std::wstring probe =
+        Widen(folder) + L"\\~tq" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(file);
+    return true;
+}
+
+std::string UserDataFolder() {
+    wchar_t folder[MAX_PATH * 2];
+    const DWORD length = GetEnvironmentVariableW(L"APPDATA", folder, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2) return {};
+    return Narrow({folder, length});
 }
 
 int OpenFile(std::string_view path, int open_mode, int share_mode) {
@@ -407,12 +424,18 @@ bool WriteRegistryValue(int root, std::string_view path, const RegistryData& val
 bool DeleteRegistryValue(int root, std::string_view path) {
     const RegistryPath where = SplitRegistryPath(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        const LONG status = RegDeleteValueW(key, where.value_name.c_str());
+    LONG status = RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteValueW(key, where.value_name.c_str());
         RegCloseKey(key);
-        if (status == ERROR_SUCCESS) return true;
     }
-    return RegDeleteKeyW(RootKey(root), Widen(path).c_str()) == ERROR_SUCCESS;
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return true;
+    // Refused: that is no failure when there was nothing to delete.
+    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    status = RegQueryValueExW(key, where.value_name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_FILE_NOT_FOUND;
 }
 
 // --- User interface ------------------------------------------------------------------------
@@ -528,6 +551,9 @@ std::string ExecutableFileName() {
 
 namespace {
 
+// The 'name' table's tag as GetFontData takes it: its four letters in memory order.
+constexpr DWORD kNameTableTag = 'n' | 'a' << 8 | 'm' << 16 | 'e' << 24;
+
 // A face name is kept to the 31 bytes a font description holds, cut before a character
 // that would not fit whole.
 int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
@@ -554,6 +580,97 @@ std::vector<std::string> ListFontNames() {
         if (names.empty() || names.back() != *name) names.push_back(std::move(*name));
     }
     return names;
+}
+
+namespace {
+
+LOGFONTW FaceDescription(std::string_view face) {
+    LOGFONTA font{};
+    font.lfCharSet = DEFAULT_CHARSET;
+    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
+    std::memcpy(font.lfFaceName, fits.data(), fits.size());
+    return ToPlatformFont(font);
+}
+
+int CALLBACK NoteFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;  // one is enough
+}
+
+// True when the platform enumerates a family by that name (its English name or its name in
+// the system's language).
+bool PlatformKnowsFamily(std::string_view name) {
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return false;
+    LOGFONTW wanted = FaceDescription(name);
+    EnumFontFamiliesExW(screen, &wanted, NoteFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+// The family's name table as the font selected for that face gives it; empty for a font
+// without one (a bitmap or vector font).
+std::string NameTableOf(HDC dc, std::string_view family) {
+    const LOGFONTW description = FaceDescription(family);
+    HFONT font = CreateFontIndirectW(&description);
+    if (!font) return {};
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::string table;
+    const DWORD size = GetFontData(dc, kNameTableTag, 0, nullptr, 0);
+    if (size != GDI_ERROR && size > 0) {
+        table.resize(size);
+        if (GetFontData(dc, kNameTableTag, 0, table.data(), size) != size) table.clear();
+    }
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    return table;
+}
+
+// Face names compare without letter case, as the platform compares them.
+bool SameFaceName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name) {
+    if (name.empty()) return -1;
+    const bool vertical = name[0] == '@';
+    const std::wstring wanted = Widen(name.substr(vertical ? 1 : 0));
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return -1;
+    int found = -1;
+    for (size_t i = 0; i < families.size() && found < 0; ++i) {
+        if (families[i].empty() || (families[i][0] == '@') != vertical) continue;
+        const std::string table = NameTableOf(dc, families[i]);
+        for (const std::u16string& own : FamilyNamesInNameTable(table)) {
+            // Cut as a listed name is, so that a long name stored from a list still matches.
+            const std::string listed =
+                Narrow({reinterpret_cast<const wchar_t*>(own.data()), own.size()});
+            const std::string_view cut =
+                WholeCharactersWithin(listed, LF_FACESIZE - 1 - (vertical ? 1 : 0));
+            if (SameFaceName(wanted, Widen(cut))) {
+                found = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    DeleteDC(dc);
+    return found;
+}
+
+std::string FontFaceFor(std::string_view name) {
+    if (name.empty() || PlatformKnowsFamily(name)) return std::string(name);
+    static std::string searched_name, searched_face;
+    if (name != searched_name) {
+        const std::vector<std::string> families = ListFontNames();
+        const int found = FindFontFamilyByAnyName(families, name);
+        searched_name = name;
+        searched_face = found >= 0 ? families[found] : searched_name;
+    }
+    return searched_face;
 }
 
 }  // namespace tq

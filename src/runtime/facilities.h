@@ -29,6 +29,12 @@ namespace tq {
 std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
+// A font description as the program keeps it (its face in GBK) and as the platform takes it
+// (its face in UTF-16); every other member is the same in both. A face too long for the
+// other side is cut before the first character that would not fit whole.
+LOGFONTW ToPlatformFont(const LOGFONTA& font);
+LOGFONTA FromPlatformFont(const LOGFONTW& font);
+
 // --- Files --------------------------------------------------------------------------------
 
 // True when a file search for the path finds an entry (a file or a folder).
@@ -43,7 +49,10 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
 bool DeleteFileAt(std::string_view path);
 // Writes the bytes beside the file first (its name + ".new", flushed to the disk) and then
 // moves them over it in one rename, so that the file is wholly the old one or wholly the
-// new one whenever the program or the machine stops. False when either step failed; the
+// new one whenever the program or the machine stops. Another program holding either file for
+// a moment (a virus scanner, the search indexer, a sync client) makes the platform refuse a
+// step with access denied or a sharing or lock violation: such a step is tried again for
+// about two seconds. A read-only file is not replaced. False when a step still failed; the
 // old file is then as it was and nothing is left beside it.
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes);
 // When a file was last written, and its size: what tells a changed file from the one read.
@@ -56,6 +65,12 @@ struct FileStamp {
 std::optional<FileStamp> StampOf(std::string_view path);
 // False also when the folder already exists.
 bool CreateDirectoryAt(std::string_view path);
+bool FolderExists(std::string_view path);
+// True when a new file can be created in the folder. The file made to find out is unique to
+// this process and gone again as soon as its handle closes.
+bool CanCreateFilesIn(std::string_view folder);
+// The user's own folder for programs' data (%APPDATA%); empty when the environment names none.
+std::string UserDataFolder();
 
 // Open modes of OpenFile.
 enum : int {
@@ -97,8 +112,8 @@ using RegistryData = std::variant<std::string, uint32_t, std::vector<uint8_t>>;
 // The path is split at its last backslash into key and value name (no backslash: the
 // value sits directly under the root). The key is opened for writing or else created.
 bool WriteRegistryValue(int root, std::string_view path, const RegistryData& value);
-// Deletes the value; when that fails, deletes a key named by the whole path instead.
-// True when either deletion succeeded.
+// True when the value is gone: deleted now, or not there at all (nor its key). False when
+// it is still there, for example because the key refuses the user the right to change it.
 bool DeleteRegistryValue(int root, std::string_view path);
 
 // --- User interface ---------------------------------------------------------------------
@@ -155,5 +170,21 @@ std::string ExecutableFileName();
 // the platform reports them, a name equal to the one kept just before it skipped; each
 // name at most 31 bytes.
 std::vector<std::string> ListFontNames();
+
+// The index in `families` (names as ListFontNames gives them) of the family whose font calls
+// itself `name` in its own name table: a family name in any language, cut to a list name's
+// length and compared without letter case; a vertical family ("@" first) only for a name
+// with "@" first. -1 for an empty name or when no font calls itself so. The platform may know
+// a family only by its English name and its name in the system's language (Wine does), so a
+// name stored under another language may be found only this way. Reads every family's
+// table: for names that match nothing directly.
+int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name);
+
+// The face to create a font of for a stored family name: the name itself when the platform
+// knows a family by it, else the listed name of the installed family that calls itself so in
+// another language (FindFontFamilyByAnyName), else the name itself, for which the platform
+// substitutes a face. The last search of the tables is remembered for the run: the labels
+// ask for the same name at every Apply.
+std::string FontFaceFor(std::string_view name);
 
 }  // namespace tq

@@ -12,6 +12,8 @@
 #include <windows.h>
 #endif
 
+#include "runtime/gbk.h"
+
 namespace tq {
 
 namespace {
@@ -190,18 +192,12 @@ RuntimeErrorHandler runtime_error_handler = IgnoreRuntimeError;
 }  // namespace
 
 std::string_view WholeCharactersWithin(std::string_view text, size_t bytes) {
-    const auto byte = [&](size_t i) {
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    };
-    const auto lead = [](unsigned char b) { return b >= 0x81 && b <= 0xFE; };
-    const auto digit = [](unsigned char b) { return b >= 0x30 && b <= 0x39; };
     size_t whole = 0;
     for (size_t i = 0; i < text.size();) {
-        size_t next = i + 1;
-        if (lead(byte(i)))
-            next = digit(byte(i + 1)) && lead(byte(i + 2)) && digit(byte(i + 3)) ? i + 4 : i + 2;
-        if (next > bytes || next > text.size()) break;
-        whole = i = next;
+        const GbkUnit unit = GbkUnitAt(text, i);
+        // A lead byte with no byte to take is half a character whose other half is missing.
+        if (unit.kind == GbkUnitKind::LoneLead || i + unit.length > bytes) break;
+        whole = i += unit.length;
     }
     return text.substr(0, whole);
 }
@@ -209,22 +205,18 @@ std::string_view WholeCharactersWithin(std::string_view text, size_t bytes) {
 std::string NormalizeFullWidth(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size();) {
+        const GbkUnit unit = GbkUnitAt(text, i);
         const auto lead = static_cast<unsigned char>(text[i]);
-        // A lead byte before the terminating NUL has no trail byte to take.
-        if (lead < 0x81 || lead > 0xFE || i + 1 == text.size() || text[i + 1] == '\0') {
-            out += text[i];
-            continue;
-        }
-        const auto trail = static_cast<unsigned char>(text[++i]);
+        const auto trail = unit.length == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
         if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
             out += static_cast<char>(trail - 0x80);
         } else if (lead == 0xA1 && trail == 0xA1) {
             out += ' ';
         } else {
-            out += static_cast<char>(lead);
-            out += static_cast<char>(trail);
+            out.append(text.substr(i, unit.length));
         }
+        i += unit.length;
     }
     return out;
 }

@@ -24,8 +24,8 @@ inline constexpr double kMaxDateTime = kMaxDate + 86399.0 / 86400.0;
 inline constexpr double kFailedDateTime = -657434.0;
 
 // Replaces the full-width GBK forms of ASCII (A3A1..A3FE) by their ASCII characters and the
-// ideographic space A1A1 by a space. A GBK lead byte (81..FE) takes the byte after it, unless
-// that is a NUL, so a trail byte is never mistaken for the start of a character.
+// ideographic space A1A1 by a space. The text is read in the units of GbkUnitAt, so a trail
+// byte is never mistaken for the start of a character.
 std::string NormalizeFullWidth(std::string_view text);
 
 // Text to real as the C library's atof reads it, after NormalizeFullWidth: leading white
@@ -95,8 +95,9 @@ double Now();
 // May split a two-byte GBK character.
 std::string LeftPart(std::string_view text, int n);
 std::string RightPart(std::string_view text, int n);
-// The longest start of the text, at most `bytes` long, that ends between two characters (a
-// GBK lead byte takes the byte after it; a GB18030 four-byte character is one).
+// The longest start of the text, at most `bytes` long, that ends between two units of
+// GbkUnitAt (a GB18030 four-byte character is one) and before any lead byte that has no byte
+// to take (at the end of the text or before a NUL).
 std::string_view WholeCharactersWithin(std::string_view text, size_t bytes);
 
 // Receives the GBK message of a runtime error. The default handler ignores it.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "runtime/gbk.h"
+
 namespace tq {
 
 namespace {
@@ -14,20 +16,12 @@ namespace {
 // platform; it is kept as one character here, so that the program's own text survives.
 constexpr bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 constexpr bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-constexpr bool IsDigit(unsigned char c) { return c >= 0x30 && c <= 0x39; }
 
 unsigned char ByteAt(std::string_view text, size_t i) {
     return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
-size_t UnitLength(std::string_view text, size_t i) {
-    if (!IsLead(ByteAt(text, i)) || i + 1 >= text.size() || text[i + 1] == '\0') return 1;
-    if (IsDigit(ByteAt(text, i + 1)) && IsLead(ByteAt(text, i + 2)) &&
-        IsDigit(ByteAt(text, i + 3))) {
-        return 4;
-    }
-    return 2;
-}
+size_t UnitLength(std::string_view text, size_t i) { return GbkUnitAt(text, i).length; }
 
 // A unit the platform decodes to a character of its own; any other (a lead byte alone or
 // with a byte that cannot follow it) shows as '?'.
@@ -101,16 +95,6 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (c >> 10));
-        out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    }
-}
-
 // UTF-8 to UTF-16 as Wine decodes it: an invalid sequence becomes one U+FFFD and takes no
 // ASCII byte (no line end) with it. A lead byte with a continuation byte that cannot follow it
 // (overlong, surrogate, past U+10FFFF) is one invalid sequence, and so is a sequence that the
@@ -168,83 +152,142 @@ std::u16string DecodeUtf16(std::string_view bytes, bool big_endian) {
     return out;
 }
 
-}  // namespace
-
-IniDocument IniDocument::Parse(std::string_view bytes, Utf16ToText to_text) {
-    // A file with a byte-order mark is held, and written back, as the program's GBK bytes.
-    std::string converted;
-    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
-        converted = to_text(DecodeUtf16(bytes.substr(2), bytes[0] == '\xFE'));
-        bytes = converted;
-    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        converted = to_text(DecodeUtf8(bytes.substr(3)));
-        bytes = converted;
-    }
-
-    IniDocument document;
-    size_t start = 0;
-    for (size_t i = 0; i < bytes.size();) {
-        if (bytes[i] == '\r' || bytes[i] == '\n') {
-            const size_t end_length = bytes.substr(i, 2) == "\r\n" ? 2 : 1;
-            document.lines_.push_back(MakeLine(std::string(bytes.substr(start, i - start)),
-                                               std::string(bytes.substr(i, end_length))));
-            i += end_length;
-            start = i;
+// UTF-16 as UTF-8; a surrogate without its other half as U+FFFD.
+std::string EncodeUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            i += UnitLength(bytes, i);
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    if (start < bytes.size())
-        document.lines_.push_back(MakeLine(std::string(bytes.substr(start)), ""));
-    return document;
+    return out;
 }
 
-IniDocument::Line IniDocument::MakeLine(std::string text, std::string end) {
-    Line line;
-    line.text = std::move(text);
-    line.end = std::move(end);
-    const std::string_view trimmed = Trim(line.text);
-    if (trimmed.empty()) return line;
-    // A section header runs from '[' to the last ']' on the line; text after it is ignored.
-    // A '[' line without ']' is a key line like any other.
-    if (trimmed[0] == '[') {
-        const size_t close = FindUnit(trimmed, ']', true);
-        if (close != std::string_view::npos) {
-            line.kind = Kind::Section;
-            line.name = AsShown(Trim(trimmed.substr(1, close - 1)));
-            return line;
+std::string EncodeUtf16(std::u16string_view text, bool big_endian) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char16_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
+    }
+    return out;
+}
+
+}  // namespace
+
+// One line of the text, found where it stands, its names and value still as in the file.
+struct IniDocument::Line {
+    enum class Kind { Blank, Section, Key };
+    size_t begin = 0, end = 0;  // the line without its line end
+    size_t next = 0;            // where the next line starts
+    Kind kind = Kind::Blank;
+    std::string_view name;  // trimmed; AsShown gives it as the platform compares it
+    bool has_value = false;
+    std::string_view value;  // trimmed, quotes not yet removed
+
+    bool HasLineEnd() const { return next > end; }
+    bool IsComment() const { return !name.empty() && (name[0] == ';' || name[0] == '#'); }
+
+    // The line that starts at `begin`: it runs to the first CR or LF that is a unit of its own.
+    static Line At(std::string_view text, size_t begin) {
+        Line line;
+        line.begin = begin;
+        size_t i = begin;
+        while (i < text.size() && text[i] != '\r' && text[i] != '\n') i += UnitLength(text, i);
+        line.end = line.next = i;
+        if (i < text.size()) line.next += text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+
+        const std::string_view trimmed = Trim(text.substr(begin, line.end - begin));
+        if (trimmed.empty()) return line;
+        // A section header runs from '[' to the last ']' on the line; text after it is
+        // ignored. A '[' line without ']' is a key line like any other.
+        if (trimmed[0] == '[') {
+            const size_t close = FindUnit(trimmed, ']', true);
+            if (close != std::string_view::npos) {
+                line.kind = Kind::Section;
+                line.name = Trim(trimmed.substr(1, close - 1));
+                return line;
+            }
         }
+        // Everything else is a key, comments included: ";x=1" is the key ";x".
+        line.kind = Kind::Key;
+        const size_t equals = FindUnit(trimmed, '=');
+        line.name = Trim(trimmed.substr(0, equals));
+        if (equals != std::string_view::npos) {
+            line.has_value = true;
+            line.value = Trim(trimmed.substr(equals + 1));
+        }
+        return line;
     }
-    // Everything else is a key, comments included: ";x=1" is the key ";x".
-    line.kind = Kind::Key;
-    const size_t equals = FindUnit(trimmed, '=');
-    line.name = AsShown(Trim(trimmed.substr(0, equals)));
-    if (equals != std::string_view::npos) {
-        line.has_value = true;
-        line.value = AsShown(Trim(trimmed.substr(equals + 1)));
+};
+
+IniDocument IniDocument::Parse(std::string bytes, Utf16ToText to_text, TextToUtf16 to_utf16) {
+    IniDocument document;
+    document.to_utf16_ = to_utf16;
+    const std::string_view view = bytes;
+    if (view.substr(0, 2) == "\xFF\xFE" || view.substr(0, 2) == "\xFE\xFF") {
+        const bool big_endian = view[0] == '\xFE';
+        document.encoding_ = big_endian ? Encoding::Utf16Be : Encoding::Utf16Le;
+        document.text_ = to_text(DecodeUtf16(view.substr(2), big_endian));
+    } else if (view.substr(0, 3) == "\xEF\xBB\xBF") {
+        document.encoding_ = Encoding::Utf8;
+        document.text_ = to_text(DecodeUtf8(view.substr(3)));
+    } else {
+        document.text_ = std::move(bytes);
     }
-    return line;
+    return document;
 }
 
 // The part before the first header is a section without a name; only the first part with a
 // matching name is ever read.
 std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view section) const {
-    std::optional<Range> found;
-    if (section.empty()) found = Range{std::string_view::npos, 0, lines_.size()};
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind != Kind::Section) continue;
-        if (found) {
-            found->end = i;
-            return found;
-        }
-        if (SameName(lines_[i].name, section)) found = Range{i, i + 1, lines_.size()};
+    for (const auto& [name, range] : found_sections_) {
+        if (name == section) return range;
     }
+    std::optional<Range> found;
+    if (section.empty()) found = Range{std::string_view::npos, 0, text_.size()};
+    for (size_t at = 0; at < text_.size();) {
+        const Line line = Line::At(text_, at);
+        if (line.kind == Line::Kind::Section) {
+            if (found) {
+                found->end = at;
+                break;
+            }
+            if (SameName(AsShown(line.name), section)) found = Range{at, line.next, text_.size()};
+        }
+        at = line.next;
+    }
+    found_sections_.emplace_back(section, found);
     return found;
 }
 
-std::optional<size_t> IniDocument::FindKey(const Range& range, std::string_view key) const {
-    for (size_t i = range.begin; i < range.end; ++i) {
-        if (lines_[i].kind == Kind::Key && SameName(lines_[i].name, key)) return i;
+std::optional<IniDocument::Line> IniDocument::FindKey(const Range& range,
+                                                      std::string_view key) const {
+    for (size_t at = range.begin; at < range.end;) {
+        const Line line = Line::At(text_, at);
+        if (line.kind == Line::Kind::Key && SameName(AsShown(line.name), key)) return line;
+        at = line.next;
     }
     return std::nullopt;
 }
@@ -252,59 +295,82 @@ std::optional<size_t> IniDocument::FindKey(const Range& range, std::string_view 
 std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
     const std::optional<Range> range = FindSection(section);
     if (!range) return std::nullopt;
-    const std::optional<size_t> index = FindKey(*range, key);
-    if (!index || !lines_[*index].has_value) return std::nullopt;
-    const std::string& value = lines_[*index].value;
+    const std::optional<Line> line = FindKey(*range, key);
+    if (!line || !line->has_value) return std::nullopt;
+    const std::string value = AsShown(line->value);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
         return value.substr(1, value.size() - 2);
     }
     return value;
 }
 
+void IniDocument::Insert(size_t at, std::string_view line) {
+    text_.insert(at, line);
+    found_sections_.clear();
+}
+
 void IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-    std::string stored;
+    std::string written(key);
+    written += '=';
     for (size_t i = 0; i < value.size() && value[i] != '\r' && value[i] != '\n';) {
         const size_t n = UnitLength(value, i);
         if (value[i] == '\0') break;
         if (IsWholeCharacter(value, i, n)) {
-            stored.append(value.substr(i, n));
+            written.append(value.substr(i, n));
         } else {
-            stored += '?';
+            written += '?';
         }
         i += n;
     }
-    Line written = MakeLine(std::string(key) + "=" + stored, "\r\n");
+    written += "\r\n";
 
     const std::optional<Range> range = FindSection(section);
     if (!range) {
-        if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-        std::string header(1, '[');
-        header.append(section).append(1, ']');
-        lines_.push_back(MakeLine(std::move(header), "\r\n"));
-        lines_.push_back(std::move(written));
+        // After the last line, which is given a line end if it has none.
+        std::string added;
+        for (size_t at = 0; at < text_.size();) {
+            const Line line = Line::At(text_, at);
+            if (line.next == text_.size() && !line.HasLineEnd()) added = "\r\n";
+            at = line.next;
+        }
+        added.append(1, '[').append(section).append("]\r\n").append(written);
+        Insert(text_.size(), added);
         return;
     }
-    if (const std::optional<size_t> index = FindKey(*range, key)) {
-        lines_[*index] = std::move(written);
+    if (const std::optional<Line> line = FindKey(*range, key)) {
+        text_.replace(line->begin, line->next - line->begin, written);
+        found_sections_.clear();
         return;
     }
     // After the section's last line that is neither blank nor a comment, else after its
     // header (at the file's start for the part before any section): a comment just above the
     // next section's header is taken to be about that section and stays with it.
-    size_t at = range->header == std::string_view::npos ? 0 : range->header + 1;
-    for (size_t i = range->begin; i < range->end; ++i) {
-        const std::string& name = lines_[i].name;
-        const bool comment = !name.empty() && (name[0] == ';' || name[0] == '#');
-        if (lines_[i].kind == Kind::Key && !comment) at = i + 1;
+    std::optional<Line> before;
+    if (range->header != std::string_view::npos) before = Line::At(text_, range->header);
+    for (size_t at = range->begin; at < range->end;) {
+        const Line line = Line::At(text_, at);
+        if (line.kind == Line::Kind::Key && !line.IsComment()) before = line;
+        at = line.next;
     }
-    if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = "\r\n";
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(written));
+    if (!before) {
+        Insert(0, written);
+    } else {
+        Insert(before->next, before->HasLineEnd() ? written : "\r\n" + written);
+    }
 }
 
 std::string IniDocument::Bytes() const {
-    std::string bytes;
-    for (const Line& line : lines_) bytes += line.text + line.end;
-    return bytes;
+    switch (encoding_) {
+        case Encoding::Utf16Le:
+            return "\xFF\xFE" + EncodeUtf16(to_utf16_(text_), false);
+        case Encoding::Utf16Be:
+            return "\xFE\xFF" + EncodeUtf16(to_utf16_(text_), true);
+        case Encoding::Utf8:
+            return "\xEF\xBB\xBF" + EncodeUtf8(to_utf16_(text_));
+        case Encoding::Text:
+            break;
+    }
+    return text_;
 }
 
 }  // namespace tq

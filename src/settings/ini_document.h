@@ -1,28 +1,33 @@
 // setting.ini held in memory as the program's own GBK bytes: read once, looked up as Wine's
 // GetPrivateProfileStringA under code page 936 reads it, changed in place and written back
-// whole. Every line the program does not write keeps its bytes. Portable: no platform calls,
-// the one conversion it needs (UTF-16 to the program's text) is passed in.
+// whole. Every line the program does not write keeps its bytes. The document is the file's
+// text and nothing more: each look-up scans it, so that a file of any size and shape costs
+// about its own size in memory. Portable: no platform calls, the two conversions it needs
+// (UTF-16 to the program's text and back) are passed in.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tq {
 
-// Converts UTF-16 text to the program's GBK/GB18030 bytes; used only for files with a
-// byte-order mark.
+// Convert UTF-16 text to the program's GBK/GB18030 bytes and back; used only for files with
+// a byte-order mark.
 using Utf16ToText = std::string (*)(std::u16string_view);
+using TextToUtf16 = std::u16string (*)(std::string_view);
 
 class IniDocument {
 public:
     // The file's bytes as read. A file that starts with a UTF-16 LE or BE byte-order mark, or
     // a UTF-8 one, is converted to UTF-16 here (an odd last byte completed with a zero byte;
     // invalid UTF-8 as U+FFFD, counted as Wine counts them) and then through `to_text`; any
-    // other bytes are taken as GBK as they are. Lines end at CR LF, LF or CR alone.
-    static IniDocument Parse(std::string_view bytes, Utf16ToText to_text);
+    // other bytes are taken as GBK as they are. Lines end at CR LF, LF or CR alone. `to_utf16`
+    // writes such a file back in its own encoding (see Bytes).
+    static IniDocument Parse(std::string bytes, Utf16ToText to_text, TextToUtf16 to_utf16);
 
     // The value the platform reads for that section and key, or nullopt where it returns the
     // default: no such section, no such key in it, or the key's line has no '='.
@@ -54,29 +59,31 @@ public:
     // a key with no '=' and not starting with '[' (such names could not be read back).
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
-    // The complete file: GBK, with no byte-order mark even when the file read had one.
+    // The complete file. A file read with a byte-order mark is written back as the platform
+    // writes such a file: in the same encoding (UTF-16 LE, UTF-16 BE or UTF-8), mark first;
+    // any other file as the program's GBK bytes.
     std::string Bytes() const;
 
 private:
-    enum class Kind { Blank, Section, Key };
-    struct Line {
-        std::string text;  // as in the file, without its line end
-        std::string end;   // "\r\n", "\n", "\r", or "" for a last line without one
-        Kind kind = Kind::Blank;
-        std::string name;  // section or key name as the platform compares it
-        bool has_value = false;
-        std::string value;  // trimmed, as the platform shows it, quotes not yet removed
-    };
+    enum class Encoding { Text, Utf16Le, Utf16Be, Utf8 };
+    // A section found in the text: byte offsets of its header line (npos for the part before
+    // any section) and of the lines that follow it up to the next header.
     struct Range {
-        size_t header;  // the section's header line; npos for the part before any section
+        size_t header;
         size_t begin, end;
     };
+    struct Line;
 
-    static Line MakeLine(std::string text, std::string end);
     std::optional<Range> FindSection(std::string_view section) const;
-    std::optional<size_t> FindKey(const Range& range, std::string_view key) const;
+    std::optional<Line> FindKey(const Range& range, std::string_view key) const;
+    void Insert(size_t at, std::string_view line);
 
-    std::vector<Line> lines_;
+    std::string text_;  // GBK, without a byte-order mark
+    Encoding encoding_ = Encoding::Text;
+    TextToUtf16 to_utf16_ = nullptr;
+    // The sections looked up since the text last changed: start-up asks for a handful of
+    // sections some forty times, and each look-up would otherwise scan the whole file.
+    mutable std::vector<std::pair<std::string, std::optional<Range>>> found_sections_;
 };
 
 }  // namespace tq

@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "app/globals.h"
 #include "appearance/picture.h"
 #include "forms/forms.h"
 #include "resources/resources.h"
 #include "runtime/facilities.h"
+#include "settings/file_places.h"
 
 namespace tq {
 
@@ -27,14 +27,14 @@ bool IsPicture(const std::string& bytes) {
 
 }  // namespace
 
-std::string BackgroundPicturePath() { return run_dir + "\\background.pic"; }
+std::string BackgroundPicturePath() { return PathInUse(kPictureFileName); }
 
 std::string DefaultPictureBytes() {
     return std::string(reinterpret_cast<const char*>(kDefaultPicture), kDefaultPictureSize);
 }
 
 std::string LoadBackgroundPicture() {
-    const std::string path = BackgroundPicturePath();
+    const std::string path = PathToRead(kPictureFileName);
     return FileExists(path) ? ReadWholeFile(path) : DefaultPictureBytes();
 }
 
@@ -52,7 +52,7 @@ void ChooseBackgroundPicture() {
         return;
     }
     // A write that fails half-way (disk full, file locked) leaves the old picture whole.
-    if (!WriteFileInOneStep(BackgroundPicturePath(), bytes)) {
+    if (!WriteFileInOneStep(PathToWrite(kPictureFileName), bytes)) {
         TellUser("背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。");
         return;
     }
@@ -65,8 +65,11 @@ void ChooseBackgroundPicture() {
     }
 }
 
+// Without the user's picture the window shows what a start would show: the built-in picture,
+// or an administrator's beside the executable when the user's folder is in use.
 void RestoreDefaultPicture() {
-    if (DeleteFileAt(BackgroundPicturePath())) main_window.SetPicture(DefaultPictureBytes());
+    if (DeleteFileAt(BackgroundPicturePath()))
+        main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
 }
 
 }  // namespace tq

@@ -1,12 +1,14 @@
-// The background picture store: background.pic beside the executable when it exists,
-// otherwise the built-in default picture; and the settings window's two picture buttons.
+// The background picture store: background.pic when it exists (settings/file_places.h says
+// where), otherwise the built-in default picture; and the settings window's two picture
+// buttons.
 #pragma once
 
 #include <string>
 
 namespace tq {
 
-std::string BackgroundPicturePath();  // run_dir + "\background.pic"
+// background.pic in the folder in use: the file the buttons replace and delete.
+std::string BackgroundPicturePath();
 std::string DefaultPictureBytes();
 // The bytes the main window shows in alpha mode.
 std::string LoadBackgroundPicture();
@@ -19,7 +21,8 @@ inline constexpr int kLargePictureBytes = 600000;
 // 浏览: lets the user choose a picture file, stores a copy as background.pic and shows it
 // on the main window at once. A file that cannot be read or is no picture changes nothing.
 void ChooseBackgroundPicture();
-// 恢复默认: deletes background.pic and, when it was there, shows the built-in picture.
+// 恢复默认: deletes background.pic and, when it was there, shows the picture a start would
+// show now (the built-in one).
 void RestoreDefaultPicture();
 
 }  // namespace tq

@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "runtime/facilities.h"
 #include "runtime/value.h"
+#include "settings/file_places.h"
 #include "settings/ini_document.h"
 
 namespace tq {
@@ -23,44 +24,94 @@ std::string NarrowUtf16(std::u16string_view text) {
     return Narrow({reinterpret_cast<const wchar_t*>(text.data()), text.size()});
 }
 
-// The settings file as last read or written here, with the stamp it had then. Every read
-// checks the stamp, so the file still speaks for itself: a file changed by hand or by
-// another copy of the program is read again.
-struct CachedFile {
-    std::string path;
-    std::optional<FileStamp> stamp;
-    IniDocument document;
-};
-std::optional<CachedFile> cached;
-
-// Set while a SettingsSave lives: the file whose writes wait, and whether any came.
-std::optional<std::string> saving;
-bool saving_changed = false;
-
-IniDocument& DocumentOf(const std::string& path) {
-    // Loaded when the save began, and holding the writes that wait for it.
-    if (saving && *saving == path && cached && cached->path == path) return cached->document;
-    std::optional<FileStamp> stamp = StampOf(path);
-    if (!cached || cached->path != path || cached->stamp != stamp) {
-        // A missing file reads as empty; an empty file is the same to every reader.
-        const std::string bytes = stamp ? ReadWholeFile(path) : std::string();
-        cached = CachedFile{path, stamp, IniDocument::Parse(bytes, NarrowUtf16)};
-    }
-    return cached->document;
+std::u16string WidenToUtf16(std::string_view text) {
+    const std::wstring wide = Widen(text);
+    return {reinterpret_cast<const char16_t*>(wide.data()), wide.size()};
 }
 
-bool Store(const std::string& path) {
-    if (!WriteFileInOneStep(path, cached->document.Bytes())) {
-        cached.reset();  // the file keeps what it had: read it again
-        return false;
+// setting.ini as the program holds it: the parsed document, the file it was read from with
+// the stamp that file had then, and the save in progress. The rule between them:
+// - Outside a save the document is what `source_` held at `stamp_`. Every read checks the
+//   stamp, so the file still speaks for itself: a file changed by hand or by another copy of
+//   the program, or another file now answering for the settings, is read again.
+// - During a save the document also holds the writes that wait for it, so it is not read
+//   again, and a read of any other file is parsed beside it. The save's end writes this
+//   document, and only it, whole to the save's target; from then on it is that file's.
+class SettingsFile {
+public:
+    const IniDocument& Read(const std::string& path) {
+        if (!save_) {
+            Load(path);
+        } else if (path != save_->source) {
+            other_ = Parse(path, StampOf(path));
+            return other_;
+        }
+        return document_;
     }
-    cached->stamp = StampOf(path);
-    return true;
+
+    // Writes read from `source` (the settings reader's file, or the preset it starts from)
+    // and go to `target` when the save ends. False when a save is already in progress: its
+    // end writes this one's values too.
+    bool Begin(const std::string& source, const std::string& target) {
+        if (save_) return false;
+        Load(source);
+        save_ = Save{source, target, false};
+        return true;
+    }
+    bool Saving(const std::string& path) const { return save_ && save_->source == path; }
+    void Set(std::string_view section, std::string_view key, std::string_view value) {
+        document_.Set(section, key, value);
+        save_->changed = true;
+    }
+    // True when nothing was written or the file was written whole.
+    bool End() {
+        const Save save = *save_;
+        save_.reset();
+        if (!save.changed) return true;
+        if (!WriteFileInOneStep(save.target, document_.Bytes())) {
+            stamp_.reset();
+            source_.clear();  // the file keeps what it had: read it again
+            return false;
+        }
+        source_ = save.target;
+        stamp_ = StampOf(save.target);
+        return true;
+    }
+
+private:
+    struct Save {
+        std::string source, target;
+        bool changed;
+    };
+
+    // A missing file reads as empty; an empty file is the same to every reader.
+    static IniDocument Parse(const std::string& path, const std::optional<FileStamp>& stamp) {
+        return IniDocument::Parse(stamp ? ReadWholeFile(path) : std::string(), NarrowUtf16,
+                                  WidenToUtf16);
+    }
+    void Load(const std::string& path) {
+        std::optional<FileStamp> stamp = StampOf(path);
+        if (path == source_ && stamp == stamp_) return;
+        document_ = Parse(path, stamp);
+        source_ = path;
+        stamp_ = stamp;
+    }
+
+    std::string source_;  // empty until a file was read
+    std::optional<FileStamp> stamp_;
+    IniDocument document_;
+    IniDocument other_;
+    std::optional<Save> save_;
+};
+
+SettingsFile& settings_file() {
+    static SettingsFile file;
+    return file;
 }
 
 }  // namespace
 
-std::string SettingsFilePath() { return run_dir + "\\setting.ini"; }
+std::string SettingsFilePath() { return PathToRead(kSettingsFileName); }
 
 std::string ReadSetting(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view default_text) {
@@ -68,19 +119,26 @@ std::string ReadSetting(std::string_view file, std::string_view section, std::st
     const std::string s = SkipLeadingControls(section);
     const std::string k = SkipLeadingControls(key);
     if (f.empty() || s.empty() || k.empty()) return {};
-    const std::optional<std::string> value = DocumentOf(f).Find(s, k);
+    const std::optional<std::string> value = settings_file().Read(f).Find(s, k);
     return std::string(WholeCharactersWithin(value ? *value : default_text, kLongestValue));
 }
 
 bool WriteSetting(std::string_view file, std::string_view section, std::string_view key,
                   std::string_view value) {
     const std::string path(file);
-    DocumentOf(path).Set(section, key, value);
-    if (saving && *saving == path) {
-        saving_changed = true;
+    SettingsFile& settings = settings_file();
+    if (settings.Saving(path)) {
+        settings.Set(section, key, value);
         return true;
     }
-    return Store(path);
+    if (settings.Begin(path, path)) {
+        settings.Set(section, key, value);
+        return settings.End();
+    }
+    // Another file is being saved: this one is written at once, by itself.
+    IniDocument document = IniDocument::Parse(ReadWholeFile(path), NarrowUtf16, WidenToUtf16);
+    document.Set(section, key, value);
+    return WriteFileInOneStep(path, document.Bytes());
 }
 
 std::string ReadSetting(const SettingKey& key, Reader reader) {
@@ -97,22 +155,25 @@ int32_t ReadInteger(const SettingKey& key, Reader reader) {
 bool ReadFlag(const SettingKey& key) { return ReadSetting(key) == key.flag_on; }
 
 bool WriteSetting(const SettingKey& key, std::string_view value) {
-    const bool written = WriteSetting(SettingsFilePath(), key.section, key.key, value);
-    if (!written) ++failed_setting_writes;
-    return written;
+    SettingsSave save;
+    settings_file().Set(key.section, key.key, value);
+    return save.owner_ ? save.End() : true;
 }
 
 SettingsSave::SettingsSave() {
-    const std::string path = SettingsFilePath();
-    DocumentOf(path);
-    saving = path;
-    saving_changed = false;
+    // Where the file goes is found out first: it decides which file the reads now come from.
+    const std::string target = PathToWrite(kSettingsFileName);
+    owner_ = settings_file().Begin(SettingsFilePath(), target);
 }
 
-SettingsSave::~SettingsSave() {
-    const std::string path = *saving;
-    saving.reset();
-    if (saving_changed && !Store(path)) ++failed_setting_writes;
+bool SettingsSave::End() {
+    if (!owner_) return true;
+    owner_ = false;
+    if (settings_file().End()) return true;
+    ++failed_setting_writes;
+    return false;
 }
+
+SettingsSave::~SettingsSave() { End(); }
 
 }  // namespace tq

@@ -1,6 +1,7 @@
-// Reading and writing setting.ini beside the executable. The program reads and writes the
-// file itself, in GBK bytes whatever the system's code page, with the platform's reading
-// rules (settings/ini_document.h). Typed readers take their defaults from the key table.
+// Reading and writing setting.ini. The program reads and writes the file itself, in GBK bytes
+// whatever the system's code page, with the platform's reading rules (settings/ini_document.h).
+// Typed readers take their defaults from the key table. Where the file lives:
+// settings/file_places.h.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 
 namespace tq {
 
-// The settings file's full path: run_dir + "\setting.ini".
+// The settings file the readers read: setting.ini in the folder in use, or the one beside the
+// executable while the user's folder holds none.
 std::string SettingsFilePath();
 
 // Leading characters with codes up to 32 are skipped in file, section and key; when one
@@ -21,7 +23,8 @@ std::string SettingsFilePath();
 // here.
 std::string ReadSetting(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view default_text);
-// Outside a SettingsSave the file is rewritten at once; inside one the value waits for it.
+// Writes into that file. Outside a SettingsSave of it the file is rewritten at once; inside
+// one the value waits for it.
 bool WriteSetting(std::string_view file, std::string_view section, std::string_view key,
                   std::string_view value);
 
@@ -33,20 +36,28 @@ std::string ReadSetting(const SettingKey& key, Reader reader = Reader::MainWindo
 int32_t ReadInteger(const SettingKey& key, Reader reader = Reader::MainWindow);
 // Flags: true exactly when the stored text equals the key's switching literal.
 bool ReadFlag(const SettingKey& key);
-// False, and counted in failed_setting_writes, when the file could not be written
-// (read-only, locked, folder not writable).
+// Into the settings file of the folder in use (the first write there starts from the file
+// the readers read). False, and counted in failed_setting_writes, when the file could not
+// be written (read-only, locked, folder not writable).
 bool WriteSetting(const SettingKey& key, std::string_view value);
 
 // While one lives, writes go to the file's text in memory (reads see them) and its end
 // puts the whole new file in place with one rename: a save stopped at any moment leaves
 // the old file or the new one, never a mix. A failed save counts once in
 // failed_setting_writes.
+// A SettingsSave begun while another lives adds its writes to that one.
 class SettingsSave {
 public:
     SettingsSave();
     ~SettingsSave();
     SettingsSave(const SettingsSave&) = delete;
     SettingsSave& operator=(const SettingsSave&) = delete;
+
+private:
+    friend bool WriteSetting(const SettingKey& key, std::string_view value);
+    // Ends the save at once; false when the file could not be written.
+    bool End();
+    bool owner_ = false;
 };
 
 // Saves that failed since the counter was last reset: the settings window resets it

@@ -8,6 +8,7 @@
 #include "dialogs/dialogs.h"
 #include "forms/forms.h"
 #include "runtime/facilities.h"
+#include "settings/file_places.h"
 #include "settings/picture_store.h"
 #include "settings/settings_file.h"
 
@@ -28,9 +29,20 @@ std::string StartupCommand() {
 void RegisterStartup() {
     auto& box = settings_window.开机启动_勾选框;
     if (!box.checked()) {
-        WriteSetting(keys::startup, "0");
-        DeleteRegistryValue(kStartupRoot, kStartupEntry);  // a missing entry is no error
-        DeleteRegistryValue(kStartupUserRoot, kStartupEntry);
+        // A missing entry is no error; one the user may not delete (written machine-wide by
+        // an administrator) still starts the program, and the box says so.
+        const bool machine_gone = DeleteRegistryValue(kStartupRoot, kStartupEntry);
+        const bool user_gone = DeleteRegistryValue(kStartupUserRoot, kStartupEntry);
+        if (machine_gone && user_gone) {
+            WriteSetting(keys::startup, "0");
+            return;
+        }
+        ShowMessageBox(
+            "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身份运"
+            "行本软件后再取消，或检查安全软件是否拦截！",
+            MB_OK, "警示信息");
+        WriteSetting(keys::startup, "1");
+        box.SetChecked(true);
         return;
     }
     const std::string command = StartupCommand();
@@ -53,9 +65,11 @@ void RestoreDefaults() {
                        MB_OKCANCEL, "警示信息") != kOk) {
         return;
     }
+    // The files of the folder in use; an administrator's preset beside the executable, where
+    // the user cannot write, stays and is where the user starts again.
     const std::string picture = BackgroundPicturePath();
-    const bool restored =
-        DeleteFileAt(SettingsFilePath()) && (!FileExists(picture) || DeleteFileAt(picture));
+    const bool restored = DeleteFileAt(PathInUse(kSettingsFileName)) &&
+                          (!FileExists(picture) || DeleteFileAt(picture));
     if (restored) {
         ApplyLabelSettings();
         ApplyWindowSettings();

@@ -15,10 +15,11 @@ inline constexpr int kStartupUserRoot = 3;  // HKEY_CURRENT_USER
 // Writes or removes the start-up entry as the settings window's check box says and mirrors
 // the outcome in main/startup. The entry is written machine-wide, or for the user when that
 // is refused; only a write refused in both places is told, and it unticks the box.
-// Removing takes the entry from both places.
+// Removing takes the entry from both places; an entry that stays (the user may not delete
+// it) is told, and the box stays ticked.
 void RegisterStartup();
-// 默认设置: after the user agrees, deletes setting.ini and background.pic, shows the
-// defaults on the main window and closes the settings window.
+// 默认设置: after the user agrees, deletes setting.ini and background.pic in the folder in
+// use, shows the defaults on the main window and closes the settings window.
 void RestoreDefaults();
 
 }  // namespace tq

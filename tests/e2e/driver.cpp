@@ -1,6 +1,7 @@
 #include "e2e/driver.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -466,6 +467,84 @@ RECT InkBox(const RECT& screen_area, COLORREF background) {
     if (box.right <= box.left) return {};
     OffsetRect(&box, screen_area.left, screen_area.top);
     return box;
+}
+
+// ---- Colours on the screen -------------------------------------------------------------------
+
+COLORREF PixelAt(POINT screen) {
+    const DWORD p = CaptureScreen({screen.x, screen.y, screen.x + 1, screen.y + 1}).at(0, 0);
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+AreaColours ColoursIn(const RECT& screen_area) {
+    const Image image = CaptureScreen(screen_area);
+    std::map<DWORD, int> counts;
+    for (DWORD p : image.pixels) ++counts[p & 0xFFFFFF];
+    if (counts.empty()) return {};
+    const auto colour = [](DWORD p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); };
+    DWORD surface = counts.begin()->first;
+    for (const auto& [p, n] : counts) {
+        if (n > counts[surface]) surface = p;
+    }
+    AreaColours result{colour(surface), colour(surface)};
+    for (const auto& [p, n] : counts) {
+        if (ContrastRatio(colour(p), result.surface) > ContrastRatio(result.ink, result.surface))
+            result.ink = colour(p);
+    }
+    return result;
+}
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    const auto luminance = [](COLORREF c) {
+        const auto linear = [](BYTE v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(GetRValue(c)) + 0.7152 * linear(GetGValue(c)) +
+               0.0722 * linear(GetBValue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+namespace {
+constexpr char kColoursKey[] = "Control Panel\\Colors";
+constexpr char kThemeKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
+
+std::optional<std::string> RegistryText(const char* key, const std::string& name) {
+    char value[256] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_CURRENT_USER, key, name.c_str(), RRF_RT_REG_SZ, nullptr, value, &size))
+        return std::nullopt;
+    return std::string(value);
+}
+
+void SetRegistryText(const char* key, const std::string& name,
+                     const std::optional<std::string>& text) {
+    if (!text) {
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, key, name.c_str());
+    } else {
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, name.c_str(), REG_SZ, text->c_str(),
+                        static_cast<DWORD>(text->size() + 1));
+    }
+}
+}  // namespace
+
+ColourScheme::ColourScheme(const std::vector<std::pair<std::string, COLORREF>>& colours) {
+    saved_theme_active_ = RegistryText(kThemeKey, "ThemeActive");
+    SetRegistryText(kThemeKey, "ThemeActive", "0");
+    for (const auto& [name, c] : colours) {
+        saved_.emplace_back(name, RegistryText(kColoursKey, name));
+        SetRegistryText(kColoursKey, name,
+                        std::to_string(GetRValue(c)) + " " + std::to_string(GetGValue(c)) + " " +
+                            std::to_string(GetBValue(c)));
+    }
+}
+
+ColourScheme::~ColourScheme() {
+    for (const auto& [name, text] : saved_) SetRegistryText(kColoursKey, name, text);
+    SetRegistryText(kThemeKey, "ThemeActive", saved_theme_active_);
 }
 
 // ---- Screen scale ----------------------------------------------------------------------------

@@ -80,6 +80,34 @@ POINT Centre(const RECT& r);
 // that differ from the background colour; empty when there are none.
 RECT InkBox(const RECT& screen_area, COLORREF background);
 
+// ---- Colours on the screen -------------------------------------------------------------------
+
+COLORREF PixelAt(POINT screen);
+// What an area of the screen shows: the colour most of its pixels have (the surface), and
+// of the others the one that contrasts most with it (the text, when there is any).
+struct AreaColours {
+    COLORREF surface = 0;
+    COLORREF ink = 0;
+};
+AreaColours ColoursIn(const RECT& screen_area);
+// The contrast ratio of two colours as WCAG 2 defines it, from 1 (none) to 21.
+double ContrastRatio(COLORREF a, COLORREF b);
+
+// Writes a colour scheme (values "R G B" under HKCU\Control Panel\Colors) and turns the visual
+// style off (a style keeps colours of its own), for every Wine process started from now on:
+// each reads them once at its start. Puts back what was there when it goes.
+class ColourScheme {
+public:
+    explicit ColourScheme(const std::vector<std::pair<std::string, COLORREF>>& colours);
+    ~ColourScheme();
+    ColourScheme(const ColourScheme&) = delete;
+    ColourScheme& operator=(const ColourScheme&) = delete;
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;  // name, old value
+    std::optional<std::string> saved_theme_active_;
+};
+
 // ---- Screen scale ----------------------------------------------------------------------------
 
 // Sets the screen scale (LogPixels under HKCU\Control Panel\Desktop) that every Wine process

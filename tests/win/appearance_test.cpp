@@ -254,6 +254,43 @@ TEST_F(AppearanceTest, OpacityAbove255IsOpaque) {
     EXPECT_EQ(opacity_setting, 4464);
 }
 
+// Wine always reports high contrast off, so the mode is switched through the probe; the
+// window hears of each switch as it would from the system, by WM_SETTINGCHANGE.
+TEST_F(AppearanceTest, HighContrastShowsTheWindowOpaqueInTheWindowColoursUntilItGoesOff) {
+    static bool high_contrast = false;
+    high_contrast_probe = [] { return high_contrast; };
+    const auto switch_to = [](bool on) {
+        high_contrast = on;
+        SendMessageW(Window(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        RedrawWindow(Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    };
+    for (const char* transparency : {"120", "1"}) {  // alpha and colour-key mode
+        const std::string ini =
+            std::string("[ui]\r\ntransparency=") + transparency + "\r\n[ttfont]\r\ncolor=255\r\n";
+        Apply(ini);
+        switch_to(true);
+        Apply(ini);  // 应用 and 取消 keep the mode's look
+        EXPECT_TRUE(main_window.picture_removed()) << transparency;
+        EXPECT_EQ(PixelAt(30, 30), GetSysColor(COLOR_WINDOW));
+        EXPECT_EQ(LayeredAttributes().flags, static_cast<DWORD>(LWA_ALPHA));
+        EXPECT_EQ(LayeredAttributes().alpha, 255);
+        EXPECT_EQ(main_window.时间标签.colour(), GetSysColor(COLOR_WINDOWTEXT));
+
+        switch_to(false);
+        EXPECT_EQ(main_window.时间标签.colour(), RGB(255, 0, 0));
+        const bool alpha_mode = opacity_setting > 1;
+        EXPECT_EQ(LayeredAttributes().flags,
+                  static_cast<DWORD>(alpha_mode ? LWA_ALPHA : LWA_COLORKEY));
+        if (alpha_mode) {
+            EXPECT_EQ(LayeredAttributes().alpha, 120);
+        }
+        EXPECT_EQ(main_window.picture_removed(), !alpha_mode);
+        EXPECT_EQ(ReadFileBytes(SettingsFilePath()), ini) << "nothing written for the mode";
+    }
+    high_contrast_probe = nullptr;
+    Apply("");
+}
+
 TEST_F(AppearanceTest, AnyShapeOtherThanZeroGivesTheFramedWindow) {
     for (const char* shape : {"1", "2"}) {
         Apply(std::string("[ui]\r\nwinshape=") + shape + "\r\nwintitle=Framed\r\n");

@@ -145,6 +145,49 @@ TEST_F(FacilitiesFiles, WriteWholeFileFailsForEmptyPathMissingFolderOrFileInUse)
     EXPECT_EQ(ReadFileBytes(Path("busy.bin")), "old");
 }
 
+// A save that other programs refuse to the end: false, the old bytes, and nothing beside them.
+// Wine refuses a rename over a file that anyone holds open. A read-only file is refused at
+// once: that refusal does not pass (Wine would rename over it; Windows refuses).
+TEST_F(FacilitiesFiles, OneStepWriteThatCannotFinishKeepsTheOldFileAndLeavesNothingBeside) {
+    const std::string target = Path("setting.ini"), staged = target + ".new";
+    const struct {
+        const char* what;
+        std::string held;  // a file kept open meanwhile (sharing reading and deletion)
+        bool read_only;
+    } cases[] = {{"locked target", target, false},
+                 {"locked .new", staged, false},
+                 {"read-only target", "", true}};
+    // Each case in turn: locked ones are tried again for about two seconds.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(target, "old");
+        if (c.held == staged) WriteFileBytes(staged, "someone's");
+        HANDLE held = CreateFileA(c.held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (c.read_only) SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+        const DWORD started = GetTickCount();
+        EXPECT_FALSE(WriteFileInOneStep(target, "new"));
+        if (!c.read_only) {
+            EXPECT_GE(GetTickCount() - started, 1900u) << "tried again";
+        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(ReadFileBytes(target), "old");
+        EXPECT_FALSE(FileExistsForTest(staged));
+    }
+    // Let go within the two seconds, the file is saved.
+    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    std::thread release([held] {
+        Sleep(500);
+        CloseHandle(held);
+    });
+    EXPECT_TRUE(WriteFileInOneStep(target, "new"));
+    release.join();
+    EXPECT_EQ(ReadFileBytes(target), "new");
+    EXPECT_FALSE(FileExistsForTest(staged));
+}
+
 TEST_F(FacilitiesFiles, DeleteFileRemovesAFileAndFailsForAMissingOne) {
     WriteFileBytes(Path("gone.bin"), "x");
     EXPECT_TRUE(DeleteFileAt(Path("gone.bin")));
@@ -418,19 +461,13 @@ TEST_F(FacilitiesRegistry, DeleteRemovesTheValueAndKeepsItsKey) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, base_));
 }
 
-TEST_F(FacilitiesRegistry, DeleteWithoutSuchValueDeletesAKeyOfTheWholePath) {
+// Nothing to delete is no failure, and no key is ever deleted in the value's place.
+TEST_F(FacilitiesRegistry, DeleteOfAMissingValueOrKeySucceedsAndKeepsEveryKey) {
     ASSERT_TRUE(WriteRegistryValue(3, base_ + "\\Leaf\\inner", uint32_t{1}));
-    ASSERT_TRUE(DeleteRegistryValue(3, base_ + "\\Leaf\\inner"));
-    ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, base_ + "\\Leaf"));
-
     EXPECT_TRUE(DeleteRegistryValue(3, base_ + "\\Leaf"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base_ + "\\Leaf"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
-}
-
-TEST_F(FacilitiesRegistry, DeleteOfNothingFails) {
-    EXPECT_FALSE(DeleteRegistryValue(3, base_ + "\\missing"));
-    EXPECT_FALSE(DeleteRegistryValue(4, base_ + "\\no\\such\\value"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_ + "\\Leaf"));
+    EXPECT_TRUE(DeleteRegistryValue(3, base_ + "\\missing"));
+    EXPECT_TRUE(DeleteRegistryValue(4, base_ + "\\no\\such\\value"));
 }
 
 // --- Message boxes -----------------------------------------------------------------------------
@@ -756,6 +793,35 @@ TEST(FacilitiesSystem, FontNamesAreTheReportedFamiliesReversedWithoutRepeats) {
         if (i > 0) {
             EXPECT_NE(names[i], names[i - 1]);
         }
+    }
+}
+
+// Under the Simplified Chinese system (the tests' locale) the platform knows a family by its
+// English name and its Simplified Chinese one, not by its Traditional Chinese name: that one
+// only the font's own name table gives.
+TEST(FacilitiesSystem, FontFamiliesAreFoundByTheirNameInAnyLanguage) {
+    const std::vector<std::string> names = ListFontNames();
+    const auto index_of = [&](std::string_view name) {
+        const auto at = std::find(names.begin(), names.end(), name);
+        return at == names.end() ? -1 : static_cast<int>(at - names.begin());
+    };
+    ASSERT_GE(index_of("文泉驿等宽微米黑"), 0) << "the WenQuanYi fonts are installed";
+    const struct {
+        const char* stored;
+        const char* listed;  // nullptr: no font calls itself so
+        const char* drawn;   // the face FontFaceFor gives
+    } cases[] = {
+        {"文泉驛等寬微米黑", "文泉驿等宽微米黑", "文泉驿等宽微米黑"},  // Traditional
+        {"wenquanyi micro hei mono", "文泉驿等宽微米黑", "wenquanyi micro hei mono"},
+        {"文泉驿微米黑", "文泉驿微米黑", "文泉驿微米黑"},  // not the vertical "@文泉驿微米黑"
+        {"@文泉驛微米黑", "@文泉驿微米黑", "@文泉驿微米黑"},
+        {"宋体", nullptr, "宋体"},
+        {"", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        EXPECT_EQ(FindFontFamilyByAnyName(names, c.stored), c.listed ? index_of(c.listed) : -1);
+        EXPECT_EQ(FontFaceFor(c.stored), c.drawn);
     }
 }
 

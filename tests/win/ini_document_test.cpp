@@ -30,6 +30,13 @@ std::string Encode(UINT code_page, std::u16string_view text) {
 // Files with a byte-order mark are converted through code page 936, as the platform converts
 // them: Wine 8 has no code page 54936 (GB18030), which the program's own converter may use.
 std::string To936(std::u16string_view text) { return Encode(936, text); }
+std::u16string From936(std::string_view text) {
+    const int size = static_cast<int>(text.size());
+    std::u16string wide(MultiByteToWideChar(936, 0, text.data(), size, nullptr, 0), u'\0');
+    MultiByteToWideChar(936, 0, text.data(), size, reinterpret_cast<wchar_t*>(wide.data()),
+                        static_cast<int>(wide.size()));
+    return wide;
+}
 
 std::string Utf16(std::u16string_view text, bool big_endian) {
     std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
@@ -135,7 +142,7 @@ protected:
 TEST_F(IniDocumentTest, EveryFileReadsAsThePlatformReadsIt) {
     for (const IniFile& file : Files()) {
         const std::string path = Place(file.bytes);
-        const IniDocument document = IniDocument::Parse(file.bytes, To936);
+        const IniDocument document = IniDocument::Parse(file.bytes, To936, From936);
         for (auto [section, key] : kQueries) {
             EXPECT_EQ(document.Find(section, key), PlatformRead(path, section, key))
                 << file.what << ": [" << section << "] " << key;
@@ -149,7 +156,7 @@ TEST_F(IniDocumentTest, EveryFileReadsAsThePlatformReadsIt) {
 TEST_F(IniDocumentTest, WrittenKeysReadBackAndOtherKeysReadAsBefore) {
     for (const IniFile& file : Files()) {
         const std::string before = Place(file.bytes);
-        IniDocument document = IniDocument::Parse(file.bytes, To936);
+        IniDocument document = IniDocument::Parse(file.bytes, To936, From936);
         for (auto [section, key, value, reads] : kWrites) document.Set(section, key, value);
         const std::string after = Place(document.Bytes());
         for (auto [section, key, value, reads] : kWrites) {
@@ -168,11 +175,33 @@ TEST_F(IniDocumentTest, WrittenKeysReadBackAndOtherKeysReadAsBefore) {
     }
 }
 
+// As the platform writes them: the same byte-order mark, then the file in that encoding.
+TEST_F(IniDocumentTest, FilesWithAByteOrderMarkAreWrittenBackInTheirOwnEncoding) {
+    for (const IniFile& file : Files()) {
+        const size_t mark =
+            file.bytes.rfind("\xEF\xBB\xBF", 0) == 0                                       ? 3
+            : file.bytes.rfind("\xFF\xFE", 0) == 0 || file.bytes.rfind("\xFE\xFF", 0) == 0 ? 2
+                                                                                           : 0;
+        if (mark == 0) continue;
+        const std::string by_platform = Place(file.bytes);
+        ASSERT_TRUE(WritePrivateProfileStringA("ui", "a", "written", by_platform.c_str()));
+        IniDocument document = IniDocument::Parse(file.bytes, To936, From936);
+        document.Set("ui", "a", "written");
+        const std::string ours = Place(document.Bytes());
+        EXPECT_EQ(ReadFileBytes(ours).substr(0, mark), ReadFileBytes(by_platform).substr(0, mark))
+            << file.what;
+        for (auto [section, key] : kQueries) {
+            EXPECT_EQ(PlatformRead(ours, section, key), PlatformRead(by_platform, section, key))
+                << file.what << ": [" << section << "] " << key;
+        }
+    }
+}
+
 TEST_F(IniDocumentTest, LinesNotWrittenKeepTheirBytes) {
     IniDocument document = IniDocument::Parse(
         "; setting.ini\n[ui]\n  winwidth = 300 \n\n; the deadline\n[main]\ntop=0\n\n\n"
         "[mtfont]\nsize=17",
-        To936);
+        To936, From936);
     document.Set("ui", "winwidth", "530");
     document.Set("ui", "wintitle", "T");
     document.Set("main", "top", "1");

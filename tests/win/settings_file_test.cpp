@@ -133,5 +133,31 @@ TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
     EXPECT_EQ(SplitLines(file)[1], "fontloc=3");
 }
 
+// The user's folder (%APPDATA%\TorvekQuindle, from a run whose folder refused new files)
+// counts only while the program's folder refuses them; a missing program folder is one.
+TEST_F(SettingsFileTest, TheUsersFolderIsUsedOnlyWhileTheProgramsFolderRefusesNewFiles) {
+    char saved[MAX_PATH] = {};
+    GetEnvironmentVariableA("APPDATA", saved, MAX_PATH);
+    const std::string app_data = MakeTempFolder(), user_ini = app_data + "\\TorvekQuindle\\setting.ini";
+    SetEnvironmentVariableA("APPDATA", app_data.c_str());
+    CreateDirectoryA((app_data + "\\TorvekQuindle").c_str(), nullptr);
+    WriteFileBytes(user_ini, "[ui]\r\nwinwidth=111\r\n");
+    WriteIni("[ui]\r\nwinwidth=222\r\n");
+
+    EXPECT_EQ(ReadInteger(keys::winwidth), 222);
+    EXPECT_TRUE(WriteSetting(keys::winhight, "333"));
+    EXPECT_EQ(ReadFileBytes(dir_ + "\\setting.ini"), "[ui]\r\nwinwidth=222\r\nwinhight=333\r\n");
+    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=111\r\n");
+
+    run_dir = dir_ + "\\gone";
+    EXPECT_EQ(ReadInteger(keys::winwidth), 111);
+    EXPECT_TRUE(WriteSetting(keys::winwidth, "444"));
+    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=444\r\n");
+    EXPECT_EQ(ReadInteger(keys::winwidth), 444);
+
+    SetEnvironmentVariableA("APPDATA", saved);
+    RemoveFolder(app_data);
+}
+
 }  // namespace
 }  // namespace tq

@@ -421,17 +421,29 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     Click(w.应用按钮);  // nothing to remove: silent
     EXPECT_EQ(Stored("main", "startup"), "0");
 
-    // A standard user may not write the machine-wide Run key: the entry goes to the user's.
-    // Refused in both places, the user is told.
+    // A standard user may not change the machine-wide Run key. An entry an administrator
+    // left there cannot be removed: the user is told, and the box stays ticked.
+    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
     RunKeyDenied machine(HKEY_LOCAL_MACHINE);
-    w.开机启动_勾选框.SetChecked(true);
+    {
+        DialogAnswerer user({DialogAnswerer::Press(IDOK)});
+        Click(w.应用按钮);
+        ASSERT_EQ(user.Seen().size(), 1u);
+        EXPECT_EQ(user.Seen()[0].caption, "警示信息");
+        EXPECT_EQ(user.Seen()[0].text,
+                  "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身"
+                  "份运行本软件后再取消，或检查安全软件是否拦截！");
+    }
+    EXPECT_TRUE(w.开机启动_勾选框.checked());
+    EXPECT_EQ(Stored("main", "startup"), "1");
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), quoted);
+    // Writing there is refused too: the entry goes to the user's, without a word.
     {
         DialogAnswerer user(
             {DialogAnswerer::Press(IDOK)});  // waits 10 s for a box that never comes
         Click(w.应用按钮);
         EXPECT_TRUE(user.Seen().empty());
     }
-    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
     EXPECT_EQ(RunValue(HKEY_CURRENT_USER), quoted);
     EXPECT_TRUE(w.开机启动_勾选框.checked());
     EXPECT_EQ(Stored("main", "startup"), "1");
