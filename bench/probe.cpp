@@ -96,12 +96,17 @@ bool IsCountdown(const std::wstring& text, bool minutes = false) {
     return i == text.size();
 }
 
-// Reads a window's text from the window manager without sending it a message, so that
-// polling never waits for, or runs code in, the measured process.
+// Asks a label for its text (WM_GETTEXT). The program's labels answer with what they show
+// but keep their window text as created, so that a screen reader is not told of a new name at
+// every tick; the baselines' static labels answer the same message, so every measured program
+// runs the same small share of the polling.
 std::wstring WindowText(HWND hwnd) {
     wchar_t buffer[512];
-    const int n = InternalGetWindowText(hwnd, buffer, 512);
-    return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 1000, &n))
+        n = 0;
+    return std::wstring(buffer, n);
 }
 
 bool IsLabelClass(HWND hwnd) {

@@ -18,6 +18,7 @@ add_library(tq_win STATIC
     src/forms/combo_box.cpp
     src/forms/file_dialog.cpp
     src/forms/page_control.cpp
+    src/forms/accessible.cpp
     src/forms/forms.cpp
     src/dialogs/dialogs.cpp
     src/app/startup.cpp
@@ -99,7 +100,7 @@ target_link_libraries(core_bench PRIVATE tq_core tq_resources
 add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/desktop_test.cpp)
 target_include_directories(e2e_tests PRIVATE tests)
 target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32 version)
+target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32 version oleacc ole32 oleaut32 uuid)
 add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
 set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)
 

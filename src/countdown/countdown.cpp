@@ -181,6 +181,8 @@ void FadeIn() {
         SetWindowTransparency(main_window_handle, i * 10);
         PumpingDelay(12, 0);
     }
+    // Under high contrast the window is opaque whatever the stored transparency.
+    if (HighContrastOn()) SetWindowTransparency(main_window_handle, 255);
 }
 
 void PumpingDelay(int32_t amount, int32_t unit, int32_t /*unused*/) {

@@ -211,14 +211,15 @@ void StepMainWindow(forms::EditBox& box, int step, void (forms::Form::*set)(int)
     box.SetContent(IntegerToText(main_window.rect().*coordinate));
 }
 
-// A window opened again from the tray comes to the front instead of a second copy.
+// The window opens in front, where the keys the user types go to it; opened again from the
+// tray, it comes to the front instead of a second copy.
 void OpenOrBringToFront(forms::Form& window) {
     if (!window.loaded()) {
         window.Load();
-        return;
+    } else if (window.minimised()) {
+        window.Restore();
     }
-    if (window.minimised()) window.Restore();
-    SetForegroundWindow(window.handle());
+    if (window.loaded()) SetForegroundWindow(window.handle());
 }
 
 }  // namespace

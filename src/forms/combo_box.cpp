@@ -21,6 +21,7 @@ ComboBox::ComboBox(Form* form, Args args)
       items_(args_.items),
       index_(-1) {
     events = args_.events;
+    label_ = args_.label;
     SetIndex(args_.index);
 }
 

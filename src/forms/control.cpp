@@ -1,5 +1,6 @@
 #include "forms/model.h"
 
+#include "forms/accessible.h"
 #include "forms/controls.h"
 #include "forms/internal.h"
 #include "runtime/facilities.h"
@@ -256,6 +257,10 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
         control->hwnd_ = nullptr;
         control->AfterDestroy();
+    } else if (message == WM_GETOBJECT && control->label_) {
+        const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
+        if (LRESULT object = AnswerAccessibleObjectRequest(hwnd, wparam, lparam, name))
+            return object;
     } else {
         RaiseInputMessage(control->events, message, wparam, lparam);
     }

@@ -225,6 +225,11 @@ void Button::SetCaption(std::string_view caption) {
     if (hwnd_) SetGbkWindowText(hwnd_, caption_);
 }
 
+bool Button::PressedBy(WORD dialog_key) const {
+    return (dialog_key == IDOK && args_.default_button) ||
+           (dialog_key == IDCANCEL && args_.cancel_button);
+}
+
 // On a page the button's corners show the page (WM_CTLCOLORBTN); likewise the check box's,
 // the slider's and the colour picker's background (WM_CTLCOLORSTATIC, WM_CTLCOLORBTN).
 HBRUSH Button::OnColour(HDC dc) { return PageBodyBrush(*this, dc); }
@@ -246,6 +251,7 @@ EditBox::EditBox(Form* form, Args args)
       read_only_(args_.read_only),
       background_(args_.background) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void EditBox::Create(HWND form_window) {
@@ -395,6 +401,7 @@ Slider::Slider(Form* form, Args args)
       maximum_(args_.maximum),
       position_(args_.position) {
     events = args_.events;
+    label_ = args_.label;
     ApplyRange();
 }
 
@@ -481,6 +488,7 @@ Spinner::Spinner(Form* form, Args args)
     : Control(form, args.container, args.rect, args.visible, args.disabled),
       args_(std::move(args)) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void Spinner::Create(HWND form_window) {
@@ -516,6 +524,7 @@ DatePicker::DatePicker(Form* form, Args args)
       earliest_(DateTimeFromCivil(args_.earliest)),
       latest_(DateTimeFromCivil(args_.latest)) {
     events = args_.events;
+    label_ = args_.label;
     SetValue(args_.value);
 }
 
@@ -578,6 +587,7 @@ ColourPicker::ColourPicker(Form* form, Args args)
       args_(std::move(args)),
       colour_(args_.colour) {
     events = args_.events;
+    label_ = args_.label;
 }
 
 void ColourPicker::Create(HWND form_window) {

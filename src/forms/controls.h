@@ -119,6 +119,8 @@ public:
         bool disabled = false;
         Handler<> on_clicked;
         InputHandlers events;
+        bool default_button = false;  // Enter presses it (unless the focus is on a button)
+        bool cancel_button = false;   // Esc presses it
     };
     Button(Form* form, Args args);
 
@@ -129,6 +131,7 @@ private:
     void Create(HWND form_window) override;
     void AfterDestroy() override { font_.Release(); }
     bool OnCommand(WORD code) override;
+    bool PressedBy(WORD dialog_key) const override;
     HBRUSH OnColour(HDC dc) override;
 
     Args args_;
@@ -158,6 +161,7 @@ public:
         // Raised at every change the user makes, and exactly once per SetContent.
         Handler<> on_content_changed;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     EditBox(Form* form, Args args);
 
@@ -238,6 +242,7 @@ public:
         // Raised when the user selects an item; setting the index raises nothing.
         Handler<> on_selection_changed;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     ComboBox(Form* form, Args args);
 
@@ -282,6 +287,7 @@ public:
         // Raised at every move of the thumb by the user; setting the position raises nothing.
         Handler<> on_position_changed;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     Slider(Form* form, Args args);
 
@@ -317,6 +323,7 @@ public:
         bool disabled = false;
         Handler<int> on_arrow;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     Spinner(Form* form, Args args);
 
@@ -342,6 +349,7 @@ public:
         bool visible = true;
         bool disabled = false;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     DatePicker(Form* form, Args args);
 
@@ -378,6 +386,7 @@ public:
         // Raised when the user has chosen a colour in the dialog.
         Handler<> on_colour_changed;
         InputHandlers events;
+        const Label* label = nullptr;  // names it for screen readers
     };
     ColourPicker(Form* form, Args args);
 

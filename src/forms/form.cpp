@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "forms/internal.h"
 #include "runtime/facilities.h"
@@ -167,6 +169,10 @@ void Form::Load() {
     has_background_colour_ = false;
     first_activation_seen_ = false;
     first_show_seen_ = false;
+    last_focus_ = nullptr;
+    tray_version_4_ = false;
+    tray_left_click_ = false;
+    tray_anchor_.reset();
     topmost_ = false;
     region_shape_ = Shape::Rectangle;  // a new window has no region
 
@@ -194,6 +200,7 @@ void Form::Load() {
     if (!args_.movable) DeleteMenu(GetSystemMenu(hwnd_, FALSE), SC_MOVE, MF_BYCOMMAND);
     ApplyShape();
     for (Control* c : controls_) c->Create(hwnd_);
+    ClipOverlappingInputs();
     if (args_.topmost) SetTopmost(true);
 
     args_.on_created();
@@ -273,6 +280,7 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     for (Control* c : controls_) c->ApplyDpi();
+    ClipOverlappingInputs();
     for (ControlFont* font : fonts_) RescaleControlFont(*font);
     ApplyShape();
     RebuildPictureBitmap();
@@ -568,6 +576,9 @@ void Form::NotifyTray() {
     // Replacing an icon that is already there keeps one icon in the notification area.
     if (tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
     tray_icon_added_ = lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    // The icon's events then tell the keyboard from the mouse and say where the icon is.
+    data.uVersion = NOTIFYICON_VERSION_4;
+    tray_version_4_ = tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
     if (!tray_icon_added_ && tray_retries_left_ == 0) {
         tray_retries_left_ = kTrayRetries;
         SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryMs, nullptr);
@@ -652,9 +663,15 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 }
                 args_.on_activated();
             } else {
+                // Coming back, the window gives the focus to the control that had it, as a
+                // dialog does (the platform then sets it on the window itself: WM_SETFOCUS).
+                if (HWND focus = GetFocus(); focus && IsChild(hwnd, focus)) last_focus_ = focus;
                 args_.on_deactivated();
             }
             break;
+        case WM_SETFOCUS:
+            FocusFirstControl();
+            return 0;
         case WM_CLOSE:
             if (args_.on_may_close && !args_.on_may_close()) return 0;
             DestroyWindow(hwnd);
@@ -682,6 +699,8 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_COMMAND:
             if (lparam) {
                 if (Control* c = ControlById(LOWORD(wparam)); c && c->OnCommand(HIWORD(wparam))) return 0;
+            } else if (HIWORD(wparam) == 0 && OnDialogCommand(LOWORD(wparam))) {
+                return 0;
             }
             break;
         case WM_NOTIFY: {
@@ -728,12 +747,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
         case kTrayUpdateMessage: NotifyTray(); return 0;
         case kTrayCallbackMessage:
-            switch (LOWORD(lparam)) {
-                case WM_LBUTTONUP: args_.on_tray_event(1); break;
-                case WM_LBUTTONDBLCLK: args_.on_tray_event(2); break;
-                case WM_RBUTTONUP:
-                case WM_CONTEXTMENU: args_.on_tray_event(3); break;
-            }
+            OnTrayCallback(wparam, lparam);
             return 0;
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
         case WM_DISPLAYCHANGE:
@@ -766,6 +780,112 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
+// With NOTIFYICON_VERSION_4 the event is the low word of lParam and wParam holds the icon's
+// anchor: where the mouse was, or where the icon chosen with the keyboard (Win+B, the arrow
+// keys) lies. A right click brings WM_RBUTTONUP and then WM_CONTEXTMENU, a left click
+// WM_LBUTTONUP and then NIN_SELECT; Enter or Space on the icon bring NIN_KEYSELECT, the menu
+// key WM_CONTEXTMENU. Each gesture gives one event: the right click's menu opens on
+// WM_CONTEXTMENU, and a left click stays a left click. An earlier shell sends the mouse's
+// messages alone, for the keyboard too.
+void Form::OnTrayCallback(WPARAM wparam, LPARAM lparam) {
+    tray_anchor_.reset();
+    if (tray_version_4_) {
+        tray_anchor_ =
+            POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
+    }
+    switch (LOWORD(lparam)) {
+        case WM_LBUTTONUP:
+            tray_left_click_ = tray_version_4_;
+            args_.on_tray_event(1);
+            break;
+        case WM_LBUTTONDBLCLK:
+            args_.on_tray_event(2);
+            break;
+        case WM_RBUTTONUP:
+            if (!tray_version_4_) args_.on_tray_event(3);
+            break;
+        case NIN_SELECT:
+            if (!std::exchange(tray_left_click_, false)) args_.on_tray_event(3);
+            break;
+        case NIN_KEYSELECT:
+        case WM_CONTEXTMENU:
+            args_.on_tray_event(3);
+            break;
+    }
+}
+
+void Form::FocusFirstControl() {
+    const auto can_take_focus = [](HWND control) {
+        return control && IsWindowVisible(control) && IsWindowEnabled(control);
+    };
+    HWND target = nullptr;
+    if (last_focus_ && IsChild(hwnd_, last_focus_) && can_take_focus(last_focus_)) {
+        target = last_focus_;
+    } else if (HWND button = ButtonPressedBy(IDOK); can_take_focus(button)) {
+        target = button;
+    } else {
+        target = FirstTabStop(hwnd_);
+    }
+    if (target) SetFocus(target);
+}
+
+// Enter presses the focused button, else the default one; Esc presses the cancel button.
+// Without such a button the key does nothing, so it never closes a window by accident.
+bool Form::OnDialogCommand(WORD id) {
+    const auto press = [](HWND button) {
+        if (!button || !IsWindowEnabled(button)) return false;
+        SendMessageW(button, BM_CLICK, 0, 0);
+        return true;
+    };
+    if (id != IDOK && id != IDCANCEL) return false;
+    HWND focus = GetFocus();
+    const bool on_button =
+        focus && IsChild(hwnd_, focus) &&
+        (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
+    if (id == IDOK && on_button) return press(focus);
+    return press(ButtonPressedBy(id));
+}
+
+void Form::ClipOverlappingInputs() {
+    struct Input {
+        Control* control;
+        RECT place;
+    };
+    std::vector<Input> inputs;
+    for (Control* c : controls_) {
+        if (c->handle() && (GetWindowLongW(c->handle(), GWL_STYLE) & WS_TABSTOP)) {
+            inputs.push_back({c, c->ClientRect()});
+        }
+    }
+    const auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
+    for (const Input& larger : inputs) {
+        const RECT& outer = larger.place;
+        HRGN region = nullptr;
+        for (const Input& smaller : inputs) {
+            RECT shared;
+            if (smaller.control->container_ != larger.control->container_ ||
+                area(smaller.place) >= area(outer) ||
+                !IntersectRect(&shared, &outer, &smaller.place)) {
+                continue;
+            }
+            if (!region)
+                region = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+            OffsetRect(&shared, -outer.left, -outer.top);
+            HRGN cut = CreateRectRgnIndirect(&shared);
+            CombineRgn(region, region, cut, RGN_DIFF);
+            DeleteObject(cut);
+        }
+        if (region) SetWindowRgn(larger.control->handle(), region, TRUE);  // the window owns it
+    }
+}
+
+HWND Form::ButtonPressedBy(WORD dialog_key) const {
+    for (const Control* control : controls_) {
+        if (control->PressedBy(dialog_key)) return control->handle();
+    }
+    return nullptr;
+}
+
 bool Form::PreTranslate(MSG& msg) {
     if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
@@ -778,8 +898,8 @@ bool Form::PreTranslate(MSG& msg) {
         for (Control* control : form->controls_) {
             if (control->PreTranslate(msg)) return true;
         }
-        // Tab and Shift+Tab move through the controls as in a dialog; Enter sends IDOK,
-        // which no control answers, so it never closes a window by accident.
+        // Tab and Shift+Tab move through the controls as in a dialog, and wrap around; Enter
+        // and Esc send IDOK and IDCANCEL (OnDialogCommand).
         return form->border_ != Border::None && IsDialogMessageW(root, &msg);
     }
     return false;

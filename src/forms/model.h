@@ -25,7 +25,7 @@ namespace tq::forms {
 
 // Private window messages, all from one base.
 enum : UINT {
-    kTrayCallbackMessage = WM_APP + 1,  // the notification-area icon's mouse actions
+    kTrayCallbackMessage = WM_APP + 1,  // the notification-area icon's mouse and keyboard actions
     kTrayUpdateMessage,                 // hand the icon to the notification area now
 };
 
@@ -124,6 +124,7 @@ void RescaleControlFont(ControlFont& font);
 UINT DrawTextFlags(HAlign align, bool word_wrap, VAlign valign);
 
 class Form;
+class Label;
 
 // Mouse and keyboard events every control and window can raise. Mouse events pass the
 // position and key-state mask, the wheel its delta in notches and the mask; key events
@@ -192,6 +193,9 @@ protected:
     virtual void OnContainerVisibilityChanged() { ApplyVisibility(); }
     // The form's DPI changed: the window takes its place at the new scale.
     virtual void ApplyDpi() { PlaceWindow(); }
+    // Whether Enter (IDOK) or Esc (IDCANCEL) presses this control when the focus is on no
+    // button: a form's default and cancel buttons.
+    virtual bool PressedBy(WORD /*dialog_key*/) const { return false; }
     // Keyboard messages of the control's form before the dialog navigation sees them
     // (for example Ctrl+Tab for a page control); true when the control used the message.
     virtual bool PreTranslate(MSG& /*msg*/) { return false; }
@@ -211,6 +215,9 @@ protected:
     Form* form_;
     Control* container_;
     HWND hwnd_ = nullptr;
+    // The label whose caption names the control for screen readers, for the types whose own
+    // window text is not their name (an edit box's text is its content, a list's its item).
+    const Label* label_ = nullptr;
 
 private:
     static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -484,6 +491,9 @@ public:
     void RemoveTrayIcon();
     bool has_tray_icon() const { return tray_icon_added_; }
     const std::string& tray_tip() const { return tray_tip_; }
+    // Where the notification area placed the icon that raised the last tray event (the
+    // pointer, or the icon chosen with the keyboard); none when the shell does not say.
+    std::optional<POINT> tray_anchor() const { return tray_anchor_; }
 
     // Keyboard handling for the message loop: Esc closing and Tab moving focus.
     static bool PreTranslate(MSG& msg);
@@ -512,6 +522,16 @@ private:
     void MakeTrayIcon();  // the icon at the size the notification area wants now
     void RetryTrayIcon();
     void StopTrayRetries();
+    void OnTrayCallback(WPARAM wparam, LPARAM lparam);
+    // The window opens with the focus on its default button, or else on its first control
+    // that takes the focus; coming back, on the control that had it.
+    void FocusFirstControl();
+    bool OnDialogCommand(WORD id);  // IDOK and IDCANCEL of the dialog keys
+    // The focus visits the controls in form order, which is also the order in which they
+    // lie over each other; where an input overlaps a smaller one, it leaves the shared part
+    // to it (a window region), so that the smaller one shows whole whatever the order.
+    void ClipOverlappingInputs();
+    HWND ButtonPressedBy(WORD dialog_key) const;
 
     Args args_;
     HWND hwnd_ = nullptr;
@@ -548,15 +568,20 @@ private:
     bool topmost_ = false;
     bool tray_icon_added_ = false;
     bool tray_update_posted_ = false;
+    bool tray_version_4_ = false;   // the shell speaks NOTIFYICON_VERSION_4 with this icon
+    bool tray_left_click_ = false;  // a left click's NIN_SELECT is still to come
+    std::optional<POINT> tray_anchor_;
+    HWND last_focus_ = nullptr;  // the control that had the focus when the window was left
     HICON tray_icon_ = nullptr;
     std::string_view tray_icon_file_;
     std::string tray_tip_;
     int tray_retries_left_ = 0;  // above 0 while the retry timer runs
 };
 
-// Shows the menu at the cursor on behalf of a window: foreground first, right-aligned at
-// the cursor less five pixels, the window owns it, and an empty message follows.
-void PopupMenu(Form& window, Menu& menu);
+// Shows the menu at the cursor (or at `at`, a point on the screen) on behalf of a window:
+// foreground first, right-aligned at that point less five pixels, the window owns it, and an
+// empty message follows.
+void PopupMenu(Form& window, Menu& menu, std::optional<POINT> at = std::nullopt);
 
 // Runs the message loop until the program ends.
 void RunMessageLoop();

@@ -21,7 +21,8 @@ void PageControl::Create(HWND form_window) {
     events = args_.events;
     current_ = 0;
     font_.Make(args_.font, *this);
-    hwnd_ = CreateChild(form_window, WC_TABCONTROLW, "", WS_CLIPSIBLINGS);
+    // A tab stop: with the focus on it, the arrow keys choose the page.
+    hwnd_ = CreateChild(form_window, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPSIBLINGS);
     if (!hwnd_) return;
     FinishChild(hwnd_, font_.handle());
     for (size_t i = 0; i < pages_.size(); ++i) {
@@ -168,6 +169,8 @@ bool PageControl::PreTranslate(MSG& msg) {
     const int n = static_cast<int>(pages_.size());
     const int step = GetKeyState(VK_SHIFT) < 0 ? n - 1 : 1;
     SetCurrent((current_ + step) % n);
+    // The keys go on to the page just shown, as in the system's property sheets.
+    if (HWND first = FirstTabStop(form_->handle())) SetFocus(first);
     args_.on_page_changed();
     return true;
 }

@@ -63,7 +63,7 @@ MenuItem::MenuItem(Args args)
 Menu::Menu(const char* caption, std::vector<MenuItem*> items)
     : caption_(caption), items_(std::move(items)) {}
 
-void PopupMenu(Form& window, Menu& menu) {
+void PopupMenu(Form& window, Menu& menu, std::optional<POINT> at) {
     HMENU popup = CreatePopupMenu();
     const auto& items = menu.items();
     for (size_t i = 0; i < items.size(); ++i) {
@@ -78,11 +78,15 @@ void PopupMenu(Form& window, Menu& menu) {
         if (item.disabled) flags |= MF_GRAYED;
         AppendMenuW(popup, flags, i + 1, Widen(item.caption).c_str());
     }
-    POINT cursor;
-    GetCursorPos(&cursor);
+    POINT place{};
+    if (at) {
+        place = *at;
+    } else {
+        GetCursorPos(&place);
+    }
     SetForegroundWindow(window.handle());
     const int chosen = TrackPopupMenu(popup, TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_RETURNCMD,
-                                      cursor.x - 5, cursor.y - 5, 0, window.handle(), nullptr);
+                                      place.x - 5, place.y - 5, 0, window.handle(), nullptr);
     // Without this message the menu would not close when the user clicks elsewhere.
     PostMessageW(window.handle(), WM_NULL, 0, 0);
     DestroyMenu(popup);

@@ -1,5 +1,6 @@
 #include "forms/model.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "forms/internal.h"
@@ -83,9 +84,9 @@ void TransparentLabel::SetCaption(std::string_view caption) {
     if (caption_ == caption) return;
     caption_.assign(caption);
     wide_caption_ = Widen(caption_);
-    // The window text mirrors the caption so that other programs (screen readers, the
-    // end-to-end driver) can read what the label shows.
-    if (hwnd_) SetWindowTextW(hwnd_, wide_caption_.c_str());
+    // Other programs (screen readers, the end-to-end driver) read the caption with
+    // WM_GETTEXT, which the label answers. Setting the window text instead would announce a
+    // new name to every screen reader at each tick of the time label.
     PaintNow();
 }
 
@@ -166,6 +167,18 @@ LRESULT CALLBACK TransparentLabel::WindowProc(HWND hwnd, UINT message, WPARAM wp
             return 0;
         }
         case WM_NCHITTEST: return HTCLIENT;
+        case WM_GETTEXTLENGTH:
+            if (label) return static_cast<LRESULT>(label->wide_caption_.size());
+            break;
+        case WM_GETTEXT:
+            if (label && wparam > 0 && lparam) {
+                const size_t length = std::min<size_t>(label->wide_caption_.size(), wparam - 1);
+                auto* text = reinterpret_cast<wchar_t*>(lparam);
+                std::memcpy(text, label->wide_caption_.data(), length * sizeof(wchar_t));
+                text[length] = L'\0';
+                return static_cast<LRESULT>(length);
+            }
+            break;
         case WM_NCDESTROY:
             if (label) {
                 label->hwnd_ = nullptr;

@@ -24,7 +24,9 @@ void RefreshTrayIcon() {
 }
 
 void OnTrayEvent(int action) {
-    if (action == 3) forms::PopupMenu(tray_menu_window, tray_menu_window.菜单);
+    // At the icon: the pointer, or where the icon chosen with the keyboard lies.
+    if (action == 3)
+        forms::PopupMenu(tray_menu_window, tray_menu_window.菜单, tray_menu_window.tray_anchor());
 }
 
 void ConfirmExit() {

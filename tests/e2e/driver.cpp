@@ -8,6 +8,7 @@
 #include <map>
 #include <thread>
 
+#include <oleacc.h>
 #include <tlhelp32.h>
 
 namespace e2e {
@@ -714,6 +715,57 @@ std::vector<std::string> ListItems(HWND combo) {
     return items;
 }
 
+std::string AccessibleName(HWND control) {
+    static const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    (void)com;
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void**>(&object))) ||
+        !object) {
+        return "<none>";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const HRESULT got = object->get_accName(self, &name);
+    object->Release();
+    const std::string text = SUCCEEDED(got) && name ? Gbk(name) : std::string();
+    SysFreeString(name);
+    return text;
+}
+
+HWND FocusedControl(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
+                                                                              : nullptr;
+}
+
+namespace {
+std::vector<DWORD>* heard_events = nullptr;
+void CALLBACK HearEvent(HWINEVENTHOOK, DWORD event, HWND, LONG, LONG, DWORD, DWORD) {
+    if (heard_events) heard_events->push_back(event);
+}
+}  // namespace
+
+std::vector<DWORD> WinEventsFrom(DWORD process_id, Milliseconds duration) {
+    std::vector<DWORD> events;
+    heard_events = &events;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue exists before the hook
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, HearEvent, process_id, 0,
+                                         WINEVENT_OUTOFCONTEXT);
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (hook) UnhookWinEvent(hook);
+    heard_events = nullptr;
+    return events;
+}
+
 std::vector<std::string> ChildTexts(HWND window) {
     std::vector<std::string> texts;
     EnumChildWindows(window, CollectChildText, reinterpret_cast<LPARAM>(&texts));
@@ -1253,14 +1305,15 @@ std::vector<HWND> ProgramRun::Labels() const {
     return labels;
 }
 
+// The labels answer WM_GETTEXT with what they show; their window text stays as created.
 std::string ProgramRun::TitleLabel() const {
     const auto labels = Labels();
-    return labels.size() >= 1 ? TextOf(labels[0]) : std::string();
+    return labels.size() >= 1 ? ControlText(labels[0]) : std::string();
 }
 
 std::string ProgramRun::TimeLabel() const {
     const auto labels = Labels();
-    return labels.size() >= 2 ? TextOf(labels[1]) : std::string();
+    return labels.size() >= 2 ? ControlText(labels[1]) : std::string();
 }
 
 RECT ProgramRun::WindowRect() const { return ScreenRect(main_window()); }
@@ -1319,13 +1372,25 @@ bool ProgramRun::TrayIconPresent() const {
 HWND ProgramRun::OpenTrayMenu() {
     if (TrayIconPresent()) {
         RightClickAt(Centre(ScreenRect(tray_icon_)));
-    } else if (HWND tray = tray_menu_window()) {
+    } else if (tray_menu_window()) {
         // No icon window to click (for example when the icons are docked in a tray of the
         // host desktop): hand the program what a right click on its icon sends.
         std::fprintf(stderr,
                      "note: no tray icon window to click; posting the icon's message instead\n");
-        PostMessageA(tray, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONUP);
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        PostTrayEvent(WM_CONTEXTMENU, cursor);
     }
+    return WaitForTrayMenu();
+}
+
+void ProgramRun::PostTrayEvent(UINT event, POINT anchor) const {
+    PostMessageW(tray_menu_window(), kTrayCallbackMessage,
+                 MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
+                 MAKELPARAM(event, kTrayIconId));
+}
+
+HWND ProgramRun::WaitForTrayMenu() const {
     HWND menu = nullptr;
     WaitFor(
         [&] {
@@ -1394,6 +1459,11 @@ std::string ProgramRun::LogText() const {
     return ReadFileBytes(folder_ + "\\Log\\" + files.back()).value_or("");
 }
 
+HWND ProgramRun::title_label() const {
+    const auto labels = Labels();
+    return labels.empty() ? nullptr : labels[0];
+}
+
 HWND ProgramRun::time_label() const {
     const auto labels = Labels();
     return labels.size() >= 2 ? labels[1] : nullptr;
@@ -1411,7 +1481,7 @@ std::vector<TextChange> WatchText(HWND window, Milliseconds duration, Millisecon
     std::vector<TextChange> changes;
     const long long end = LocalMilliseconds() + duration.count();
     for (long long now = LocalMilliseconds(); now < end; now = LocalMilliseconds()) {
-        std::string text = TextOf(window);
+        std::string text = ControlText(window);
         if (changes.empty() || changes.back().text != text)
             changes.push_back({std::move(text), now});
         Sleep(static_cast<DWORD>(step.count()));

@@ -156,6 +156,14 @@ std::string ControlText(HWND control);
 std::vector<std::string> ListItems(HWND combo);
 // The texts of a window's children, in the order the platform lists them.
 std::vector<std::string> ChildTexts(HWND window);
+// The name a screen reader reads for a control, asked through MSAA from this process
+// (AccessibleObjectFromWindow, get_accName), in GBK; "<none>" when no object answers.
+std::string AccessibleName(HWND control);
+// The control that has the keyboard focus in the thread of `window`; null when none.
+HWND FocusedControl(HWND window);
+// The accessibility events (EVENT_...) that a process raises in `duration`, heard as a screen
+// reader hears them (an out-of-context hook).
+std::vector<DWORD> WinEventsFrom(DWORD process_id, Milliseconds duration);
 
 // ---- The notification area ---------------------------------------------------------------
 
@@ -281,6 +289,12 @@ public:
     HWND OpenTrayMenu();
     // Opens the tray menu and picks the entry with that caption by clicking it.
     bool ChooseFromTrayMenu(const std::string& caption);
+    // Hands the program an event of its icon as the notification area sends it with
+    // NOTIFYICON_VERSION_4: the event (WM_CONTEXTMENU, NIN_KEYSELECT, ...) and the icon's
+    // anchor on the screen. Wine's notification area has no keyboard path of its own.
+    void PostTrayEvent(UINT event, POINT anchor) const;
+    // The tray menu window of this process, once one is shown; null when none appears.
+    HWND WaitForTrayMenu() const;
     // Waits for a message box of this process with that caption.
     HWND WaitForMessageBox(const std::string& caption,
                            Milliseconds limit = Milliseconds(5000)) const;
@@ -292,6 +306,7 @@ public:
     std::vector<std::string> LogFiles() const;
     std::string LogText() const;
 
+    HWND title_label() const;
     HWND time_label() const;
 
 private:
@@ -316,9 +331,8 @@ struct TextChange {
     std::string text;
     long long seen_at_ms;  // LocalMilliseconds() when the text was first seen
 };
-// Reads a window's text every `step` for `duration` (another process's window text comes
-// from the window manager, without a message to the program) and keeps each new text with
-// the moment it was first seen; the first entry is the text at the start.
+// Asks a window for its text (WM_GETTEXT) every `step` for `duration` and keeps each new text
+// with the moment it was first seen; the first entry is the text at the start.
 std::vector<TextChange> WatchText(HWND window, Milliseconds duration,
                                   Milliseconds step = Milliseconds(2));
 

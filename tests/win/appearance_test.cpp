@@ -10,6 +10,7 @@
 
 #include "app/globals.h"
 #include "appearance/picture.h"
+#include "countdown/countdown.h"
 #include "forms/forms.h"
 #include "resources/resources.h"
 #include "settings/settings_file.h"
@@ -275,6 +276,8 @@ TEST_F(AppearanceTest, HighContrastShowsTheWindowOpaqueInTheWindowColoursUntilIt
         EXPECT_EQ(LayeredAttributes().flags, static_cast<DWORD>(LWA_ALPHA));
         EXPECT_EQ(LayeredAttributes().alpha, 255);
         EXPECT_EQ(main_window.时间标签.colour(), GetSysColor(COLOR_WINDOWTEXT));
+        FadeIn();  // the end of a click's hide-and-return cycle
+        EXPECT_EQ(LayeredAttributes().alpha, 255) << transparency;
 
         switch_to(false);
         EXPECT_EQ(main_window.时间标签.colour(), RGB(255, 0, 0));

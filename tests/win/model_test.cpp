@@ -412,6 +412,49 @@ TEST(PopupMenuTest, OpensRightAlignedAtTheCursorAndRaisesTheChosenItem) {
     DestroyWindow(form.handle());
 }
 
+std::vector<int> tray_actions;
+struct TrayForm : Form {
+    TrayForm()
+        : Form({.title = "tray",
+                .visible = false,
+                .on_tray_event =
+                    std::function<void(int)>([](int a) { tray_actions.push_back(a); })}) {}
+};
+
+// With NOTIFYICON_VERSION_4 each gesture on the icon raises one tray event, and the event
+// carries the icon's place: a right click sends WM_RBUTTONUP and WM_CONTEXTMENU, a left click
+// WM_LBUTTONUP and NIN_SELECT, Enter or Space NIN_KEYSELECT, the menu key WM_CONTEXTMENU.
+TEST(TrayIconTest, EachGestureOfTheMouseOrTheKeyboardRaisesOneEventAtTheIcon) {
+    TrayForm form;
+    form.Load();
+    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
+    const struct {
+        std::vector<UINT> messages;
+        std::vector<int> actions;
+    } gestures[] = {
+        {{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}, {3}},
+        {{WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, {1}},
+        {{WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}, {2, 1}},
+        {{NIN_KEYSELECT}, {3}},
+        {{WM_CONTEXTMENU}, {3}},
+        {{NIN_SELECT}, {3}},  // chosen with the mouse, opened with Enter
+    };
+    for (const auto& gesture : gestures) {
+        tray_actions.clear();
+        for (const UINT message : gesture.messages) {
+            SendMessageW(form.handle(), kTrayCallbackMessage, MAKEWPARAM(321, 654),
+                         MAKELPARAM(message, 100));
+        }
+        EXPECT_EQ(tray_actions, gesture.actions) << "first message " << gesture.messages[0];
+        ASSERT_TRUE(form.tray_anchor().has_value());
+        EXPECT_EQ(form.tray_anchor()->x, 321);
+        EXPECT_EQ(form.tray_anchor()->y, 654);
+    }
+    DestroyWindow(form.handle());
+}
+
 TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     ShapedForm form(Shape::Rectangle);
     form.Load();
@@ -553,6 +596,10 @@ TEST(TransparentLabelTest, ANewCaptionIsDrawnAtOnceAndOnlyInTheLabel) {
     char text[32] = {};
     GetWindowTextA(form.label.handle(), text, sizeof(text));
     EXPECT_STREQ(text, "WWWW") << "other programs can read what the label shows";
+    wchar_t stored[32] = {};
+    InternalGetWindowText(form.label.handle(), stored, 32);
+    EXPECT_STREQ(stored, L"label")
+        << "setting the window text would announce every new caption to screen readers";
 
     ShowWindow(form.handle(), SW_HIDE);
     form.label.SetCaption("");
