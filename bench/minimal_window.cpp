@@ -3,17 +3,17 @@
 // that writes a countdown text into the label. Built with TQ_STRUCTURAL_BASELINE
 // (structural_window), the same window with the structure the program must have and nothing
 // of its own: a hidden owner (no taskbar button), the layered style at alpha 175, the
-// rounded region, the process snapshot of the single-instance check, and a hidden tray
+// rounded region, the named mutex of the single-instance check, and a hidden tray
 // window whose notification-area icon is handed over after the first paint, with shell32
 // loaded then, as the program does. Both are built with the same compiler, flags and static
 // linking as the program, so that a ratio against them measures the program's own cost
 // rather than Wine's.
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -25,21 +25,19 @@ HWND label = nullptr;
 constexpr UINT kAddIconMessage = WM_APP + 2;
 HWND tray = nullptr;
 
-// The single-instance check: walk the process list for this executable's file name.
-int CopiesRunning() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
-    int copies = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        copies += std::strcmp(entry.szExeFile, name) == 0;
-    }
-    CloseHandle(snapshot);
-    return copies;
+// The single-instance check: a mutex in the session's namespace named after this
+// executable's file name, upper-cased.
+bool AnotherCopyRuns() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* name = std::wcsrchr(path, L'\\') ? std::wcsrchr(path, L'\\') + 1 : path;
+    wchar_t mutex_name[MAX_PATH] = L"Local\\TorvekQuindle.";
+    const size_t prefix = std::wcslen(mutex_name);
+    lstrcpynW(mutex_name + prefix, name, static_cast<int>(MAX_PATH - prefix));
+    const int length = static_cast<int>(std::wcslen(mutex_name + prefix));
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, mutex_name + prefix, length,
+                  mutex_name + prefix, length, nullptr, nullptr, 0);
+    return CreateMutexW(nullptr, FALSE, mutex_name) && GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 BOOL NotifyIcon(DWORD message) {
@@ -139,7 +137,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                                   200, owner, nullptr, instance, nullptr);
     if (!window) return 1;
 #ifdef TQ_STRUCTURAL_BASELINE
-    if (CopiesRunning() >= 2) return 0;
+    if (AnotherCopyRuns()) return 0;
     SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_LAYERED);
     SetLayeredWindowAttributes(window, 0, 175, LWA_ALPHA);
     SetWindowRgn(window, CreateRoundRectRgn(0, 0, 530, 200, 40, 40), TRUE);

@@ -3,7 +3,7 @@
 # baseline measured in the same run, the programs alternating: minimal_window.exe (one
 # window, one STATIC label, a one-second timer) and, for the start-up, structural_window.exe
 # (the same window with the structure the program must have: hidden owner, layered at alpha
-# 175, rounded region, process snapshot, tray window and icon). Nothing here is a pass/fail
+# 175, rounded region, single-instance mutex, tray window and icon). Nothing here is a pass/fail
 # test: the goals are printed beside the ratios (BENCH_STRICT=1 makes a missed goal the
 # exit status).
 #

@@ -1,5 +1,10 @@
 #include "app/startup.h"
 
+#include <cstdint>
+#include <cwchar>
+
+#include <windows.h>
+
 #include "app/globals.h"
 #include "appearance/appearance.h"
 #include "countdown/countdown.h"
@@ -22,13 +27,42 @@ void InitializeMainWindow() {
     WriteLogLine(kLogInitialized);
 }
 
-// A second process started from an executable of the same file name ends at once,
-// silently, whatever folder it was started from.
+std::wstring SingleInstanceName(std::wstring_view exe_file_name) {
+    // Upper-cased as Windows compares file names: one character for one, whatever the
+    // user's language (an invariant mapping, so no Turkish dotted I).
+    std::wstring upper(exe_file_name);
+    const int length = static_cast<int>(upper.size());
+    if (length > 0 && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, upper.data(), length,
+                                    upper.data(), length, nullptr, nullptr, 0) == 0) {
+        CharUpperBuffW(upper.data(), static_cast<DWORD>(length));
+    }
+    std::wstring name = std::wstring(kSingleInstancePrefix) + upper;
+    // A kernel object's name holds at most MAX_PATH characters: a longer file name keeps
+    // its beginning and ends in a hash of the whole, so two long names still differ.
+    if (name.size() > kMaxObjectName) {
+        uint32_t hash = 2166136261u;  // FNV-1a
+        for (wchar_t c : upper) hash = (hash ^ static_cast<uint16_t>(c)) * 16777619u;
+        wchar_t tail[10];
+        swprintf(tail, 10, L"#%08X", hash);
+        name.resize(kMaxObjectName - 9);
+        name += tail;
+    }
+    return name;
+}
+
+// A second process started from an executable of the same file name in this user session
+// ends at once, silently, whatever folder it was started from. The mutex is created
+// atomically by the kernel, so of copies started in the same instant exactly one goes on;
+// it stays open until the process ends, which removes it.
 void CheckSingleInstance() {
-    const std::string own_name = ExecutableFileName();
-    int count = 0;
-    for (const ProcessRecord& process : ListProcesses()) {
-        if (process.exe_file == own_name && ++count == 2) EndProgram(0);
+    const std::wstring name = SingleInstanceName(Widen(ExecutableFileName()));
+    HANDLE instance = CreateMutexW(nullptr, FALSE, name.c_str());
+    const DWORD error = GetLastError();
+    // Access denied: a copy started by another account in this session (an elevated one)
+    // made it. Any other failure leaves the program running rather than none.
+    if ((instance && error == ERROR_ALREADY_EXISTS) ||
+        (!instance && error == ERROR_ACCESS_DENIED)) {
+        EndProgram(0);
     }
 }
 

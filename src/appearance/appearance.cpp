@@ -107,6 +107,29 @@ std::vector<Box> WorkAreas() {
     return areas;
 }
 
+// The scale a monitor shows a per-monitor aware window at. Before Windows 8.1 there is no
+// such function, and every monitor has the system's scale, the main window's own.
+BOOL CALLBACK AddMonitorScale(HMONITOR monitor, HDC, LPRECT area, LPARAM monitors) {
+    using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto get_dpi_for_monitor =
+        LibraryFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    UINT dpi_x = 0, dpi_y = 0;
+    const int effective_dpi = 0;  // MDT_EFFECTIVE_DPI
+    const bool known = get_dpi_for_monitor &&
+                       SUCCEEDED(get_dpi_for_monitor(monitor, effective_dpi, &dpi_x, &dpi_y)) &&
+                       dpi_y > 0;
+    reinterpret_cast<std::vector<MonitorScale>*>(monitors)->push_back(
+        {{area->left, area->top, area->right, area->bottom},
+         known ? static_cast<int>(dpi_y) : main_window.dpi()});
+    return TRUE;
+}
+
+std::vector<MonitorScale> MonitorScales() {
+    std::vector<MonitorScale> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitorScale, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 Box BoxOf(const forms::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
 forms::Rect RectOf(const Box& b) { return {b.left, b.top, b.width(), b.height()}; }
 
@@ -126,6 +149,12 @@ void PlaceWithinReach(const forms::Rect& wanted) {
         place_within_reach = place;
     }
     main_window.SetPixelRect(place);
+    // Moved onto a monitor of another scale, the window is rescaled to the rectangle Windows
+    // suggests, which need not keep its corner: the corner goes back to the place.
+    const forms::Rect now = main_window.pixel_rect();
+    if (now.left != place.left || now.top != place.top) {
+        main_window.SetPixelRect({place.left, place.top, now.width, now.height});
+    }
 }
 
 }  // namespace
@@ -156,18 +185,18 @@ void ApplyWindowSettings() {
 
 void ApplyWindowPosition() {
     if (ReadFlag(keys::winmid)) {  // "0": the stored position, moved within reach when off-screen
-        forms::Rect stored = main_window.pixel_rect();
-        stored.left = forms::ToPixels(ReadInteger(keys::winleft), main_window.dpi());
-        stored.top = forms::ToPixels(ReadInteger(keys::wintop), main_window.dpi());
-        PlaceWithinReach(stored);
+        // The place is a point of the virtual screen in pixels; the size keeps its units.
+        const forms::Rect units = main_window.rect();
+        PlaceWithinReach(RectOf(StoredPlace(ReadInteger(keys::winleft), ReadInteger(keys::wintop),
+                                            units.width, units.height, MonitorScales())));
         return;
     }
     CentreMainWindow();
 }
 
 void CentreMainWindow() {
-    // Centring waits until the window is on screen: at start-up the first activation
-    // runs ApplyWindowPosition again.
+    // Centring waits until the window is on screen: at start-up its first showing runs
+    // ApplyWindowPosition again.
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();

@@ -22,6 +22,12 @@ int Fit(int at, int size, int area_begin, int area_end) {
     return std::max(area_begin, std::min(at, area_end - size));
 }
 
+// units × dpi / 96, halves rounded away from zero as the platform's MulDiv rounds.
+int ScaleUnits(int units, int dpi) {
+    const int64_t product = static_cast<int64_t>(units) * dpi;
+    return static_cast<int>(product >= 0 ? (product + 48) / 96 : (product - 48) / 96);
+}
+
 }  // namespace
 
 bool GripReachable(const Box& window, const std::vector<Box>& work_areas) {
@@ -41,6 +47,24 @@ Box ReachablePlace(const Box& window, const std::vector<Box>& work_areas) {
     const int left = Fit(window.left, window.width(), nearest.left, nearest.right);
     const int top = Fit(window.top, window.height(), nearest.top, nearest.bottom);
     return {left, top, left + window.width(), top + window.height()};
+}
+
+Box StoredPlace(int left, int top, int width_units, int height_units,
+                const std::vector<MonitorScale>& monitors) {
+    const Box point{left, top, left, top};
+    const auto holds = [&](const MonitorScale& m) {
+        return left >= m.area.left && left < m.area.right && top >= m.area.top &&
+               top < m.area.bottom;
+    };
+    auto monitor = std::find_if(monitors.begin(), monitors.end(), holds);
+    if (monitor == monitors.end()) {
+        monitor = std::min_element(monitors.begin(), monitors.end(),
+                                   [&](const MonitorScale& a, const MonitorScale& b) {
+                                       return Gap(point, a.area) < Gap(point, b.area);
+                                   });
+    }
+    const int dpi = monitor == monitors.end() ? 96 : monitor->dpi;
+    return {left, top, left + ScaleUnits(width_units, dpi), top + ScaleUnits(height_units, dpi)};
 }
 
 }  // namespace tq

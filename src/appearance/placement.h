@@ -1,7 +1,8 @@
-// Keeping the countdown window within reach. The window has no frame and no taskbar button,
-// so one placed off every screen (a monitor unplugged, a laptop out of its dock, a lower
-// resolution) could not be brought back without editing the settings file by hand. The
-// geometry is portable; the platform supplies the monitors' work areas.
+// Where the countdown window goes: at its stored place on the virtual screen, and within
+// reach. The window has no frame and no taskbar button, so one placed off every screen (a
+// monitor unplugged, a laptop out of its dock, a lower resolution) could not be brought back
+// without editing the settings file by hand. The geometry is portable; the platform supplies
+// the monitors.
 #pragma once
 
 #include <vector>
@@ -30,5 +31,18 @@ bool GripReachable(const Box& window, const std::vector<Box>& work_areas);
 // size, inside the work area nearest to it, as close to where it was as fits (a window larger
 // than that area keeps its left or top edge on the area's). No work areas: where it is.
 Box ReachablePlace(const Box& window, const std::vector<Box>& work_areas);
+
+// A monitor's rectangle in screen pixels and the scale it shows windows at, in dots per inch.
+struct MonitorScale {
+    Box area;
+    int dpi = 96;
+};
+
+// The window at its stored place: the top-left corner is that point of the virtual screen,
+// in screen pixels, so that it means the same point whatever each monitor's scale; the size,
+// stored in units of 1/96 inch, is scaled with the DPI of the monitor holding the point (the
+// nearest one when none does; 96 when no monitor is known) and rounded to the nearest pixel.
+Box StoredPlace(int left, int top, int width_units, int height_units,
+                const std::vector<MonitorScale>& monitors);
 
 }  // namespace tq

@@ -22,6 +22,12 @@ constexpr size_t kTrayTipBytes = 62;
 // later. Controls' timers have the controls' ids, from 1000 up.
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
+// At logon the program may start before the taskbar can take icons: a refused icon is
+// offered again every two seconds for five minutes; after that a taskbar that starts late
+// announces itself with TaskbarCreated.
+constexpr UINT_PTR kTrayRetryTimer = 2;
+constexpr UINT kTrayRetryMs = 2000;
+constexpr int kTrayRetries = 150;
 // Windows 8.1 and 10 messages, not in the headers for Windows 7 that the program builds with.
 constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
 constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
@@ -34,6 +40,23 @@ std::vector<Form*>& LoadedForms() {
 UINT TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
+}
+
+// An elevated copy would not hear TaskbarCreated from the user's Explorer otherwise. Windows 7
+// has the function, the headers for it do not.
+void LetTaskbarCreatedThrough(HWND window) {
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    static const auto change_filter = LibraryFunction<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        L"user32.dll", "ChangeWindowMessageFilterEx");
+    if (change_filter) change_filter(window, TaskbarCreatedMessage(), kAllow, nullptr);
+}
+
+// The small icon's size at the window's scale, the size the notification area draws.
+int TrayIconSize(HWND window) {
+    static const auto metric_for_dpi =
+        LibraryFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
+    const int size = metric_for_dpi ? metric_for_dpi(SM_CXSMICON, DpiOfWindow(window)) : 0;
+    return size > 0 ? size : GetSystemMetrics(SM_CXSMICON);
 }
 
 // Top-level windows owned by a hidden window get no taskbar button, whatever their
@@ -145,6 +168,7 @@ void Form::Load() {
     picture_removed_ = false;
     has_background_colour_ = false;
     first_activation_seen_ = false;
+    first_show_seen_ = false;
     last_focus_ = nullptr;
     tray_version_4_ = false;
     tray_left_click_ = false;
@@ -163,9 +187,8 @@ void Form::Load() {
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
     HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
-    CreateWindowExW(styles.ex_style | (args_.in_taskbar ? WS_EX_APPWINDOW : 0), kFormClass,
-                    Widen(title_).c_str(), styles.style, r.left, r.top, r.width, r.height, owner,
-                    nullptr, Instance(), this);
+    CreateWindowExW(styles.ex_style | OwnExStyle(), kFormClass, Widen(title_).c_str(), styles.style,
+                    r.left, r.top, r.width, r.height, owner, nullptr, Instance(), this);
     if (!hwnd_) return;
     if (const int shown_at = DpiOfWindow(hwnd_); shown_at != dpi_) {
         const Rect units = ToUnits(r, dpi_);
@@ -182,11 +205,25 @@ void Form::Load() {
 
     args_.on_created();
     if (!hwnd_ || !args_.visible) return;
-    int show = SW_SHOW;
-    if (args_.position == StartPosition::Minimised) show = SW_SHOWMINIMIZED;
+    int show = args_.never_activated ? SW_SHOWNA : SW_SHOW;
+    if (args_.position == StartPosition::Minimised)
+        show = args_.never_activated ? SW_SHOWMINNOACTIVE : SW_SHOWMINIMIZED;
     if (args_.position == StartPosition::Maximised) show = SW_SHOWMAXIMIZED;
-    ShowWindow(hwnd_, show);
+    Show(show);
     UpdateWindow(hwnd_);
+}
+
+void Form::Show(int show_command) {
+    ShowWindow(hwnd_, show_command);
+    if (first_show_seen_ || !hwnd_ || !IsWindowVisible(hwnd_)) return;
+    first_show_seen_ = true;
+    args_.on_first_shown();
+}
+
+DWORD Form::OwnExStyle() const {
+    DWORD ex = args_.in_taskbar ? WS_EX_APPWINDOW : 0;
+    if (args_.never_activated) ex |= WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+    return ex;
 }
 
 void Form::Close() {
@@ -247,6 +284,10 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     for (ControlFont* font : fonts_) RescaleControlFont(*font);
     ApplyShape();
     RebuildPictureBitmap();
+    if (tray_icon_) {
+        MakeTrayIcon();
+        NotifyTray();
+    }
 }
 
 SIZE Form::ScaledSize(int dpi) const {
@@ -269,7 +310,7 @@ void Form::ApplyStyles() {
         styles.style | (old_style & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE));
     const DWORD frame_bits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
     const DWORD old_ex = GetWindowLongW(hwnd_, GWL_EXSTYLE);
-    const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits);
+    const DWORD ex = (old_ex & ~frame_bits) | (styles.ex_style & frame_bits) | OwnExStyle();
     if (style == old_style && ex == old_ex) return;  // the frame stays as it is
     SetWindowLongW(hwnd_, GWL_STYLE, style);
     SetWindowLongW(hwnd_, GWL_EXSTYLE, ex);
@@ -315,7 +356,15 @@ void Form::SetTopmost(bool topmost) {
 bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
 void Form::SetVisible(bool visible) {
-    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    if (!hwnd_) return;
+    if (!visible || !args_.never_activated) {
+        Show(visible ? SW_SHOW : SW_HIDE);
+        return;
+    }
+    // Shown on top of the other windows of its band, as an activated window would be.
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Show(SW_SHOWNA);
 }
 
 void Form::SetDisabled(bool disabled) {
@@ -492,19 +541,25 @@ void Form::Centre() {
 bool Form::minimised() const { return hwnd_ && IsIconic(hwnd_); }
 bool Form::maximised() const { return hwnd_ && IsZoomed(hwnd_); }
 void Form::Restore() {
-    if (hwnd_) ShowWindow(hwnd_, SW_RESTORE);
+    if (hwnd_) ShowWindow(hwnd_, args_.never_activated ? SW_SHOWNOACTIVATE : SW_RESTORE);
 }
 
 bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
     if (!hwnd_) return false;
-    HICON icon = IconFromFile(icon_file_bytes, GetSystemMetrics(SM_CXSMICON));
-    if (tray_icon_) DestroyIcon(tray_icon_);
-    tray_icon_ = icon;
+    if (!tray_icon_) LetTaskbarCreatedThrough(hwnd_);
+    tray_icon_file_ = icon_file_bytes;
+    MakeTrayIcon();
     tray_tip_.assign(tip.substr(0, kTrayTipBytes));
     if (!tray_update_posted_) {
         tray_update_posted_ = PostMessageW(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
     }
     return true;
+}
+
+void Form::MakeTrayIcon() {
+    HICON icon = IconFromFile(tray_icon_file_, TrayIconSize(hwnd_));
+    if (tray_icon_) DestroyIcon(tray_icon_);
+    tray_icon_ = icon;
 }
 
 void Form::NotifyTray() {
@@ -524,6 +579,24 @@ void Form::NotifyTray() {
     // The icon's events then tell the keyboard from the mouse and say where the icon is.
     data.uVersion = NOTIFYICON_VERSION_4;
     tray_version_4_ = tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
+    if (!tray_icon_added_ && tray_retries_left_ == 0) {
+        tray_retries_left_ = kTrayRetries;
+        SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryMs, nullptr);
+    }
+}
+
+void Form::RetryTrayIcon() {
+    if (tray_icon_) {
+        // A shell that gave up waiting may have added the icon all the same: modify first.
+        tray_icon_added_ = true;
+        NotifyTray();
+    }
+    if (!tray_icon_ || tray_icon_added_ || --tray_retries_left_ <= 0) StopTrayRetries();
+}
+
+void Form::StopTrayRetries() {
+    if (tray_retries_left_ > 0 && hwnd_) KillTimer(hwnd_, kTrayRetryTimer);
+    tray_retries_left_ = 0;
 }
 
 void Form::RemoveTrayIcon() {
@@ -534,6 +607,7 @@ void Form::RemoveTrayIcon() {
         data.uID = kTrayIconId;
         lazy::Shell_NotifyIconW(NIM_DELETE, &data);
     }
+    StopTrayRetries();
     tray_icon_added_ = false;
     tray_update_posted_ = false;
     if (tray_icon_) DestroyIcon(tray_icon_);
@@ -577,6 +651,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case kGetDpiScaledSizeMessage:
             *reinterpret_cast<SIZE*>(lparam) = ScaledSize(static_cast<int>(wparam));
             return TRUE;
+        case WM_MOUSEACTIVATE:
+            // A click on the window or its labels acts without taking the focus.
+            if (args_.never_activated) return MA_NOACTIVATE;
+            break;
         case WM_ACTIVATE:
             if (LOWORD(wparam) != WA_INACTIVE) {
                 if (!first_activation_seen_) {
@@ -604,6 +682,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_NCDESTROY: OnDestroyed(); break;
         case WM_TIMER:
+            if (wparam == kTrayRetryTimer) {
+                RetryTrayIcon();
+                return 0;
+            }
             if (wparam == kScreensSettledTimer) {
                 KillTimer(hwnd, kScreensSettledTimer);
                 args_.on_screens_changed();
@@ -685,8 +767,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
             return TRUE;
         default:
-            // Explorer restarted: the notification area is new and has lost the icon.
-            if (message == TaskbarCreatedMessage() && tray_icon_added_) {
+            // A notification area has started (Explorer started late, restarted, or the
+            // scale changed): it has no icon of ours, whether or not one was added before.
+            if (message == TaskbarCreatedMessage() && tray_icon_) {
+                MakeTrayIcon();
                 tray_icon_added_ = false;
                 NotifyTray();
                 return 0;

@@ -69,6 +69,7 @@ BOOL ChooseColorW(CHOOSECOLORW* choice) {
 }
 
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data) {
+    if (shell_notify_icon_for_tests) return shell_notify_icon_for_tests(message, data);
     static const auto function = LibraryFunction<BOOL(WINAPI*)(DWORD, NOTIFYICONDATAW*)>(
         L"shell32.dll", "Shell_NotifyIconW");
     return function && function(message, data);

@@ -383,8 +383,14 @@ public:
         Shape shape = Shape::Rectangle;
         PictureMode picture_mode = PictureMode::Tiled;
         bool disabled = false;
+        // A window that never takes the focus from the user's program: clicks, showing,
+        // moving and restoring leave the active window as it is, and it is not listed
+        // in Alt+Tab (a tool window, with or without a frame).
+        bool never_activated = false;
 
         Handler<> on_created;
+        // Raised once, when the window is first shown (after Load or a later show).
+        Handler<> on_first_shown;
         Handler<> on_first_activated;
         Handler<> on_activated;
         Handler<> on_deactivated;
@@ -476,8 +482,11 @@ public:
     // replaced, never shown twice; the tip is cut to its first 62 bytes. The icon comes
     // as the bytes of an icon file. Closing the window removes it. The notification area
     // is told from the message loop: the call waits for the shell, and at start-up that
-    // wait would otherwise come before the main window's first paint. False when the
-    // window is not loaded.
+    // wait would otherwise come before the main window's first paint. The icon is drawn at
+    // the small-icon size of the window's scale, again whenever the scale or the taskbar
+    // changes, so the bytes must live as long as the window (the program's embedded icon
+    // does). An icon the notification area refuses is offered again for a few minutes, and
+    // whenever a taskbar starts. False when the window is not loaded.
     bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
     void RemoveTrayIcon();
     bool has_tray_icon() const { return tray_icon_added_; }
@@ -506,8 +515,13 @@ private:
     void FreePictureBitmap();
     Control* ControlById(int id) const;
     void OnDestroyed();
+    void Show(int show_command);
+    DWORD OwnExStyle() const;  // the extended style bits the form's flags keep
     void OnSchemeChanged(UINT message, WPARAM wparam, LPARAM lparam);
     void NotifyTray();  // hands the stored icon and tip to the notification area
+    void MakeTrayIcon();  // the icon at the size the notification area wants now
+    void RetryTrayIcon();
+    void StopTrayRetries();
     void OnTrayCallback(WPARAM wparam, LPARAM lparam);
     // The window opens with the focus on its default button, or else on its first control
     // that takes the focus; coming back, on the control that had it.
@@ -534,6 +548,7 @@ private:
     SIZE region_size_{};
     int region_dpi_ = kUnitDpi;
     bool first_activation_seen_ = false;
+    bool first_show_seen_ = false;
     // Holds controls of the platform's: its messages are handled with the common controls
     // version 6 active (see CommonControlsScope).
     bool common_controls_ = false;
@@ -558,7 +573,9 @@ private:
     std::optional<POINT> tray_anchor_;
     HWND last_focus_ = nullptr;  // the control that had the focus when the window was left
     HICON tray_icon_ = nullptr;
+    std::string_view tray_icon_file_;
     std::string tray_tip_;
+    int tray_retries_left_ = 0;  // above 0 while the retry timer runs
 };
 
 // Shows the menu at the cursor (or at `at`, a point on the screen) on behalf of a window:
@@ -605,6 +622,9 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 BOOL ChooseColorW(CHOOSECOLORW* choice);
 BOOL GetOpenFileNameW(OPENFILENAMEW* dialog);
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
+// For tests: while set, Shell_NotifyIconW calls this instead, to stand for a notification
+// area that refuses icons.
+inline BOOL(WINAPI* shell_notify_icon_for_tests)(DWORD, NOTIFYICONDATAW*) = nullptr;
 // uxtheme: the visual style a control draws with (null when it draws the classic look).
 HTHEME GetWindowTheme(HWND window);
 HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, const RECT* area,

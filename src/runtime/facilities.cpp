@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include <tlhelp32.h>
-
 #include "runtime/font_names.h"
 #include "runtime/gbk.h"
 #include "runtime/value.h"
@@ -444,6 +442,9 @@ bool DeleteRegistryValue(int root, std::string_view path) {
 
 int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::string_view> caption) {
     if (!(style & MB_SYSTEMMODAL)) style |= MB_TASKMODAL;
+    // The countdown window never takes the focus, so the program may not own the foreground
+    // when it asks or tells the user something: the box comes to the front itself.
+    style |= MB_SETFOREGROUND;
     const std::wstring shown_caption = Widen(caption ? *caption : "信息：");
     switch (MessageBoxW(nullptr, Widen(text).c_str(), shown_caption.c_str(), style)) {
         case IDOK:
@@ -488,8 +489,8 @@ bool SetWindowTransparency(HWND window, int alpha) {
     if (!IsNtFamily()) return false;
     if (alpha < 0 || alpha > 255) alpha = 255;
     const LayeredEntryPoints& layered = Layered();
-    if (!layered.set_window_long) return false;
-    layered.set_window_long(window, GWL_EXSTYLE, WS_EX_LAYERED);
+    if (!layered.get_window_long || !layered.set_window_long) return false;
+    AddLayeredStyle(window);
     return SetLayeredAttributes(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }
 
@@ -497,7 +498,8 @@ void AddLayeredStyle(HWND window) {
     const LayeredEntryPoints& layered = Layered();
     if (!layered.get_window_long || !layered.set_window_long) return;
     const LONG style = layered.get_window_long(window, GWL_EXSTYLE);
-    layered.set_window_long(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    if (!(style & WS_EX_LAYERED))
+        layered.set_window_long(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
 }
 
 bool SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags) {
@@ -545,24 +547,6 @@ std::string ExecutableFileName() {
     const std::string path = ModulePath();
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::vector<ProcessRecord> ListProcesses() {
-    std::vector<ProcessRecord> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return processes;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        processes.push_back({entry.th32ProcessID,
-                             Narrow({entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH)}),
-                             entry.th32ModuleID, entry.th32ParentProcessID,
-                             static_cast<int32_t>(entry.pcPriClassBase), entry.cntThreads});
-        entry.dwSize = sizeof entry;
-    }
-    CloseHandle(snapshot);
-    return processes;
 }
 
 namespace {

@@ -118,7 +118,8 @@ bool DeleteRegistryValue(int root, std::string_view path);
 
 // --- User interface ---------------------------------------------------------------------
 
-// A message box without an owner; task-modal unless the style asks for system-modal.
+// A message box without an owner, brought to the front; task-modal unless the style asks
+// for system-modal.
 // No caption means "信息："; an explicit empty caption stays empty.
 // Result: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6; -1 when the box
 // could not be shown or gave another answer.
@@ -135,8 +136,8 @@ void RegisterCleanup(void (*cleanup)());
 // ends the process with the code.
 [[noreturn]] void EndProgram(int exit_code);
 
-// On the NT family only: alpha outside 0..255 becomes 255, the extended style becomes
-// exactly WS_EX_LAYERED (every other bit dropped) and the window is drawn with that
+// On the NT family only: alpha outside 0..255 becomes 255, WS_EX_LAYERED is added to the
+// extended style (the other bits stay as they are) and the window is drawn with that
 // alpha. True when the platform accepted the alpha; false on other systems.
 bool SetWindowTransparency(HWND window, int alpha = 255);
 // Adds WS_EX_LAYERED to the window's extended style, keeping the other bits.
@@ -164,18 +165,6 @@ Function LibraryFunction(const wchar_t* library, const char* name) {
 // The executable's folder without a trailing backslash, and its file name alone.
 std::string RunDirectory();
 std::string ExecutableFileName();
-
-struct ProcessRecord {
-    uint32_t id;
-    std::string exe_file;  // file name without folder, as the snapshot reports it
-    uint32_t module_id;
-    uint32_t parent_id;
-    int32_t base_priority;
-    uint32_t threads;
-};
-// The running processes in the order the platform's snapshot reports them; empty when
-// no snapshot can be taken.
-std::vector<ProcessRecord> ListProcesses();
 
 // The installed font family names for all character sets, in the reverse of the order
 // the platform reports them, a name equal to the one kept just before it skipped; each

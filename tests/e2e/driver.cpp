@@ -584,7 +584,9 @@ void ClickInFront(HWND window, POINT screen) {
         return GetForegroundWindow() == window &&
                GetAncestor(WindowFromPoint(screen), GA_ROOT) == window;
     };
-    if (!in_front()) {
+    // The countdown window may lie over the title bar: a click there hides it rather than
+    // bringing this window forward (it never takes the focus), and the user clicks again.
+    for (int attempt = 0; attempt < 3 && !in_front(); ++attempt) {
         const RECT frame = ScreenRect(window);
         LeftClickAt({frame.left + 40, frame.top + GetSystemMetrics(SM_CYCAPTION) / 2 + 2});
         WaitFor(in_front, Milliseconds(1000));
@@ -1062,6 +1064,169 @@ std::unique_ptr<ProgramRun> ProgramRun::Start(const std::wstring& folder,
     run->process_ = info.hProcess;
     run->process_id_ = info.dwProcessId;
     return run;
+}
+
+namespace {
+
+// One copy under the debugger: its loader's first breakpoint arms the hold point (every
+// library it imports is loaded then), a call there that is not the one wanted is stepped over
+// and the point armed again, and the wanted call leaves the thread suspended before it.
+struct DebuggedCopy {
+    PROCESS_INFORMATION info{};
+    BYTE saved = 0;
+    bool armed = false;
+    bool stepping = false;
+    HANDLE held = nullptr;  // the thread suspended at the call
+};
+
+bool WriteCode(HANDLE process, void* at, BYTE byte) {
+    DWORD old = 0;
+    VirtualProtectEx(process, at, 1, PAGE_EXECUTE_READWRITE, &old);
+    const bool written = WriteProcessMemory(process, at, &byte, 1, nullptr);
+    VirtualProtectEx(process, at, 1, old, &old);
+    FlushInstructionCache(process, at, 1);
+    return written;
+}
+
+// The wide text at the call's argument (the stack at the call: return address, then the
+// arguments in order) begins with the prefix.
+bool ArgumentBeginsWith(HANDLE process, const CONTEXT& context, int argument,
+                        const std::wstring& prefix) {
+    if (argument == 0) return true;
+    DWORD text_at = 0;
+    std::wstring text(prefix.size(), L'\0');
+    return ReadProcessMemory(process, reinterpret_cast<void*>(context.Esp + 4 * argument), &text_at,
+                             sizeof text_at, nullptr) &&
+           text_at &&
+           ReadProcessMemory(process, reinterpret_cast<void*>(text_at), text.data(),
+                             text.size() * sizeof(wchar_t), nullptr) &&
+           text == prefix;
+}
+
+// Handles one debug event of a copy; the status to continue it with.
+DWORD OnDebugEvent(const DEBUG_EVENT& event, DebuggedCopy& copy, BYTE* target,
+                   const ProgramRun::HoldPoint& hold) {
+    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+        CloseHandle(event.u.CreateProcessInfo.hFile);
+    } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+        CloseHandle(event.u.LoadDll.hFile);
+    }
+    if (event.dwDebugEventCode != EXCEPTION_DEBUG_EVENT) return DBG_CONTINUE;
+    const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
+    HANDLE process = copy.info.hProcess;
+    const auto at_target = [&] { return record.ExceptionAddress == target; };
+    if (record.ExceptionCode == EXCEPTION_BREAKPOINT && !copy.armed) {
+        // The library must sit where it sits in this process, or the point is elsewhere.
+        BYTE there[16] = {};
+        if (!ReadProcessMemory(process, target, there, sizeof there, nullptr) ||
+            std::memcmp(there, target, sizeof there) != 0) {
+            std::fprintf(stderr, "%s is not where it is in the test's process\n", hold.function);
+            return DBG_CONTINUE;
+        }
+        copy.saved = target[0];
+        copy.armed = WriteCode(process, target, 0xCC);
+        return DBG_CONTINUE;
+    }
+    HANDLE thread = OpenThread(THREAD_ALL_ACCESS, FALSE, event.dwThreadId);
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(thread, &context);
+    DWORD status = DBG_EXCEPTION_NOT_HANDLED;
+    if (record.ExceptionCode == EXCEPTION_BREAKPOINT && at_target() && !copy.held) {
+        WriteCode(process, target, copy.saved);
+        context.Eip = reinterpret_cast<DWORD>(target);
+        if (ArgumentBeginsWith(process, context, hold.text_argument, hold.text_prefix)) {
+            SuspendThread(thread);
+            DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy.held, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS);
+        } else {
+            context.EFlags |= 0x100;  // one instruction, then the point is armed again
+            copy.stepping = true;
+        }
+        SetThreadContext(thread, &context);
+        status = DBG_CONTINUE;
+    } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && copy.stepping) {
+        copy.stepping = false;
+        WriteCode(process, target, 0xCC);
+        status = DBG_CONTINUE;
+    }
+    CloseHandle(thread);
+    return status;
+}
+
+}  // namespace
+
+std::vector<std::unique_ptr<ProgramRun>> ProgramRun::StartHeldTogether(
+    const std::vector<std::pair<std::string, std::string>>& copies, const HoldPoint& hold,
+    Milliseconds limit) {
+    auto* target =
+        reinterpret_cast<BYTE*>(GetProcAddress(GetModuleHandleA(hold.module), hold.function));
+    std::vector<std::unique_ptr<ProgramRun>> runs;
+    std::vector<DebuggedCopy> debugged(copies.size());
+    const auto end_all = [&] {
+        for (DebuggedCopy& copy : debugged) {
+            if (!copy.info.hProcess) continue;
+            TerminateProcess(copy.info.hProcess, 1);
+            DebugActiveProcessStop(copy.info.dwProcessId);
+            if (copy.held) CloseHandle(copy.held);
+            CloseHandle(copy.info.hThread);
+            CloseHandle(copy.info.hProcess);
+        }
+        return std::vector<std::unique_ptr<ProgramRun>>();
+    };
+    if (!target) return end_all();
+    const std::vector<HWND> icons_before = TrayIconWindows();
+    for (size_t i = 0; i < copies.size(); ++i) {
+        const std::wstring folder = Utf16(copies[i].first);
+        const std::wstring exe = folder + L"\\" + Utf16(copies[i].second);
+        std::wstring command_line = L"\"" + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                            DEBUG_ONLY_THIS_PROCESS, nullptr, folder.c_str(), &startup,
+                            &debugged[i].info)) {
+            std::fprintf(stderr, "cannot start the program (error %lu)\n", GetLastError());
+            return end_all();
+        }
+    }
+    DebugSetProcessKillOnExit(FALSE);
+    const auto all_held = [&] {
+        return std::all_of(debugged.begin(), debugged.end(),
+                           [](const DebuggedCopy& copy) { return copy.held != nullptr; });
+    };
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    // Events that come after all are held (other threads of a copy) are answered too, so that
+    // nothing waits on the debugger when it lets go.
+    for (bool draining = false;;) {
+        DEBUG_EVENT event{};
+        if (!WaitForDebugEvent(&event, draining ? 0 : 100)) {
+            if (draining) break;
+            if (std::chrono::steady_clock::now() > deadline) return end_all();
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        for (DebuggedCopy& copy : debugged) {
+            if (copy.info.dwProcessId == event.dwProcessId)
+                status = OnDebugEvent(event, copy, target, hold);
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        draining = all_held();
+    }
+    for (DebuggedCopy& copy : debugged) DebugActiveProcessStop(copy.info.dwProcessId);
+    std::vector<SYSTEMTIME> started(debugged.size(), LocalNow());
+    for (DebuggedCopy& copy : debugged) ResumeThread(copy.held);
+    for (size_t i = 0; i < debugged.size(); ++i) {
+        std::unique_ptr<ProgramRun> run(new ProgramRun());
+        run->folder_ = copies[i].first;
+        run->icons_before_ = icons_before;
+        run->started_at_ = started[i];
+        run->process_ = debugged[i].info.hProcess;
+        run->process_id_ = debugged[i].info.dwProcessId;
+        CloseHandle(debugged[i].info.hThread);
+        CloseHandle(debugged[i].held);
+        runs.push_back(std::move(run));
+    }
+    return runs;
 }
 
 ProgramRun::~ProgramRun() {

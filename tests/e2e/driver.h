@@ -129,8 +129,9 @@ private:
 void LeftClickAt(POINT screen);
 // A left click at a point of a top-level window as a user makes it: when another window is
 // active or lies over the point, a click on the window's title bar brings it to the front
-// first. (Without a window manager a closed message box may leave another window active,
-// and the platform may then take the first click in the window for its activation.)
+// first, again when the click landed on the countdown window. (Without a window manager a
+// closed message box may leave another window active, and the platform may then take the
+// first click in the window for its activation.)
 void ClickInFront(HWND window, POINT screen);
 void RightClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
@@ -231,6 +232,22 @@ public:
     static std::unique_ptr<ProgramRun> StartInLocale(const std::string& folder,
                                                      const std::string& exe_name,
                                                      const std::string& locale);
+    // Where StartHeldTogether holds each copy: at the first call of a function of the
+    // system's libraries whose wide-text argument (counted from 1; 0: none is looked at)
+    // begins with the prefix.
+    struct HoldPoint {
+        const char* module;
+        const char* function;
+        int text_argument = 0;
+        std::wstring text_prefix;
+    };
+    // Starts one copy per (folder, file name) under this thread's debugger, holds each at the
+    // hold point until all have reached it, then lets them all go in the same instant and
+    // stops debugging them. Empty when a copy could not be started or did not reach the
+    // point within the limit (those started are ended).
+    static std::vector<std::unique_ptr<ProgramRun>> StartHeldTogether(
+        const std::vector<std::pair<std::string, std::string>>& copies, const HoldPoint& hold,
+        Milliseconds limit = Milliseconds(20000));
     ~ProgramRun();  // ends the process if it still runs
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -336,6 +337,34 @@ TEST_F(SingleInstance, CopyUnderAnotherFileNameRunsBeside) {
     EXPECT_NE(first->tray_icon(), second->tray_icon());
     EXPECT_TRUE(first->TrayIconPresent());
     EXPECT_TRUE(second->TrayIconPresent());
+}
+
+// Copies started in the same instant (two Run entries at logon, a double click): each pair
+// is held under the debugger at the single-instance check's creation of its mutex and let
+// go together, the second copy from another folder and, every other time, under the file
+// name in other letter case, which Windows takes for the same file name.
+TEST_F(SingleInstance, OfTwoCopiesStartedInTheSameInstantExactlyOneRuns) {
+    const ProgramRun::HoldPoint check{"kernel32.dll", "CreateMutexW", 3, L"Local\\TorvekQuindle."};
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        TempFolder first_folder, second_folder;
+        const std::string second_name = round % 2 ? "torvekquindle.EXE" : kExeName;
+        ASSERT_TRUE(
+            CopyFileA(ProgramUnderTest().c_str(), (first_folder / kExeName).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(ProgramUnderTest().c_str(), (second_folder / second_name).c_str(), FALSE));
+        auto pair = ProgramRun::StartHeldTogether(
+            {{first_folder.path(), kExeName}, {second_folder.path(), second_name}}, check);
+        ASSERT_EQ(pair.size(), 2u) << "the copies did not both reach the check";
+
+        ASSERT_TRUE(WaitFor([&] { return !pair[0]->running() || !pair[1]->running(); },
+                            Milliseconds(15000)))
+            << "both copies run";
+        const int ended = pair[0]->running() ? 1 : 0;
+        EXPECT_EQ(pair[ended]->WaitForExit(Milliseconds(0)), std::optional<DWORD>(0));
+        EXPECT_TRUE(pair[1 - ended]->WaitUntilReady()) << "no copy runs";
+        for (auto& run : pair) run->Kill();
+    }
 }
 
 // ---- The tray icon and its menu -------------------------------------------------------------
@@ -676,6 +705,80 @@ TEST_F(AvoidBlock, WithOpacity5TheWindowHidesAtOnceAndReturnsWithItsOpacityUntou
     EXPECT_EQ(alphas, std::vector<int>{5});
 }
 
+// The user types into a program of their own and clicks the countdown away: their window
+// keeps the focus through the whole hide and return, and every key goes on reaching it.
+TEST_F(AvoidBlock, TheUsersWindowKeepsTheFocusAndItsKeysThroughTheWholeCycle) {
+    ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    // Below the countdown window, away from the tray icons at the top left.
+    HWND own = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 560, 400, 120,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    int typed = 0;
+    int focus_lost = 0;
+    HWND taken_by = nullptr;
+    // Dispatches this thread's messages (the edit box lives here) while it waits.
+    const auto pump_until = [&](const std::function<bool()>& done, Milliseconds limit) {
+        const auto end = steady_clock::now() + limit;
+        for (;;) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            if (HWND front = GetForegroundWindow(); front != own) {
+                ++focus_lost;
+                taken_by = front;
+            }
+            if (done()) return true;
+            if (steady_clock::now() > end) return false;
+            Sleep(20);
+        }
+    };
+    const auto type_letter = [&] {
+        PressKey(static_cast<WORD>('A' + typed % 26));
+        ++typed;
+        return pump_until([&] { return GetWindowTextLengthW(own) == typed; }, Milliseconds(2000));
+    };
+    SetForegroundWindow(own);
+    SetFocus(own);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == own; }, Milliseconds(3000)));
+    ASSERT_TRUE(type_letter()) << "keys do not reach the test's window";
+    focus_lost = 0;
+
+    LeftClickAt(run->TitleLabelCentre());
+    EXPECT_TRUE(pump_until([&] { return !run->Visible(); }, Milliseconds(3000)))
+        << "the click did not start the hide";
+    EXPECT_TRUE(type_letter()) << "while hidden";
+    EXPECT_TRUE(pump_until([&] { return run->Visible(); }, Milliseconds(15000)))
+        << "the window did not come back";
+    EXPECT_TRUE(type_letter()) << "while fading in";
+    EXPECT_TRUE(pump_until(
+        [&] {
+            return EndsWith(run->LogText(),
+                            "\tCountdown avoid block" + std::string(kSixLineEnds) + "\r\n");
+        },
+        Milliseconds(5000)));
+    EXPECT_TRUE(type_letter()) << "after the cycle";
+    EXPECT_EQ(focus_lost, 0) << "the foreground went to " << taken_by << " ("
+                             << (taken_by ? ClassOf(taken_by) : "none") << "); the countdown is "
+                             << run->main_window();
+    wchar_t text[64] = {};
+    GetWindowTextW(own, text, 64);
+    EXPECT_EQ(std::wstring(text), L"abcd");
+    // Not in Alt+Tab: a tool window, owned by a hidden window, without a taskbar button.
+    EXPECT_TRUE(run->ExStyle() & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(run->ExStyle() & WS_EX_NOACTIVATE);
+
+    // What the user asks for still comes to the front.
+    ASSERT_TRUE(run->ChooseFromTrayMenu("关于"));
+    HWND about = run->WaitForForm("关于 TorvekQuindle");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(pump_until([&] { return GetForegroundWindow() == about; }, Milliseconds(3000)));
+    DestroyWindow(own);
+}
+
 TEST_F(AvoidBlock, ExitChosenWhileHiddenEndsTheProgramWithinTheWait) {
     ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
     ProgramRun* run = LaunchReady(folder_);
@@ -881,6 +984,16 @@ TEST_F(SettingsWindowTest, LiveEditsApplyCancelAndOkAsAUserDoesThem) {
     HWND slider = ControlAt(settings, kSlider, "msctls_trackbar32");
     ASSERT_NE(slider, nullptr);
     ClickIn(settings, kSlider);
+    // The click may be the one that brings the window forward: its keys go to the slider
+    // once the slider has the focus.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            return GetGUIThreadInfo(GetWindowThreadProcessId(settings, nullptr), &gui) &&
+                   gui.hwndFocus == slider && GetForegroundWindow() == settings;
+        },
+        Milliseconds(2000)));
     PressKey(VK_HOME);
     EXPECT_TRUE(WaitFor([&] { return !run->Alpha().has_value(); }, Milliseconds(2000)))
         << "colour-key mode; the slider is at " << SendMessageA(slider, TBM_GETPOS, 0, 0);
@@ -1229,7 +1342,8 @@ TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaul
 }
 
 // The same flow on a screen at 100 % and at 150 %: the window, its labels, their text and the
-// settings window are at the screen's scale, and what is stored stays in 100 % units.
+// settings window are at the screen's scale, and what is stored stays in 100 % units, except
+// the window's place, a point of the screen in pixels.
 TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep100PercentUnits) {
     std::optional<SIZE> ink_at_100;
     for (const int dpi : {96, 144}) {
@@ -1301,6 +1415,13 @@ TEST_F(SettingsWindowTest, EverythingFollowsTheScreenScaleWhileTheSettingsKeep10
             WindowAt(*run, (screen_w_ - px(600)) / 2, (screen_h_ - px(200)) / 2, px(600), px(200)));
         ClickIn(settings, At(kApply, dpi));
         EXPECT_TRUE(WaitFor([&] { return stored("winwidth") == "600"; }, Milliseconds(5000)));
+        run->Kill();
+
+        // A stored place is a point of the screen in pixels at any scale; the size scales.
+        ASSERT_TRUE(WriteSettings(folder, "[ui]\r\nwinmid=0\r\nwinleft=100\r\nwintop=80\r\n"));
+        run = LaunchReady(folder);
+        ASSERT_NE(run, nullptr);
+        EXPECT_TRUE(WindowAt(*run, 100, 80, px(530), px(200)));
         run->Kill();
     }
 }

@@ -49,5 +49,43 @@ TEST(PlacementTest, WindowMovesOnlyWhenNoGripOfItIsOnAScreen) {
     }
 }
 
+// A stored place is a point of the virtual screen in pixels: a 150 % laptop screen beside a
+// 100 % monitor does not move it. Only the size follows the scale of the monitor it lands on.
+TEST(PlacementTest, StoredPlaceIsAScreenPointAndOnlyTheSizeFollowsTheMonitorsScale) {
+    const MonitorScale laptop{{0, 0, 1920, 1080}, 144};         // 150 %, the primary screen
+    const MonitorScale monitor{{1920, -200, 3840, 880}, 96};    // 100 %, to its right
+    const MonitorScale left_monitor{{-1280, 0, 0, 1024}, 120};  // 125 %, to its left
+    const std::vector<MonitorScale> all = {laptop, monitor, left_monitor};
+    struct Case {
+        const char* what;
+        int left, top, width, height;
+        std::vector<MonitorScale> monitors;
+        Box expected;
+    };
+    const Case cases[] = {
+        {"100 % everywhere: as stored",
+         17,
+         45,
+         530,
+         200,
+         {{{0, 0, 1024, 768}, 96}},
+         Window(17, 45, 530, 200)},
+        {"on the 150 % screen", 17, 45, 530, 200, all, Window(17, 45, 795, 300)},
+        {"on the 100 % monitor", 2000, 100, 530, 200, all, Window(2000, 100, 530, 200)},
+        {"above the laptop, on the monitor", 1920, -200, 530, 200, all,
+         Window(1920, -200, 530, 200)},
+        {"on the 125 % monitor, left of zero", -1000, 10, 530, 200, all,
+         Window(-1000, 10, 663, 250)},
+        {"off every screen: the nearest one's scale", 5000, 300, 530, 200, all,
+         Window(5000, 300, 530, 200)},
+        {"halves round away from zero", 0, 0, 3, -3, {laptop}, Window(0, 0, 5, -5)},
+        {"125 %, a half pixel up", -1280, 0, 530, 1, {left_monitor}, Window(-1280, 0, 663, 1)},
+        {"no monitors known: 96 DPI", 40, 60, 530, 200, {}, Window(40, 60, 530, 200)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(StoredPlace(c.left, c.top, c.width, c.height, c.monitors), c.expected) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace tq

@@ -72,8 +72,10 @@ TEST_F(AppearanceTest, WithoutSettingsTheDefaultLookIsShown) {
     const Layered l = LayeredAttributes();
     EXPECT_EQ(l.alpha, 175);
     EXPECT_TRUE(l.flags & LWA_ALPHA);
-    EXPECT_EQ(ExStyle() & ~WS_EX_TOPMOST, static_cast<DWORD>(WS_EX_LAYERED))
-        << "the transparency replaces the extended style; the borderless look adds nothing";
+    EXPECT_EQ(ExStyle() & ~WS_EX_TOPMOST,
+              static_cast<DWORD>(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW |
+                                 WS_EX_CONTROLPARENT))
+        << "layered, never activated and out of Alt+Tab; the borderless look adds nothing";
     EXPECT_FALSE(main_window.topmost());
     EXPECT_EQ(GetWindowLongA(Window(), GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
 
@@ -308,7 +310,9 @@ TEST_F(AppearanceTest, AnyShapeOtherThanZeroGivesTheFramedWindow) {
         EXPECT_STREQ(caption, "Framed");
     }
     Apply("");
-    EXPECT_FALSE(ExStyle() & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(ExStyle() & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_LAYERED),
+              static_cast<DWORD>(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_LAYERED))
+        << "a change of look keeps the bits it does not own";
     EXPECT_EQ(GetWindowLongA(Window(), GWL_STYLE) & WS_CAPTION, 0);
 }
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
+#include "app/startup.h"
 #include "test_support.h"
 
 namespace tq {
@@ -688,14 +688,16 @@ Layering ReadLayering(HWND window) {
     return layering;
 }
 
-TEST(FacilitiesTransparency, ExtendedStyleBecomesExactlyLayeredWithTheAlpha) {
-    HWND window = MakeTopLevelWindow(WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT);
+TEST(FacilitiesTransparency, LayeredIsAddedToTheExtendedStyleWithTheAlpha) {
+    const DWORD others = WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
+    HWND window = MakeTopLevelWindow(others);
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, WS_EX_TOOLWINDOW);
+    ASSERT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & others, others);
 
     EXPECT_TRUE(SetWindowTransparency(window, 175));
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)),
-              static_cast<DWORD>(WS_EX_LAYERED));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & (others | WS_EX_LAYERED),
+              others | WS_EX_LAYERED)
+        << "the other bits stay";
     const Layering layering = ReadLayering(window);
     EXPECT_EQ(layering.alpha, 175);
     EXPECT_EQ(layering.flags, static_cast<DWORD>(LWA_ALPHA));
@@ -748,81 +750,19 @@ TEST(FacilitiesSystem, RunDirectoryAndExecutableFileNameMakeTheModulePath) {
     EXPECT_NE(RunDirectory().back(), '\\');
 }
 
-uint32_t ThreadsOfThisProcess() {
-    for (const ProcessRecord& process : ListProcesses()) {
-        if (process.id == GetCurrentProcessId()) return process.threads;
-    }
-    return 0;
-}
-
-std::vector<PROCESSENTRY32> PlatformSnapshot() {
-    std::vector<PROCESSENTRY32> entries;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        entries.push_back(entry);
-    }
-    CloseHandle(snapshot);
-    return entries;
-}
-
-TEST(FacilitiesSystem, ListProcessesReportsThisProcessUnderItsExecutableName) {
-    const std::vector<ProcessRecord> processes = ListProcesses();
-    ASSERT_GT(processes.size(), 1u) << "Wine's own services run beside the tests";
-    int matches = 0;
-    for (const ProcessRecord& process : processes) {
-        if (process.id == GetCurrentProcessId()) {
-            ++matches;
-            EXPECT_EQ(process.exe_file, ExecutableFileName());
-        }
-    }
-    EXPECT_EQ(matches, 1);
-}
-
-TEST(FacilitiesSystem, ListProcessesKeepsThePlatformsOrderAndFields) {
-    const std::vector<PROCESSENTRY32> platform = PlatformSnapshot();
-    const std::vector<ProcessRecord> processes = ListProcesses();
-    // Compare the processes both snapshots saw; one may have started or ended between them.
-    std::vector<uint32_t> platform_order;
-    std::vector<uint32_t> listed_order;
-    for (const PROCESSENTRY32& entry : platform) {
-        for (const ProcessRecord& process : processes) {
-            if (process.id != entry.th32ProcessID) continue;
-            SCOPED_TRACE(entry.szExeFile);
-            platform_order.push_back(entry.th32ProcessID);
-            EXPECT_EQ(process.exe_file, entry.szExeFile);
-            EXPECT_EQ(process.module_id, entry.th32ModuleID);
-            EXPECT_EQ(process.parent_id, entry.th32ParentProcessID);
-            EXPECT_EQ(process.base_priority, entry.pcPriClassBase);
-        }
-    }
-    for (const ProcessRecord& process : processes) {
-        if (std::find(platform_order.begin(), platform_order.end(), process.id) !=
-            platform_order.end()) {
-            listed_order.push_back(process.id);
-        }
-    }
-    EXPECT_GT(platform_order.size(), 1u);
-    EXPECT_EQ(listed_order, platform_order);
-}
-
-TEST(FacilitiesSystem, ListProcessesCountsThreads) {
-    const uint32_t before = ThreadsOfThisProcess();
-    ASSERT_GT(before, 0u);
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread extra([&] {
-        SetEvent(started);
-        WaitForSingleObject(release, INFINITE);
-    });
-    WaitForSingleObject(started, INFINITE);
-    EXPECT_EQ(ThreadsOfThisProcess(), before + 1);
-    SetEvent(release);
-    extra.join();
-    CloseHandle(release);
-    CloseHandle(started);
+// The single-instance mutex is named as Windows compares file names: letter case does not
+// count (also beyond ASCII), and a name too long for a kernel object still tells itself apart.
+TEST(FacilitiesSystem, SingleInstanceNameIgnoresLetterCaseAndFitsAKernelObject) {
+    EXPECT_EQ(SingleInstanceName(L"torvekQuindle.exe"), L"Local\\TorvekQuindle.TORVEKQUINDLE.EXE");
+    EXPECT_EQ(SingleInstanceName(L"\u00e9t\u00e9.exe"), SingleInstanceName(L"\u00c9T\u00c9.EXE"));
+    EXPECT_NE(SingleInstanceName(L"TorvekQuindle.exe"), SingleInstanceName(L"TorvekQuindle2.exe"));
+    const std::wstring long_a = std::wstring(250, L'a') + L"1.exe";
+    const std::wstring long_b = std::wstring(250, L'a') + L"2.exe";
+    EXPECT_LE(SingleInstanceName(long_a).size(), 259u);
+    EXPECT_NE(SingleInstanceName(long_a), SingleInstanceName(long_b));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, SingleInstanceName(long_a).c_str());
+    EXPECT_NE(mutex, nullptr) << GetLastError();
+    CloseHandle(mutex);
 }
 
 int CALLBACK CollectFace(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM faces) {
@@ -923,7 +863,6 @@ TEST(FacilitiesResources, RepeatedCallsLeaveNoHandlesBehind) {
         DeleteRegistryValue(3, registry + "\\v");
         DeleteRegistryValue(3, registry + "\\v");
         DeleteRegistryValue(3, registry);
-        ListProcesses();
         ListFontNames();
         RunDirectory();
     };

@@ -309,6 +309,51 @@ TEST(FormEventsTest, CreatedThenFirstActivatedOnceBeforeActivated) {
     EXPECT_EQ(events.back(), "destroying");
 }
 
+struct QuietForm : Form {
+    QuietForm()
+        : Form({.title = "quiet",
+                .rect = {400, 300, 200, 100},
+                .border = Border::None,
+                .in_taskbar = false,
+                .never_activated = true,
+                .on_first_shown = std::function<void()>([this] {
+                    events.push_back(IsWindowVisible(handle()) ? "first shown" : "not visible");
+                })}) {}
+};
+
+TEST(FormEventsTest, ANeverActivatedFormLeavesTheActiveWindowAlone) {
+    events.clear();
+    EventForm front;
+    front.Load();
+    SetForegroundWindow(front.handle());
+    PumpMessagesFor(200);
+    ASSERT_EQ(GetForegroundWindow(), front.handle());
+
+    QuietForm quiet;
+    quiet.Load();
+    PumpMessagesFor(100);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "first shown"), 1);
+    const DWORD own = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;  // never active, not in Alt+Tab
+    EXPECT_EQ(GetWindowLongW(quiet.handle(), GWL_EXSTYLE) & own, own);
+    EXPECT_EQ(
+        SendMessageW(quiet.handle(), WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(quiet.handle()),
+                     MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+        MA_NOACTIVATE);
+    quiet.SetVisible(false);
+    quiet.SetVisible(true);
+    quiet.SetLeft(420);
+    quiet.SetBorder(Border::ToolResizable);
+    quiet.SetBorder(Border::None);
+    quiet.Restore();
+    PumpMessagesFor(100);
+    EXPECT_EQ(GetForegroundWindow(), front.handle())
+        << "showing, hiding, moving and a change of look leave the active window";
+    EXPECT_EQ(GetWindowLongW(quiet.handle(), GWL_EXSTYLE) & own, own);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "first shown"), 1);
+    DestroyWindow(quiet.handle());
+    DestroyWindow(front.handle());
+}
+
 TEST(FormEventsTest, EscClosesAWindowThatAsksForIt) {
     EventForm form;
     form.Load();
@@ -423,6 +468,66 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));  // as if Explorer had restarted
     SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon was added again";
+    DestroyWindow(form.handle());
+}
+
+// A notification area that refuses icons, as at logon before the taskbar is ready: it
+// refuses the first `refusals` adds, and records the size of every icon offered.
+int refusals = 0;
+int adds = 0;
+std::vector<int> icon_widths;
+BOOL WINAPI RefusingNotificationArea(DWORD message, NOTIFYICONDATAW* data) {
+    if (message == NIM_ADD || message == NIM_MODIFY) {
+        ICONINFO info{};
+        BITMAP bitmap{};
+        GetIconInfo(data->hIcon, &info);
+        GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+        icon_widths.push_back(bitmap.bmWidth);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    if (message == NIM_ADD && ++adds <= refusals) return FALSE;
+    return ::Shell_NotifyIconW(message, data);
+}
+
+TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
+    lazy::shell_notify_icon_for_tests = RefusingNotificationArea;
+    refusals = 2;
+    adds = 0;
+    icon_widths.clear();
+    ShapedForm form(Shape::Rectangle);
+    form.Load();
+    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
+    EXPECT_FALSE(form.has_tray_icon());
+    // Offered again every two seconds: the third add is taken.
+    const DWORD start = GetTickCount();
+    while (!form.has_tray_icon() && GetTickCount() - start < 10000) PumpMessagesFor(50);
+    EXPECT_TRUE(form.has_tray_icon());
+    EXPECT_EQ(adds, 3);
+    EXPECT_GE(GetTickCount() - start, 3500u);
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = form.handle();
+    data.uID = 100;
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon is in the notification area";
+
+    // A taskbar that starts adds the icon even when no add ever succeeded.
+    refusals = 1000;
+    form.RemoveTrayIcon();
+    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
+    PumpMessagesFor(50);
+    ASSERT_FALSE(form.has_tray_icon());
+    refusals = 0;
+    SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(form.has_tray_icon());
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the new taskbar has the icon";
+
+    // Drawn at the small-icon size of the window's scale (16 pixels at 100 %).
+    ASSERT_FALSE(icon_widths.empty());
+    for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
+    lazy::shell_notify_icon_for_tests = nullptr;
     DestroyWindow(form.handle());
 }
 
