@@ -910,6 +910,18 @@ protected:
             Milliseconds(3000));
     }
     static void ClickIn(HWND form, POINT client) { ClickInFront(form, ScreenPoint(form, client)); }
+    // Presses 恢复默认 and answers its question and then its notice as a user does; gives the
+    // notice's text.
+    static std::string RestoreDefaults(ProgramRun& run, HWND settings) {
+        ClickIn(settings, kDefaults);
+        HWND question = run.WaitForMessageBox("警示信息");
+        if (!question || !ClickMessageBoxButton(question, IDOK)) return "<no question answered>";
+        HWND done = run.WaitForMessageBox("警示信息 - 恢复成功");
+        if (!done) return "<no notice>";
+        const std::string text = ReadMessageBox(done).text;
+        ClickMessageBoxButton(done, IDOK);
+        return text;
+    }
     // A window closes within about two seconds on a quiet machine (no window manager: Wine
     // first tries to activate another); a loaded one has taken over eight.
     // One that stays open says what the program shows instead (a message box, say).
@@ -1287,13 +1299,7 @@ TEST_F(SettingsWindowTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolde
     EXPECT_EQ(width(*run), 555);
     settings = OpenSettings(*run);
     ASSERT_NE(settings, nullptr);
-    ClickIn(settings, kDefaults);
-    HWND question = run->WaitForMessageBox("警示信息");
-    ASSERT_NE(question, nullptr);
-    ASSERT_TRUE(ClickMessageBoxButton(question, IDOK));
-    HWND done = run->WaitForMessageBox("警示信息 - 恢复成功");
-    ASSERT_NE(done, nullptr);
-    ASSERT_TRUE(ClickMessageBoxButton(done, IDOK));
+    EXPECT_EQ(RestoreDefaults(*run, settings), "恢复默认设置成功！");
     EXPECT_TRUE(Closed(settings));
     EXPECT_FALSE(FileExists(user_folder + "\\setting.ini"));
     EXPECT_TRUE(WaitFor([&] { return width(*run) == 500; }, Milliseconds(3000)));
@@ -1324,14 +1330,7 @@ TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaul
     ASSERT_NE(run, nullptr);
     HWND settings = OpenSettings(*run);
     ASSERT_NE(settings, nullptr);
-    ClickIn(settings, kDefaults);
-    HWND question = run->WaitForMessageBox("警示信息");
-    ASSERT_NE(question, nullptr);
-    ASSERT_TRUE(ClickMessageBoxButton(question, IDOK));
-    HWND done = run->WaitForMessageBox("警示信息 - 恢复成功");
-    ASSERT_NE(done, nullptr);
-    EXPECT_EQ(ReadMessageBox(done).text, "恢复默认设置成功！");
-    ASSERT_TRUE(ClickMessageBoxButton(done, IDOK));
+    EXPECT_EQ(RestoreDefaults(*run, settings), "恢复默认设置成功！");
     EXPECT_TRUE(Closed(settings));
     EXPECT_FALSE(FileExists(folder_ / "setting.ini"));
     EXPECT_FALSE(FileExists(folder_ / "background.pic"));
