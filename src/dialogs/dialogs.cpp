@@ -130,7 +130,8 @@ void SaveLabelGroup(const LabelGroup& g) {
     WriteSetting(g.keys.bold, FlagText(g.bold.checked()));
     WriteSetting(g.keys.italic, FlagText(g.italic.checked()));
     // Built by appending: GCC 12 raises a false -Wrestrict on "_" + text + "_".
-    if (g.title) WriteSetting(keys::maintitle, std::string("_").append(g.title->content()).append("_"));
+    if (g.title)
+        WriteSetting(keys::maintitle, std::string("_").append(g.title->content()).append("_"));
     WriteSetting(g.keys.alignment, IntegerToText(g.alignment.index()));
     WriteSetting(g.keys.top, g.top.content());
     WriteSetting(g.keys.left, g.left.content());
