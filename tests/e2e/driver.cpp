@@ -71,13 +71,26 @@ SYSTEMTIME FromTicks(ULONGLONG ticks) {
     return t;
 }
 
-void SendMouse(DWORD down, DWORD up, POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT input[2]{};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = down;
-    input[1].mi.dwFlags = up;
-    SendInput(2, input, sizeof(INPUT));
+// Sends the buttons' events in order, each carrying the point as a move: Wine hands the X
+// server's pointer motion to whichever process lies under the pointer, and a motion still
+// queued there from an earlier gesture can move the cursor after SetCursorPos, so a press
+// without a point of its own may land where the pointer was before. The point is given in
+// the primary screen's normalised units (pixel = units * width / 65536, rounded down).
+void SendMouse(std::initializer_list<DWORD> buttons, POINT screen) {
+    const auto units = [](LONG pixel, int extent) {
+        return static_cast<LONG>((static_cast<LONGLONG>(pixel) * 65536 + extent - 1) / extent);
+    };
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = units(screen.x, GetSystemMetrics(SM_CXSCREEN));
+    move.mi.dy = units(screen.y, GetSystemMetrics(SM_CYSCREEN));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    std::vector<INPUT> input{move};
+    for (DWORD button : buttons) {
+        input.push_back(move);
+        input.back().mi.dwFlags |= button;
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
 // ---- Screen pixels ------------------------------------------------------------------------
@@ -577,7 +590,7 @@ ScreenScale::~ScreenScale() {
 
 // ---- Real input ---------------------------------------------------------------------------
 
-void LeftClickAt(POINT screen) { SendMouse(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, screen); }
+void LeftClickAt(POINT screen) { SendMouse({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}, screen); }
 
 void ClickInFront(HWND window, POINT screen) {
     const auto in_front = [&] {
@@ -594,15 +607,11 @@ void ClickInFront(HWND window, POINT screen) {
     LeftClickAt(screen);
 }
 
-void RightClickAt(POINT screen) { SendMouse(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, screen); }
+void RightClickAt(POINT screen) { SendMouse({MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}, screen); }
 
 void DoubleClickAt(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT input[4]{};
-    for (INPUT& i : input) i.type = INPUT_MOUSE;
-    input[0].mi.dwFlags = input[2].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = input[3].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(4, input, sizeof(INPUT));
+    SendMouse({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
+               screen);
 }
 
 void PressKey(WORD virtual_key) {

@@ -188,12 +188,17 @@ protected:
         return run;
     }
 
-    // Waits until the log's last line is that fixed message.
-    static bool WaitForLastLogLine(const ProgramRun& run, const std::string& message) {
+    // Waits until the log's last line is that fixed message or, given the log's length at
+    // some earlier moment, until a line with it follows that moment: with the debug log on,
+    // a refresh may add its own line just after.
+    static bool WaitForLogLine(const ProgramRun& run, const std::string& message,
+                                   std::optional<size_t> written_after = std::nullopt) {
+        const std::string line = "\t" + message + kSixLineEnds + "\r\n";
         return WaitFor(
             [&] {
                 const std::string log = run.LogText();
-                return EndsWith(log, "\t" + message + kSixLineEnds + "\r\n");
+                return written_after ? log.find(line, *written_after) != std::string::npos
+                                     : EndsWith(log, line);
             },
             Milliseconds(3000));
     }
@@ -377,7 +382,10 @@ TEST_F(TrayMenu, RightClickOnTheIconOpensTheMenuWithStartPauseChecked) {
     const POINT icon = Centre(ScreenRect(run->tray_icon()));
 
     HWND menu = run->OpenTrayMenu();
-    ASSERT_NE(menu, nullptr) << "no menu after a right click on the icon";
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ASSERT_NE(menu, nullptr) << "no menu after a right click on the icon at " << icon.x << ","
+                             << icon.y << "; the cursor is at " << cursor.x << "," << cursor.y;
     const auto entries = ReadMenu(menu, kTrayMenuCaptions);
     std::vector<std::string> texts;
     for (const MenuEntry& entry : entries) texts.push_back(entry.text);
@@ -390,7 +398,6 @@ TEST_F(TrayMenu, RightClickOnTheIconOpensTheMenuWithStartPauseChecked) {
     // edge pushes the menu to the right. The cursor is read now rather than taken from
     // the click: Wine may deliver the pointer's last move after the click itself.
     const RECT place = ScreenRect(menu);
-    POINT cursor;
     GetCursorPos(&cursor);
     EXPECT_EQ(place.top, cursor.y - 5) << "clicked at " << icon.x << "," << icon.y;
     if (cursor.x - 5 - (place.right - place.left) >= 0) {
@@ -450,7 +457,7 @@ TEST_F(TrayMenu, StartPauseTwicePausesThenResumesTheCountdown) {
     // Pause: the label is refreshed once (its text is logged just before "stopped") and
     // then stands still.
     ASSERT_TRUE(run->ChooseFromTrayMenu("开始/暂停"));
-    ASSERT_TRUE(WaitForLastLogLine(*run, "Countdown stopped"));
+    ASSERT_TRUE(WaitForLogLine(*run, "Countdown stopped"));
     const std::string paused = run->TimeLabel();
     const ParsedLog at_pause = ParseLog(run->LogText());
     ASSERT_GE(at_pause.lines.size(), 2u);
@@ -615,6 +622,7 @@ TEST_F(AvoidBlock, LeftClickHidesTheWindowForTenSecondsWhileTheCountdownGoesOn) 
     ASSERT_NE(run, nullptr);
 
     std::vector<int> fading_out;
+    const size_t log_before = run->LogText().size();
     const auto clicked = steady_clock::now();
     LeftClickAt(run->TitleLabelCentre());
     ASSERT_TRUE(WaitFor(
@@ -662,7 +670,7 @@ TEST_F(AvoidBlock, LeftClickHidesTheWindowForTenSecondsWhileTheCountdownGoesOn) 
         EXPECT_GT(fading_in[i], fading_in[i - 1]) << ::testing::PrintToString(fading_in);
         EXPECT_EQ(fading_in[i] % 10, 0) << ::testing::PrintToString(fading_in);
     }
-    EXPECT_TRUE(WaitForLastLogLine(*run, "Countdown avoid block"));
+    EXPECT_TRUE(WaitForLogLine(*run, "Countdown avoid block", log_before));
     // The window keeps 170 rather than 175 until the look is applied again.
     EXPECT_FALSE(
         WaitFor([&] { return run->Alpha() != std::optional<BYTE>(170); }, Milliseconds(500)));
