@@ -611,7 +611,7 @@ void RightClickAt(POINT screen) { SendMouse({MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_
 
 void DoubleClickAt(POINT screen) {
     SendMouse({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
-               screen);
+              screen);
 }
 
 void PressKey(WORD virtual_key) {

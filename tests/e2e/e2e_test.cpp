@@ -192,7 +192,7 @@ protected:
     // some earlier moment, until a line with it follows that moment: with the debug log on,
     // a refresh may add its own line just after.
     static bool WaitForLogLine(const ProgramRun& run, const std::string& message,
-                                   std::optional<size_t> written_after = std::nullopt) {
+                               std::optional<size_t> written_after = std::nullopt) {
         const std::string line = "\t" + message + kSixLineEnds + "\r\n";
         return WaitFor(
             [&] {
@@ -1336,7 +1336,8 @@ TEST_F(SettingsWindowTest, ATwelveMegabyteSettingsFileStartsWithinTensOfMegabyte
 // click meant for the menu that lands on the countdown window hides it, fading.
 TEST_F(SettingsWindowTest, RestoringTheDefaultsDeletesBothFilesAndShowsTheDefaultWindow) {
     ASSERT_TRUE(WriteSettings(
-        folder_, "[ui]\r\nwinmid=0\r\nwinleft=500\r\nwintop=500\r\nwinwidth=400\r\nwinshape=1\r\n"));
+        folder_,
+        "[ui]\r\nwinmid=0\r\nwinleft=500\r\nwintop=500\r\nwinwidth=400\r\nwinshape=1\r\n"));
     ASSERT_TRUE(WriteFileBytes(folder_ / "background.pic", "not a picture"));
     ProgramRun* run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
