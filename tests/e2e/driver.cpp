@@ -1281,6 +1281,10 @@ void ProgramRun::Kill() {
     if (!running()) return;
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, 5000);
+    // The shell takes a dead program's icon away when it learns that its window went, and
+    // moves the icons after it along: let that happen before the next program's icon is
+    // placed and clicked.
+    WaitFor([&] { return !TrayIconPresent(); }, Milliseconds(3000));
 }
 
 std::vector<HWND> ProgramRun::FormWindows() const {
