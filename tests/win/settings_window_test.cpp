@@ -423,17 +423,19 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
 
     // A standard user may not change the machine-wide Run key. An entry an administrator
     // left there cannot be removed: the user is told, and the box stays ticked.
-    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
-    RunKeyDenied machine(HKEY_LOCAL_MACHINE);
-    {
+    // Apply, and the one warning it gives, answered.
+    const auto apply_and_be_told = [&](const std::string& text) {
         DialogAnswerer user({DialogAnswerer::Press(IDOK)});
         Click(w.应用按钮);
         ASSERT_EQ(user.Seen().size(), 1u);
         EXPECT_EQ(user.Seen()[0].caption, "警示信息");
-        EXPECT_EQ(user.Seen()[0].text,
-                  "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身"
-                  "份运行本软件后再取消，或检查安全软件是否拦截！");
-    }
+        EXPECT_EQ(user.Seen()[0].text, text);
+    };
+    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    RunKeyDenied machine(HKEY_LOCAL_MACHINE);
+    apply_and_be_told(
+        "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身份运行本"
+        "软件后再取消，或检查安全软件是否拦截！");
     EXPECT_TRUE(w.开机启动_勾选框.checked());
     EXPECT_EQ(Stored("main", "startup"), "1");
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), quoted);
@@ -457,15 +459,9 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
 
     RunKeyDenied again(HKEY_LOCAL_MACHINE), user_key(HKEY_CURRENT_USER);
     w.开机启动_勾选框.SetChecked(true);
-    {
-        DialogAnswerer user({DialogAnswerer::Press(IDOK)});
-        Click(w.应用按钮);
-        ASSERT_EQ(user.Seen().size(), 1u);
-        EXPECT_EQ(user.Seen()[0].caption, "警示信息");
-        EXPECT_EQ(user.Seen()[0].text,
-                  "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注"
-                  "册表写入权限与安全软件是否拦截！");
-    }
+    apply_and_be_told(
+        "设置开机启动失败！本软件通过写入自身路径到注册表实现开机启动，请检查用户是否有注册表写入"
+        "权限与安全软件是否拦截！");
     EXPECT_FALSE(w.开机启动_勾选框.checked());
     EXPECT_EQ(Stored("main", "startup"), "0");
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
