@@ -24,6 +24,7 @@ add_library(tq_win STATIC
     src/app/startup.cpp
     src/countdown/countdown.cpp
     src/tray/tray.cpp
+    src/tray/tray_icon.cpp
     src/log/debug_log.cpp
     src/appearance/appearance.cpp
 )
@@ -60,6 +61,7 @@ add_executable(win_tests
     tests/win/settings_file_test.cpp
     tests/win/ini_document_test.cpp
     tests/win/model_test.cpp
+    tests/win/tray_test.cpp
     tests/win/appearance_test.cpp
     tests/win/debug_log_test.cpp
     tests/win/dialog_forms_test.cpp

@@ -15,19 +15,12 @@ namespace tq::forms {
 namespace {
 
 constexpr wchar_t kFormClass[] = L"TorvekQuindleForm";
-constexpr UINT kTrayIconId = 100;
-constexpr size_t kTrayTipBytes = 62;
 // A shell moves its taskbar only after the display has changed, and not every shell announces
 // the work area that results: a form told of a display change is told once more this much
-// later. Controls' timers have the controls' ids, from 1000 up.
+// later. Controls' timers have the controls' ids, from 1000 up; the ids between belong to
+// the form's message hook.
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
-// At logon the program may start before the taskbar can take icons: a refused icon is
-// offered again every two seconds for five minutes; after that a taskbar that starts late
-// announces itself with TaskbarCreated.
-constexpr UINT_PTR kTrayRetryTimer = 2;
-constexpr UINT kTrayRetryMs = 2000;
-constexpr int kTrayRetries = 150;
 // Windows 8.1 and 10 messages, not in the headers for Windows 7 that the program builds with.
 constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
 constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
@@ -35,28 +28,6 @@ constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
 std::vector<Form*>& LoadedForms() {
     static std::vector<Form*> forms;
     return forms;
-}
-
-UINT TaskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
-    return message;
-}
-
-// An elevated copy would not hear TaskbarCreated from the user's Explorer otherwise. Windows 7
-// has the function, the headers for it do not.
-void LetTaskbarCreatedThrough(HWND window) {
-    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
-    static const auto change_filter = LibraryFunction<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
-        L"user32.dll", "ChangeWindowMessageFilterEx");
-    if (change_filter) change_filter(window, TaskbarCreatedMessage(), kAllow, nullptr);
-}
-
-// The small icon's size at the window's scale, the size the notification area draws.
-int TrayIconSize(HWND window) {
-    static const auto metric_for_dpi =
-        LibraryFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
-    const int size = metric_for_dpi ? metric_for_dpi(SM_CXSMICON, DpiOfWindow(window)) : 0;
-    return size > 0 ? size : GetSystemMetrics(SM_CXSMICON);
 }
 
 // Top-level windows owned by a hidden window get no taskbar button, whatever their
@@ -92,34 +63,6 @@ Styles StylesFor(Border border, bool has_title, bool control_box, bool minimise,
         if (control_box && maximise) style |= WS_MAXIMIZEBOX;
     }
     return {style, ex};
-}
-
-HICON IconFromFile(std::string_view bytes, int size) {
-    // An icon file: a 6-byte header, 16-byte entries (width, height, ..., bytes, offset).
-    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
-    if (bytes.size() < 6) return nullptr;
-    const int count = data[4] | (data[5] << 8);
-    int best = -1;
-    int best_width = 0;
-    for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
-        const BYTE* entry = data + 6 + 16 * i;
-        const int width = entry[0] == 0 ? 256 : entry[0];
-        // The smallest image not below the wanted size, else the largest.
-        const bool better = best < 0 || (width >= size && (best_width < size || width < best_width)) ||
-                            (width < size && best_width < size && width > best_width);
-        if (better) {
-            best = i;
-            best_width = width;
-        }
-    }
-    if (best < 0) return nullptr;
-    const BYTE* entry = data + 6 + 16 * best;
-    DWORD length, offset;
-    std::memcpy(&length, entry + 8, 4);
-    std::memcpy(&offset, entry + 12, 4);
-    if (offset > bytes.size() || length > bytes.size() - offset) return nullptr;
-    return CreateIconFromResourceEx(const_cast<BYTE*>(data + offset), length, TRUE, 0x00030000,
-                                    size, size, LR_DEFAULTCOLOR);
 }
 
 }  // namespace
@@ -170,9 +113,6 @@ void Form::Load() {
     first_activation_seen_ = false;
     first_show_seen_ = false;
     last_focus_ = nullptr;
-    tray_version_4_ = false;
-    tray_left_click_ = false;
-    tray_anchor_.reset();
     topmost_ = false;
     region_shape_ = Shape::Rectangle;  // a new window has no region
 
@@ -284,10 +224,6 @@ void Form::OnDpiChanged(int dpi, const RECT& suggested) {
     for (ControlFont* font : fonts_) RescaleControlFont(*font);
     ApplyShape();
     RebuildPictureBitmap();
-    if (tray_icon_) {
-        MakeTrayIcon();
-        NotifyTray();
-    }
 }
 
 SIZE Form::ScaledSize(int dpi) const {
@@ -544,76 +480,6 @@ void Form::Restore() {
     if (hwnd_) ShowWindow(hwnd_, args_.never_activated ? SW_SHOWNOACTIVATE : SW_RESTORE);
 }
 
-bool Form::SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip) {
-    if (!hwnd_) return false;
-    if (!tray_icon_) LetTaskbarCreatedThrough(hwnd_);
-    tray_icon_file_ = icon_file_bytes;
-    MakeTrayIcon();
-    tray_tip_.assign(tip.substr(0, kTrayTipBytes));
-    if (!tray_update_posted_) {
-        tray_update_posted_ = PostMessageW(hwnd_, kTrayUpdateMessage, 0, 0) != FALSE;
-    }
-    return true;
-}
-
-void Form::MakeTrayIcon() {
-    HICON icon = IconFromFile(tray_icon_file_, TrayIconSize(hwnd_));
-    if (tray_icon_) DestroyIcon(tray_icon_);
-    tray_icon_ = icon;
-}
-
-void Form::NotifyTray() {
-    tray_update_posted_ = false;
-    if (!hwnd_ || !tray_icon_) return;
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = hwnd_;
-    data.uID = kTrayIconId;
-    data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-    data.uCallbackMessage = kTrayCallbackMessage;
-    data.hIcon = tray_icon_;
-    lstrcpynW(data.szTip, Widen(tray_tip_).c_str(), ARRAYSIZE(data.szTip));
-    // Replacing an icon that is already there keeps one icon in the notification area.
-    if (tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
-    tray_icon_added_ = lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    // The icon's events then tell the keyboard from the mouse and say where the icon is.
-    data.uVersion = NOTIFYICON_VERSION_4;
-    tray_version_4_ = tray_icon_added_ && lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
-    if (!tray_icon_added_ && tray_retries_left_ == 0) {
-        tray_retries_left_ = kTrayRetries;
-        SetTimer(hwnd_, kTrayRetryTimer, kTrayRetryMs, nullptr);
-    }
-}
-
-void Form::RetryTrayIcon() {
-    if (tray_icon_) {
-        // A shell that gave up waiting may have added the icon all the same: modify first.
-        tray_icon_added_ = true;
-        NotifyTray();
-    }
-    if (!tray_icon_ || tray_icon_added_ || --tray_retries_left_ <= 0) StopTrayRetries();
-}
-
-void Form::StopTrayRetries() {
-    if (tray_retries_left_ > 0 && hwnd_) KillTimer(hwnd_, kTrayRetryTimer);
-    tray_retries_left_ = 0;
-}
-
-void Form::RemoveTrayIcon() {
-    if (tray_icon_added_ && hwnd_) {
-        NOTIFYICONDATAW data{};
-        data.cbSize = sizeof(data);
-        data.hWnd = hwnd_;
-        data.uID = kTrayIconId;
-        lazy::Shell_NotifyIconW(NIM_DELETE, &data);
-    }
-    StopTrayRetries();
-    tray_icon_added_ = false;
-    tray_update_posted_ = false;
-    if (tray_icon_) DestroyIcon(tray_icon_);
-    tray_icon_ = nullptr;  // an update still posted finds no icon and does nothing
-}
-
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
@@ -636,6 +502,10 @@ void Form::OnDestroyed() {
 
 LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     HWND hwnd = hwnd_;
+    if (LRESULT result = 0;
+        args_.on_message && args_.on_message(message, wparam, lparam, &result)) {
+        return result;
+    }
     switch (message) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: Paint(); return 0;
@@ -677,15 +547,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             DestroyWindow(hwnd);
             return 0;
         case WM_DESTROY:
-            RemoveTrayIcon();
             args_.on_destroying();
             return 0;
         case WM_NCDESTROY: OnDestroyed(); break;
         case WM_TIMER:
-            if (wparam == kTrayRetryTimer) {
-                RetryTrayIcon();
-                return 0;
-            }
             if (wparam == kScreensSettledTimer) {
                 KillTimer(hwnd, kScreensSettledTimer);
                 args_.on_screens_changed();
@@ -745,10 +610,6 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 return 0;
             }
             break;
-        case kTrayUpdateMessage: NotifyTray(); return 0;
-        case kTrayCallbackMessage:
-            OnTrayCallback(wparam, lparam);
-            return 0;
         case WM_TIMECHANGE: args_.on_clock_changed(); return 0;
         case WM_DISPLAYCHANGE:
             args_.on_screens_changed();
@@ -766,52 +627,8 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_POWERBROADCAST:
             if (wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND) args_.on_clock_changed();
             return TRUE;
-        default:
-            // A notification area has started (Explorer started late, restarted, or the
-            // scale changed): it has no icon of ours, whether or not one was added before.
-            if (message == TaskbarCreatedMessage() && tray_icon_) {
-                MakeTrayIcon();
-                tray_icon_added_ = false;
-                NotifyTray();
-                return 0;
-            }
-            break;
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-// With NOTIFYICON_VERSION_4 the event is the low word of lParam and wParam holds the icon's
-// anchor: where the mouse was, or where the icon chosen with the keyboard (Win+B, the arrow
-// keys) lies. A right click brings WM_RBUTTONUP and then WM_CONTEXTMENU, a left click
-// WM_LBUTTONUP and then NIN_SELECT; Enter or Space on the icon bring NIN_KEYSELECT, the menu
-// key WM_CONTEXTMENU. Each gesture gives one event: the right click's menu opens on
-// WM_CONTEXTMENU, and a left click stays a left click. An earlier shell sends the mouse's
-// messages alone, for the keyboard too.
-void Form::OnTrayCallback(WPARAM wparam, LPARAM lparam) {
-    tray_anchor_.reset();
-    if (tray_version_4_) {
-        tray_anchor_ =
-            POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
-    }
-    switch (LOWORD(lparam)) {
-        case WM_LBUTTONUP:
-            tray_left_click_ = tray_version_4_;
-            args_.on_tray_event(1);
-            break;
-        case WM_LBUTTONDBLCLK:
-            args_.on_tray_event(2);
-            break;
-        case WM_RBUTTONUP:
-            if (!tray_version_4_) args_.on_tray_event(3);
-            break;
-        case NIN_SELECT:
-            if (!std::exchange(tray_left_click_, false)) args_.on_tray_event(3);
-            break;
-        case NIN_KEYSELECT:
-        case WM_CONTEXTMENU:
-            args_.on_tray_event(3);
-            break;
-    }
 }
 
 void Form::FocusFirstControl() {

@@ -93,7 +93,7 @@ struct TrayMenuForm : forms::Form {
               .shape = Shape::Rectangle,
               .picture_mode = PictureMode::Tiled,
               .disabled = true,
-              .on_tray_event = OnTrayEvent,
+              .on_message = OnTrayMenuWindowMessage,
           }) {}
 
     MenuItem 开始_暂停{{.caption = "开始/暂停", .checked = true, .on_selected = ToggleCountdown}};

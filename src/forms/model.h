@@ -399,7 +399,9 @@ public:
         std::function<bool()> on_may_close;
         Handler<> on_resized;
         Handler<> on_moved;
-        Handler<int> on_tray_event;
+        // Sees each message of the window before the form does: true when it handled the
+        // message, with its result set (the notification-area icon of the window that owns it).
+        std::function<bool(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result)> on_message;
         // The system clock was changed or the machine resumed from sleep.
         Handler<> on_clock_changed;
         // The screens changed: a resolution, a monitor added or removed, or a work area.
@@ -478,23 +480,6 @@ public:
     // `area` is in client coordinates; the DC's origin is the client area's.
     void PaintBackground(HDC dc, const RECT& area);
 
-    // The notification-area icon (identifier 100) of this window: put in place or
-    // replaced, never shown twice; the tip is cut to its first 62 bytes. The icon comes
-    // as the bytes of an icon file. Closing the window removes it. The notification area
-    // is told from the message loop: the call waits for the shell, and at start-up that
-    // wait would otherwise come before the main window's first paint. The icon is drawn at
-    // the small-icon size of the window's scale, again whenever the scale or the taskbar
-    // changes, so the bytes must live as long as the window (the program's embedded icon
-    // does). An icon the notification area refuses is offered again for a few minutes, and
-    // whenever a taskbar starts. False when the window is not loaded.
-    bool SetTrayIcon(std::string_view icon_file_bytes, std::string_view tip);
-    void RemoveTrayIcon();
-    bool has_tray_icon() const { return tray_icon_added_; }
-    const std::string& tray_tip() const { return tray_tip_; }
-    // Where the notification area placed the icon that raised the last tray event (the
-    // pointer, or the icon chosen with the keyboard); none when the shell does not say.
-    std::optional<POINT> tray_anchor() const { return tray_anchor_; }
-
     // Keyboard handling for the message loop: Esc closing and Tab moving focus.
     static bool PreTranslate(MSG& msg);
 
@@ -518,11 +503,6 @@ private:
     void Show(int show_command);
     DWORD OwnExStyle() const;  // the extended style bits the form's flags keep
     void OnSchemeChanged(UINT message, WPARAM wparam, LPARAM lparam);
-    void NotifyTray();  // hands the stored icon and tip to the notification area
-    void MakeTrayIcon();  // the icon at the size the notification area wants now
-    void RetryTrayIcon();
-    void StopTrayRetries();
-    void OnTrayCallback(WPARAM wparam, LPARAM lparam);
     // The window opens with the focus on its default button, or else on its first control
     // that takes the focus; coming back, on the control that had it.
     void FocusFirstControl();
@@ -566,16 +546,7 @@ private:
     bool picture_stale_ = false;
     Rect initial_rect_;
     bool topmost_ = false;
-    bool tray_icon_added_ = false;
-    bool tray_update_posted_ = false;
-    bool tray_version_4_ = false;   // the shell speaks NOTIFYICON_VERSION_4 with this icon
-    bool tray_left_click_ = false;  // a left click's NIN_SELECT is still to come
-    std::optional<POINT> tray_anchor_;
     HWND last_focus_ = nullptr;  // the control that had the focus when the window was left
-    HICON tray_icon_ = nullptr;
-    std::string_view tray_icon_file_;
-    std::string tray_tip_;
-    int tray_retries_left_ = 0;  // above 0 while the retry timer runs
 };
 
 // Shows the menu at the cursor (or at `at`, a point on the screen) on behalf of a window:

@@ -10,8 +10,13 @@
 #include "resources/resources.h"
 #include "runtime/facilities.h"
 #include "settings/settings_file.h"
+#include "tray/tray_icon.h"
 
 namespace tq {
+
+namespace {
+TrayIcon tray_icon{OnTrayEvent};
+}  // namespace
 
 void SetUpTrayIcon() {
     tray_menu_window.Load();
@@ -20,13 +25,16 @@ void SetUpTrayIcon() {
 
 void RefreshTrayIcon() {
     const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
-    tray_menu_window.SetTrayIcon(icon, ReadSetting(keys::wintitle));
+    tray_icon.Set(tray_menu_window.handle(), icon, ReadSetting(keys::wintitle));
 }
 
 void OnTrayEvent(int action) {
     // At the icon: the pointer, or where the icon chosen with the keyboard lies.
-    if (action == 3)
-        forms::PopupMenu(tray_menu_window, tray_menu_window.菜单, tray_menu_window.tray_anchor());
+    if (action == 3) forms::PopupMenu(tray_menu_window, tray_menu_window.菜单, tray_icon.anchor());
+}
+
+bool OnTrayMenuWindowMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    return tray_icon.HandleMessage(message, wparam, lparam, result);
 }
 
 void ConfirmExit() {

@@ -2,6 +2,8 @@
 // belong to the hidden tray menu window.
 #pragma once
 
+#include <windows.h>
+
 namespace tq {
 
 inline int saved_topmost = 0;  // the main window's always-on-top state during the exit question
@@ -12,6 +14,8 @@ void SetUpTrayIcon();
 // Sets the icon again with the stored title as tip; the existing icon is replaced.
 void RefreshTrayIcon();
 void OnTrayEvent(int action);
+// The tray menu window's messages, before its form sees them: the icon's own.
+bool OnTrayMenuWindowMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 void ConfirmExit();
 void OpenFeedbackPage();
 

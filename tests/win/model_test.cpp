@@ -1,14 +1,11 @@
-// The window and control model on the real platform: shapes, timers, transparent labels
-// and the notification-area icon.
+// The window and control model on the real platform: shapes, timers, transparent labels,
+// events and menus.
 #include "forms/model.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include <shellapi.h>
-
-#include "resources/resources.h"
 #include "test_support.h"
 
 namespace tq::forms {
@@ -222,45 +219,6 @@ TEST(TransparentLabelTest, EmptyCaptionDrawsNothingAndLongCaptionWraps) {
     DestroyWindow(form.handle());
 }
 
-TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
-    ShapedForm form(Shape::Rectangle);
-    form.Load();
-    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
-    const std::string tip(70, 'a');
-    ASSERT_TRUE(form.SetTrayIcon(icon, tip));
-    EXPECT_EQ(form.tray_tip(), std::string(62, 'a'));
-    EXPECT_FALSE(form.has_tray_icon()) << "the notification area is told from the message loop";
-    PumpMessagesFor(50);
-    EXPECT_TRUE(form.has_tray_icon());
-    ASSERT_TRUE(form.SetTrayIcon(icon, "second"));
-    ASSERT_TRUE(form.SetTrayIcon(icon, "third"));
-    PumpMessagesFor(50);
-    EXPECT_EQ(form.tray_tip(), "third");
-    // A second icon with the same identifier would make NIM_ADD succeed again; the icon
-    // exists, so adding must fail while modifying works.
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
-    DestroyWindow(form.handle());
-    EXPECT_FALSE(form.has_tray_icon()) << "closing the window removes the icon";
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
-
-    form.Load();
-    data.hWnd = form.handle();
-    ASSERT_TRUE(form.SetTrayIcon(icon, "closed before the loop runs"));
-    DestroyWindow(form.handle());
-    PumpMessagesFor(50);
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data)) << "no icon outlives its window";
-    form.Load();
-    data.hWnd = form.handle();
-    ASSERT_TRUE(form.SetTrayIcon(icon, "loaded again"));
-    PumpMessagesFor(50);
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "a new window gets its icon";
-    DestroyWindow(form.handle());
-}
-
 }  // namespace
 }  // namespace tq::forms
 
@@ -409,125 +367,6 @@ TEST(PopupMenuTest, OpensRightAlignedAtTheCursorAndRaisesTheChosenItem) {
     bool null_posted = false;
     while (PeekMessageA(&msg, form.handle(), WM_NULL, WM_NULL, PM_REMOVE)) null_posted = true;
     EXPECT_TRUE(null_posted) << "an empty message follows the menu";
-    DestroyWindow(form.handle());
-}
-
-std::vector<int> tray_actions;
-struct TrayForm : Form {
-    TrayForm()
-        : Form({.title = "tray",
-                .visible = false,
-                .on_tray_event =
-                    std::function<void(int)>([](int a) { tray_actions.push_back(a); })}) {}
-};
-
-// With NOTIFYICON_VERSION_4 each gesture on the icon raises one tray event, and the event
-// carries the icon's place: a right click sends WM_RBUTTONUP and WM_CONTEXTMENU, a left click
-// WM_LBUTTONUP and NIN_SELECT, Enter or Space NIN_KEYSELECT, the menu key WM_CONTEXTMENU.
-TEST(TrayIconTest, EachGestureOfTheMouseOrTheKeyboardRaisesOneEventAtTheIcon) {
-    TrayForm form;
-    form.Load();
-    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
-    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
-    PumpMessagesFor(50);
-    const struct {
-        std::vector<UINT> messages;
-        std::vector<int> actions;
-    } gestures[] = {
-        {{WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU}, {3}},
-        {{WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, {1}},
-        {{WM_LBUTTONDBLCLK, WM_LBUTTONUP, NIN_SELECT}, {2, 1}},
-        {{NIN_KEYSELECT}, {3}},
-        {{WM_CONTEXTMENU}, {3}},
-        {{NIN_SELECT}, {3}},  // chosen with the mouse, opened with Enter
-    };
-    for (const auto& gesture : gestures) {
-        tray_actions.clear();
-        for (const UINT message : gesture.messages) {
-            SendMessageW(form.handle(), kTrayCallbackMessage, MAKEWPARAM(321, 654),
-                         MAKELPARAM(message, 100));
-        }
-        EXPECT_EQ(tray_actions, gesture.actions) << "first message " << gesture.messages[0];
-        ASSERT_TRUE(form.tray_anchor().has_value());
-        EXPECT_EQ(form.tray_anchor()->x, 321);
-        EXPECT_EQ(form.tray_anchor()->y, 654);
-    }
-    DestroyWindow(form.handle());
-}
-
-TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
-    ShapedForm form(Shape::Rectangle);
-    form.Load();
-    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
-    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
-    PumpMessagesFor(50);
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));  // as if Explorer had restarted
-    SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon was added again";
-    DestroyWindow(form.handle());
-}
-
-// A notification area that refuses icons, as at logon before the taskbar is ready: it
-// refuses the first `refusals` adds, and records the size of every icon offered.
-int refusals = 0;
-int adds = 0;
-std::vector<int> icon_widths;
-BOOL WINAPI RefusingNotificationArea(DWORD message, NOTIFYICONDATAW* data) {
-    if (message == NIM_ADD || message == NIM_MODIFY) {
-        ICONINFO info{};
-        BITMAP bitmap{};
-        GetIconInfo(data->hIcon, &info);
-        GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-        icon_widths.push_back(bitmap.bmWidth);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-    }
-    if (message == NIM_ADD && ++adds <= refusals) return FALSE;
-    return ::Shell_NotifyIconW(message, data);
-}
-
-TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
-    lazy::shell_notify_icon_for_tests = RefusingNotificationArea;
-    refusals = 2;
-    adds = 0;
-    icon_widths.clear();
-    ShapedForm form(Shape::Rectangle);
-    form.Load();
-    const std::string_view icon(reinterpret_cast<const char*>(kProgramIcon), kProgramIconSize);
-    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
-    PumpMessagesFor(50);
-    EXPECT_FALSE(form.has_tray_icon());
-    // Offered again every two seconds: the third add is taken.
-    const DWORD start = GetTickCount();
-    while (!form.has_tray_icon() && GetTickCount() - start < 10000) PumpMessagesFor(50);
-    EXPECT_TRUE(form.has_tray_icon());
-    EXPECT_EQ(adds, 3);
-    EXPECT_GE(GetTickCount() - start, 3500u);
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon is in the notification area";
-
-    // A taskbar that starts adds the icon even when no add ever succeeded.
-    refusals = 1000;
-    form.RemoveTrayIcon();
-    ASSERT_TRUE(form.SetTrayIcon(icon, "tip"));
-    PumpMessagesFor(50);
-    ASSERT_FALSE(form.has_tray_icon());
-    refusals = 0;
-    SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(form.has_tray_icon());
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the new taskbar has the icon";
-
-    // Drawn at the small-icon size of the window's scale (16 pixels at 100 %).
-    ASSERT_FALSE(icon_widths.empty());
-    for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
-    lazy::shell_notify_icon_for_tests = nullptr;
     DestroyWindow(form.handle());
 }
 

@@ -1,0 +1,218 @@
+#include "tray/tray_icon.h"
+
+#include <cstring>
+#include <utility>
+
+#include <shellapi.h>
+
+#include "runtime/facilities.h"
+
+namespace tq {
+
+namespace {
+
+constexpr UINT kIconId = 100;
+constexpr size_t kTipBytes = 62;
+// At logon the program may start before the taskbar can take icons: a refused icon is
+// offered again every two seconds for five minutes; after that a taskbar that starts late
+// announces itself with TaskbarCreated. The form keeps timer 1 for itself; controls' timers
+// have the controls' ids, from 1000 up.
+constexpr UINT_PTR kRetryTimer = 2;
+constexpr UINT kRetryMs = 2000;
+constexpr int kRetries = 150;
+constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, not in the Windows 7 headers
+
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+// An elevated copy would not hear TaskbarCreated from the user's Explorer otherwise. Windows 7
+// has the function, the headers for it do not.
+void LetTaskbarCreatedThrough(HWND window) {
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    static const auto change_filter = LibraryFunction<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        L"user32.dll", "ChangeWindowMessageFilterEx");
+    if (change_filter) change_filter(window, TaskbarCreatedMessage(), kAllow, nullptr);
+}
+
+// The small icon's size at the window's scale, the size the notification area draws.
+int TrayIconSize(HWND window) {
+    static const auto metric_for_dpi =
+        LibraryFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
+    const int size = metric_for_dpi ? metric_for_dpi(SM_CXSMICON, forms::DpiOfWindow(window)) : 0;
+    return size > 0 ? size : GetSystemMetrics(SM_CXSMICON);
+}
+
+HICON IconFromFile(std::string_view bytes, int size) {
+    // An icon file: a 6-byte header, 16-byte entries (width, height, ..., bytes, offset).
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    if (bytes.size() < 6) return nullptr;
+    const int count = data[4] | (data[5] << 8);
+    int best = -1;
+    int best_width = 0;
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
+        const BYTE* entry = data + 6 + 16 * i;
+        const int width = entry[0] == 0 ? 256 : entry[0];
+        // The smallest image not below the wanted size, else the largest.
+        const bool better = best < 0 ||
+                            (width >= size && (best_width < size || width < best_width)) ||
+                            (width < size && best_width < size && width > best_width);
+        if (better) {
+            best = i;
+            best_width = width;
+        }
+    }
+    if (best < 0) return nullptr;
+    const BYTE* entry = data + 6 + 16 * best;
+    DWORD length, offset;
+    std::memcpy(&length, entry + 8, 4);
+    std::memcpy(&offset, entry + 12, 4);
+    if (offset > bytes.size() || length > bytes.size() - offset) return nullptr;
+    return CreateIconFromResourceEx(const_cast<BYTE*>(data + offset), length, TRUE, 0x00030000,
+                                    size, size, LR_DEFAULTCOLOR);
+}
+
+}  // namespace
+
+bool TrayIcon::Set(HWND window, std::string_view icon_file_bytes, std::string_view tip) {
+    if (!window) return false;
+    window_ = window;
+    if (!icon_) LetTaskbarCreatedThrough(window_);
+    icon_file_ = icon_file_bytes;
+    MakeIcon();
+    tip_.assign(tip.substr(0, kTipBytes));
+    if (!update_posted_) {
+        update_posted_ = PostMessageW(window_, forms::kTrayUpdateMessage, 0, 0) != FALSE;
+    }
+    return true;
+}
+
+void TrayIcon::MakeIcon() {
+    HICON icon = IconFromFile(icon_file_, TrayIconSize(window_));
+    if (icon_) DestroyIcon(icon_);
+    icon_ = icon;
+}
+
+void TrayIcon::Notify() {
+    update_posted_ = false;
+    if (!window_ || !icon_) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window_;
+    data.uID = kIconId;
+    data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+    data.uCallbackMessage = forms::kTrayCallbackMessage;
+    data.hIcon = icon_;
+    lstrcpynW(data.szTip, Widen(tip_).c_str(), ARRAYSIZE(data.szTip));
+    // Replacing an icon that is already there keeps one icon in the notification area.
+    if (added_ && forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
+    added_ = forms::lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    // The icon's events then tell the keyboard from the mouse and say where the icon is.
+    data.uVersion = NOTIFYICON_VERSION_4;
+    version_4_ = added_ && forms::lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
+    if (!added_ && retries_left_ == 0) {
+        retries_left_ = kRetries;
+        SetTimer(window_, kRetryTimer, kRetryMs, nullptr);
+    }
+}
+
+void TrayIcon::Retry() {
+    if (icon_) {
+        // A shell that gave up waiting may have added the icon all the same: modify first.
+        added_ = true;
+        Notify();
+    }
+    if (!icon_ || added_ || --retries_left_ <= 0) StopRetries();
+}
+
+void TrayIcon::StopRetries() {
+    if (retries_left_ > 0 && window_) KillTimer(window_, kRetryTimer);
+    retries_left_ = 0;
+}
+
+void TrayIcon::Remove() {
+    if (added_ && window_) {
+        NOTIFYICONDATAW data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = window_;
+        data.uID = kIconId;
+        forms::lazy::Shell_NotifyIconW(NIM_DELETE, &data);
+    }
+    StopRetries();
+    added_ = false;
+    update_posted_ = false;
+    version_4_ = false;
+    left_click_ = false;
+    anchor_.reset();
+    if (icon_) DestroyIcon(icon_);
+    icon_ = nullptr;  // an update still posted finds no icon and does nothing
+}
+
+bool TrayIcon::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    *result = 0;
+    switch (message) {
+        case forms::kTrayUpdateMessage:
+            Notify();
+            return true;
+        case forms::kTrayCallbackMessage:
+            OnCallback(wparam, lparam);
+            return true;
+        case WM_TIMER:
+            if (wparam != kRetryTimer) return false;
+            Retry();
+            return true;
+        case kDpiChangedMessage:
+            if (icon_) {
+                MakeIcon();
+                Notify();
+            }
+            return false;  // the form takes its new scale too
+        case WM_DESTROY:
+            Remove();
+            return false;
+        default:
+            // A notification area has started (Explorer started late, restarted, or the
+            // scale changed): it has no icon of ours, whether or not one was added before.
+            if (message != TaskbarCreatedMessage() || !icon_) return false;
+            MakeIcon();
+            added_ = false;
+            Notify();
+            return true;
+    }
+}
+
+// With NOTIFYICON_VERSION_4 the event is the low word of lParam and wParam holds the icon's
+// anchor: where the mouse was, or where the icon chosen with the keyboard (Win+B, the arrow
+// keys) lies. A right click brings WM_RBUTTONUP and then WM_CONTEXTMENU, a left click
+// WM_LBUTTONUP and then NIN_SELECT; Enter or Space on the icon bring NIN_KEYSELECT, the menu
+// key WM_CONTEXTMENU. Each gesture gives one event: the right click's menu opens on
+// WM_CONTEXTMENU, and a left click stays a left click. An earlier shell sends the mouse's
+// messages alone, for the keyboard too.
+void TrayIcon::OnCallback(WPARAM wparam, LPARAM lparam) {
+    anchor_.reset();
+    if (version_4_) {
+        anchor_ = POINT{static_cast<short>(LOWORD(wparam)), static_cast<short>(HIWORD(wparam))};
+    }
+    switch (LOWORD(lparam)) {
+        case WM_LBUTTONUP:
+            left_click_ = version_4_;
+            on_event_(1);
+            break;
+        case WM_LBUTTONDBLCLK:
+            on_event_(2);
+            break;
+        case WM_RBUTTONUP:
+            if (!version_4_) on_event_(3);
+            break;
+        case NIN_SELECT:
+            if (!std::exchange(left_click_, false)) on_event_(3);
+            break;
+        case NIN_KEYSELECT:
+        case WM_CONTEXTMENU:
+            on_event_(3);
+            break;
+    }
+}
+
+}  // namespace tq
