@@ -132,6 +132,15 @@ int64_t NextTickDelay(Accuracy accuracy, int interval_ms, double deadline, Clock
     return delay_to(NextValueSecond(accuracy, deadline, one_interval_on, span));
 }
 
+bool ReachesDeadline(DeadlineWatch& watch, double deadline, double remaining_days) {
+    // The clock and the stored deadline are whole seconds: the seconds left, rounded.
+    const double seconds_left = std::round(remaining_days * 86400);
+    const bool first = watch.deadline != deadline;
+    const bool was_ahead = !first && watch.ahead;
+    watch = {deadline, seconds_left > 0};
+    return seconds_left <= 0 && (was_ahead || (first && seconds_left == 0));
+}
+
 const char* StoppedText(Accuracy accuracy) {
     switch (accuracy) {
         case Accuracy::Second:

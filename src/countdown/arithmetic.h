@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,17 @@ struct CountdownReading {
 // second count, so they stay right for deadlines more than 68 years away.
 CountdownReading ComputeCountdown(Accuracy accuracy, double deadline, double now,
                                   bool allow_below_zero, double previous_remaining_seconds);
+
+// Whether a refresh announces that the countdown has reached zero: the first refresh at or
+// past the deadline after one that found the same deadline still ahead, or the first refresh
+// for a deadline that falls in its very second (a start or a new deadline at that moment).
+// A start or a new deadline already past, and the refreshes below zero, announce nothing.
+// `watch` carries what the last refresh found.
+struct DeadlineWatch {
+    double deadline = std::numeric_limits<double>::quiet_NaN();  // the last refresh's
+    bool ahead = false;  // that refresh found it still ahead
+};
+bool ReachesDeadline(DeadlineWatch& watch, double deadline, double remaining_days);
 
 // What the time label shows once the countdown has stopped at the deadline.
 const char* StoppedText(Accuracy accuracy);

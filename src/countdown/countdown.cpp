@@ -15,6 +15,8 @@ namespace tq {
 
 namespace {
 
+DeadlineWatch deadline_watch;
+
 void Refresh(Accuracy accuracy) {
     now = Now();
     const CountdownReading reading =
@@ -27,6 +29,7 @@ void Refresh(Accuracy accuracy) {
         SetCountdownRunning(false);
         label.SetCaption(StoppedText(accuracy));
     }
+    if (ReachesDeadline(deadline_watch, deadline, reading.remaining_days)) AnnounceDeadline();
     WriteLogLine(label.caption());
 }
 

@@ -37,6 +37,10 @@ bool OnTrayMenuWindowMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
     return tray_icon.HandleMessage(message, wparam, lparam, result);
 }
 
+void AnnounceDeadline() {
+    tray_icon.ShowBalloon(ReadSetting(keys::wintitle), "时间到！倒计时已结束。");
+}
+
 void ConfirmExit() {
     saved_topmost = main_window.topmost();
     main_window.SetTopmost(false);

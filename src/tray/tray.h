@@ -16,6 +16,8 @@ void RefreshTrayIcon();
 void OnTrayEvent(int action);
 // The tray menu window's messages, before its form sees them: the icon's own.
 bool OnTrayMenuWindowMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
+// The countdown has reached zero: a notification from the icon, titled with the stored title.
+void AnnounceDeadline();
 void ConfirmExit();
 void OpenFeedbackPage();
 

@@ -36,12 +36,13 @@ void LetTaskbarCreatedThrough(HWND window) {
     if (change_filter) change_filter(window, TaskbarCreatedMessage(), kAllow, nullptr);
 }
 
-// The small icon's size at the window's scale, the size the notification area draws.
-int TrayIconSize(HWND window) {
+// An icon size at the window's scale: the small icon's (SM_CXSMICON) is the one the
+// notification area draws, the large one's (SM_CXICON) the one a notification shows.
+int IconSize(HWND window, int metric) {
     static const auto metric_for_dpi =
         LibraryFunction<int(WINAPI*)(int, UINT)>(L"user32.dll", "GetSystemMetricsForDpi");
-    const int size = metric_for_dpi ? metric_for_dpi(SM_CXSMICON, forms::DpiOfWindow(window)) : 0;
-    return size > 0 ? size : GetSystemMetrics(SM_CXSMICON);
+    const int size = metric_for_dpi ? metric_for_dpi(metric, forms::DpiOfWindow(window)) : 0;
+    return size > 0 ? size : GetSystemMetrics(metric);
 }
 
 HICON IconFromFile(std::string_view bytes, int size) {
@@ -89,32 +90,65 @@ bool TrayIcon::Set(HWND window, std::string_view icon_file_bytes, std::string_vi
 }
 
 void TrayIcon::MakeIcon() {
-    HICON icon = IconFromFile(icon_file_, TrayIconSize(window_));
+    HICON icon = IconFromFile(icon_file_, IconSize(window_, SM_CXSMICON));
     if (icon_) DestroyIcon(icon_);
     icon_ = icon;
+}
+
+NOTIFYICONDATAW TrayIcon::IconData() const {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window_;
+    data.uID = kIconId;
+    // Under NOTIFYICON_VERSION_4 the shell shows the tip only when the add and each modify ask
+    // for it; under earlier versions the flag changes nothing.
+    data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE | NIF_SHOWTIP;
+    data.uCallbackMessage = forms::kTrayCallbackMessage;
+    data.hIcon = icon_;
+    lstrcpynW(data.szTip, Widen(tip_).c_str(), ARRAYSIZE(data.szTip));
+    return data;
 }
 
 void TrayIcon::Notify() {
     update_posted_ = false;
     if (!window_ || !icon_) return;
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = window_;
-    data.uID = kIconId;
-    data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
-    data.uCallbackMessage = forms::kTrayCallbackMessage;
-    data.hIcon = icon_;
-    lstrcpynW(data.szTip, Widen(tip_).c_str(), ARRAYSIZE(data.szTip));
+    NOTIFYICONDATAW data = IconData();
     // Replacing an icon that is already there keeps one icon in the notification area.
-    if (added_ && forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) return;
-    added_ = forms::lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    // The icon's events then tell the keyboard from the mouse and say where the icon is.
-    data.uVersion = NOTIFYICON_VERSION_4;
-    version_4_ = added_ && forms::lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
-    if (!added_ && retries_left_ == 0) {
-        retries_left_ = kRetries;
-        SetTimer(window_, kRetryTimer, kRetryMs, nullptr);
+    if (!added_ || !forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) {
+        added_ = forms::lazy::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+        // The icon's events then tell the keyboard from the mouse and say where the icon is.
+        data.uVersion = NOTIFYICON_VERSION_4;
+        version_4_ = added_ && forms::lazy::Shell_NotifyIconW(NIM_SETVERSION, &data);
+        if (!added_ && retries_left_ == 0) {
+            retries_left_ = kRetries;
+            SetTimer(window_, kRetryTimer, kRetryMs, nullptr);
+        }
     }
+    if (added_ && balloon_pending_) ShowPendingBalloon();
+}
+
+void TrayIcon::ShowBalloon(std::string_view title, std::string_view text) {
+    balloon_title_.assign(title);
+    balloon_text_.assign(text);
+    balloon_pending_ = true;
+    if (added_) ShowPendingBalloon();
+}
+
+// With NIIF_USER, Windows Vista and later draw hBalloonIcon (Windows XP drew hIcon), with
+// NIIF_LARGE_ICON at the large-icon size. Windows 7 and later drop a balloon asked for with
+// NIIF_RESPECT_QUIET_TIME during the user's quiet time, and every shell holds balloons back
+// itself while a full-screen program or a presentation runs. Windows 10 and 11 show the
+// balloon as a notification.
+void TrayIcon::ShowPendingBalloon() {
+    NOTIFYICONDATAW data = IconData();
+    data.uFlags |= NIF_INFO;
+    lstrcpynW(data.szInfoTitle, Widen(balloon_title_).c_str(), ARRAYSIZE(data.szInfoTitle));
+    lstrcpynW(data.szInfo, Widen(balloon_text_).c_str(), ARRAYSIZE(data.szInfo));
+    data.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | NIIF_RESPECT_QUIET_TIME;
+    if (balloon_icon_) DestroyIcon(balloon_icon_);
+    balloon_icon_ = IconFromFile(icon_file_, IconSize(window_, SM_CXICON));
+    data.hBalloonIcon = balloon_icon_;
+    if (forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) balloon_pending_ = false;
 }
 
 void TrayIcon::Retry() {
@@ -147,6 +181,8 @@ void TrayIcon::Remove() {
     anchor_.reset();
     if (icon_) DestroyIcon(icon_);
     icon_ = nullptr;  // an update still posted finds no icon and does nothing
+    if (balloon_icon_) DestroyIcon(balloon_icon_);
+    balloon_icon_ = nullptr;
 }
 
 bool TrayIcon::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "forms/model.h"
 
 namespace tq {
@@ -33,6 +35,10 @@ public:
     // window.
     bool Set(HWND window, std::string_view icon_file_bytes, std::string_view tip);
     void Remove();
+    // A notification from the icon (a balloon) with the icon's picture. One asked for before
+    // the notification area has the icon comes once it has it. It takes no focus; the shell
+    // holds it back in presentation mode and drops it during the user's quiet time.
+    void ShowBalloon(std::string_view title, std::string_view text);
     bool added() const { return added_; }
     const std::string& tip() const { return tip_; }
     // Where the notification area placed the icon that raised the last event (the pointer,
@@ -44,7 +50,9 @@ public:
     bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
 private:
-    void Notify();    // hands the stored icon and tip to the notification area
+    NOTIFYICONDATAW IconData() const;  // the stored icon and tip
+    void Notify();  // hands the stored icon and tip to the notification area
+    void ShowPendingBalloon();
     void MakeIcon();  // the icon at the size the notification area wants now
     void Retry();
     void StopRetries();
@@ -61,6 +69,10 @@ private:
     std::string_view icon_file_;
     std::string tip_;
     int retries_left_ = 0;  // above 0 while the retry timer runs
+    bool balloon_pending_ = false;
+    std::string balloon_title_;
+    std::string balloon_text_;
+    HICON balloon_icon_ = nullptr;  // kept while the shell may still draw it
 };
 
 }  // namespace tq

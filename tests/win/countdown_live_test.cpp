@@ -1,6 +1,6 @@
 // The live countdown on the real main window: which timer runs, start and pause, the
-// stop at the deadline, the pumping delay and the fades. The program's main window is
-// loaded once in this process; each test writes its own setting.ini.
+// stop at the deadline and its announcement, the pumping delay and the fades. The program's
+// main window is loaded once in this process; each test writes its own setting.ini.
 #include "countdown/countdown.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "appearance/appearance.h"
 #include "forms/forms.h"
+#include "runtime/facilities.h"
 #include "runtime/value.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
@@ -15,6 +16,26 @@
 namespace tq {
 namespace {
 
+// The notifications the program asks the notification area for (title and text), and
+// whether it took them.
+std::vector<std::string> balloons;
+BOOL WINAPI RecordBalloons(DWORD message, NOTIFYICONDATAW* data) {
+    const BOOL taken = ::Shell_NotifyIconW(message, data);
+    if (data->uFlags & NIF_INFO) {
+        EXPECT_TRUE(taken);
+        balloons.push_back(Narrow(data->szInfoTitle) + "|" + Narrow(data->szInfo));
+        EXPECT_EQ(data->dwInfoFlags,
+                  static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON | NIIF_RESPECT_QUIET_TIME));
+        ICONINFO icon{};
+        BITMAP bitmap{};
+        EXPECT_TRUE(GetIconInfo(data->hBalloonIcon, &icon));
+        GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXICON)) << "the program's icon, large";
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+    }
+    return taken;
+}
 
 // The deadline keys for a moment `offset_seconds` from now.
 std::string DeadlineIni(int offset_seconds) {
@@ -27,7 +48,15 @@ std::string DeadlineIni(int offset_seconds) {
 
 class LiveCountdownTest : public ProgramFolderTest {
 protected:
+    void SetUp() override {
+        ProgramFolderTest::SetUp();
+        SetUpTrayIcon();
+        PumpMessagesFor(50);
+        balloons.clear();
+        forms::lazy::shell_notify_icon_for_tests = RecordBalloons;
+    }
     void TearDown() override {
+        forms::lazy::shell_notify_icon_for_tests = nullptr;
         SetCountdownRunning(false);
         ProgramFolderTest::TearDown();
     }
@@ -101,6 +130,29 @@ TEST_F(LiveCountdownTest, AnExpiredDeadlineStopsAtTheNextTickWhenBelowZeroIsNotA
     EXPECT_EQ(running, 0) << "the next tick stops it again";
     EXPECT_EQ(main_window.时间标签.caption(), "0天0小时0分0秒");
     EXPECT_EQ(Intervals(), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_TRUE(balloons.empty()) << "a start past the deadline announces nothing";
+}
+
+// The tray icon tells once when the countdown reaches zero, and once more when a new deadline
+// set in the settings window is reached.
+TEST_F(LiveCountdownTest, ReachingZeroIsAnnouncedOnceFromTheTrayIcon) {
+    Settings(DeadlineIni(1) + "[ui]\r\nwintitle=期末考试\r\n");
+    ApplyWindowSettings();  // counting below zero is allowed
+    ApplyCountdownSettings(true);
+    EXPECT_TRUE(balloons.empty());
+    PumpMessagesFor(2100);  // the refresh at zero and one below it
+    ASSERT_EQ(balloons, std::vector<std::string>{"期末考试|时间到！倒计时已结束。"});
+
+    OpenSettingsWindow();
+    const CivilTime soon = CivilFromDateTime(Now() + 1 / 86400.0);
+    settings_window.倒计时目标设置框.SetValue(DateTimeFromCivil({soon.year, soon.month, soon.day}));
+    settings_window.小时单位_编辑框.SetContent(std::to_string(soon.hour));
+    settings_window.分钟单位_编辑框.SetContent(std::to_string(soon.minute));
+    settings_window.秒钟单位_编辑框.SetContent(std::to_string(soon.second));
+    SendMessageW(settings_window.确定按钮.handle(), BM_CLICK, 0, 0);
+    PumpMessagesFor(2100);
+    EXPECT_FALSE(settings_window.loaded());
+    EXPECT_EQ(balloons.size(), 2u);
 }
 
 TEST_F(LiveCountdownTest, BelowZeroCountsOnWhenAllowed) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <shellapi.h>
 
 #include "resources/resources.h"
@@ -116,12 +118,14 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
 }
 
 // A notification area that refuses icons, as at logon before the taskbar is ready: it
-// refuses the first `refusals` adds, and records the size of every icon offered.
+// refuses the first `refusals` adds, and records the size and flags of every icon offered.
 int refusals = 0;
 int adds = 0;
 std::vector<int> icon_widths;
+std::vector<UINT> icon_flags;
 BOOL WINAPI RefusingNotificationArea(DWORD message, NOTIFYICONDATAW* data) {
     if (message == NIM_ADD || message == NIM_MODIFY) {
+        icon_flags.push_back(data->uFlags);
         ICONINFO info{};
         BITMAP bitmap{};
         GetIconInfo(data->hIcon, &info);
@@ -139,11 +143,13 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     refusals = 2;
     adds = 0;
     icon_widths.clear();
+    icon_flags.clear();
     TrayForm form;
     form.Load();
     ASSERT_TRUE(form.Set("tip"));
     PumpMessagesFor(50);
     EXPECT_FALSE(form.icon.added());
+    form.icon.ShowBalloon("title", "text");  // kept until the icon is there
     // Offered again every two seconds: the third add is taken.
     const DWORD start = GetTickCount();
     while (!form.icon.added() && GetTickCount() - start < 10000) PumpMessagesFor(50);
@@ -167,9 +173,18 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     EXPECT_TRUE(form.icon.added());
     EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the new taskbar has the icon";
 
+    ASSERT_TRUE(form.Set("modified"));
+    PumpMessagesFor(50);
+
     // Drawn at the small-icon size of the window's scale (16 pixels at 100 %).
     ASSERT_FALSE(icon_widths.empty());
     for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
+    // Under NOTIFYICON_VERSION_4 the shell shows the tip only when each call asks for it.
+    for (UINT flags : icon_flags) EXPECT_TRUE(flags & NIF_SHOWTIP);
+    EXPECT_EQ(std::count_if(icon_flags.begin(), icon_flags.end(),
+                            [](UINT flags) { return flags & NIF_INFO; }),
+              1)
+        << "the balloon shows once the icon is added, and only then";
     forms::lazy::shell_notify_icon_for_tests = nullptr;
     DestroyWindow(form.handle());
 }
