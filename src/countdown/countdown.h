@@ -1,6 +1,7 @@
 // The live countdown: reading the deadline and accuracy, the refresh operations that the
-// four timers of the main window run, starting and pausing, and the hide-and-return
-// cycle with its fades and the message-pumping delay.
+// four timers of the main window run (the one that reaches zero has it announced from the
+// tray icon), starting and pausing, and the hide-and-return cycle with its fades and the
+// message-pumping delay.
 #pragma once
 
 #include <cstdint>

@@ -136,7 +136,7 @@ void TrayIcon::ShowBalloon(std::string_view title, std::string_view text) {
 
 // With NIIF_USER, Windows Vista and later draw hBalloonIcon (Windows XP drew hIcon), with
 // NIIF_LARGE_ICON at the large-icon size. Windows 7 and later drop a balloon asked for with
-// NIIF_RESPECT_QUIET_TIME during the user's quiet time, and every shell holds balloons back
+// NIIF_RESPECT_QUIET_TIME during the user's quiet time, and the shell holds balloons back
 // itself while a full-screen program or a presentation runs. Windows 10 and 11 show the
 // balloon as a notification.
 void TrayIcon::ShowPendingBalloon() {

