@@ -24,7 +24,6 @@ BOOL WINAPI RecordBalloons(DWORD message, NOTIFYICONDATAW* data) {
     if (data->uFlags & NIF_INFO) {
         EXPECT_TRUE(taken);
         balloons.push_back(Narrow(data->szInfoTitle) + "|" + Narrow(data->szInfo));
-        EXPECT_TRUE(data->hBalloonIcon) << "the program's icon";
     }
     return taken;
 }

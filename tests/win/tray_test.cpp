@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <shellapi.h>
 
 #include "resources/resources.h"
@@ -180,11 +178,12 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     ASSERT_FALSE(icon_widths.empty());
     for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
     // Under NOTIFYICON_VERSION_4 the shell shows the tip only when each call asks for it.
-    for (UINT flags : icon_flags) EXPECT_TRUE(flags & NIF_SHOWTIP);
-    EXPECT_EQ(std::count_if(icon_flags.begin(), icon_flags.end(),
-                            [](UINT flags) { return flags & NIF_INFO; }),
-              1)
-        << "the balloon shows once the icon is added, and only then";
+    int balloons = 0;
+    for (UINT flags : icon_flags) {
+        EXPECT_TRUE(flags & NIF_SHOWTIP);
+        balloons += (flags & NIF_INFO) != 0;
+    }
+    EXPECT_EQ(balloons, 1) << "the balloon shows once the icon is added, and only then";
     forms::lazy::shell_notify_icon_for_tests = nullptr;
     DestroyWindow(form.handle());
 }
