@@ -26,6 +26,7 @@ add_library(tq_win STATIC
     src/tray/tray.cpp
     src/log/debug_log.cpp
     src/appearance/appearance.cpp
+    src/appearance/full_screen.cpp
 )
 target_link_libraries(tq_win PUBLIC tq_core tq_resources
     user32 gdi32 advapi32)

@@ -346,11 +346,25 @@ void Form::ApplyShape() {
 
 void Form::SetTopmost(bool topmost) {
     topmost_ = topmost;
-    const bool already = hwnd_ && (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    if (hwnd_ && already != topmost) {
-        SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    ApplyTopmost();
+}
+
+// Out of the band, a window lies at the top of the ordinary ones: it still has to go after
+// the window it gives way to, unless that one is topmost itself (after a topmost window it
+// would join the band again, and below the band it lies beneath that one already).
+void Form::ApplyTopmost() {
+    if (!hwnd_) return;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    HWND front = topmost_ && args_.topmost_gives_way_to ? args_.topmost_gives_way_to() : nullptr;
+    const bool in_band = (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    if (in_band != (topmost_ && !front))
+        SetWindowPos(hwnd_, in_band ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, flags);
+    if (!front || (GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
+    // Upwards through the z-order, bounded: the order may change during the walk.
+    HWND above = GetWindow(hwnd_, GW_HWNDPREV);
+    for (int steps = 0; above && steps < 10000; ++steps, above = GetWindow(above, GW_HWNDPREV))
+        if (above == front) return;
+    SetWindowPos(hwnd_, front, 0, 0, 0, 0, flags);
 }
 
 bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
@@ -361,10 +375,14 @@ void Form::SetVisible(bool visible) {
         Show(visible ? SW_SHOW : SW_HIDE);
         return;
     }
-    // Shown on top of the other windows of its band, as an activated window would be.
-    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Shown on top of the other windows of its band, as an activated window would be, or
+    // where it was when it gives way to a window in front.
+    const bool gives_way = topmost_ && args_.topmost_gives_way_to && args_.topmost_gives_way_to();
+    SetWindowPos(
+        hwnd_, HWND_TOP, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (gives_way ? SWP_NOZORDER : 0));
     Show(SW_SHOWNA);
+    if (gives_way) ApplyTopmost();
 }
 
 void Form::SetDisabled(bool disabled) {
