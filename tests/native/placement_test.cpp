@@ -93,7 +93,7 @@ TEST(PlacementTest, StoredPlaceIsAScreenPointAndOnlyTheSizeFollowsTheMonitorsSca
 // the screens, with no sum overflowing on the way (the sanitizers stop at any that does).
 TEST(PlacementTest, PlacesAndSizesAtTheEndsOfThe32BitRangeComeBackWithinReach) {
     const MonitorScale screen{kScreen, 96};
-    const MonitorScale right_screen{kRightScreen, 96};
+    const MonitorScale right{kRightScreen, 96};
     const MonitorScale laptop{{0, 0, 1920, 1080}, 144};
     struct Case {
         const char* what;
@@ -101,30 +101,13 @@ TEST(PlacementTest, PlacesAndSizesAtTheEndsOfThe32BitRangeComeBackWithinReach) {
         std::vector<MonitorScale> monitors;
         Box expected;
     };
+    const int lo = INT32_MIN, hi = INT32_MAX;
     const Case cases[] = {
-        {"right edge of the range", 2147483000, 45, 1000, 200, {screen}, Window(24, 45, 1000, 200)},
-        {"lowest corner", INT32_MIN, INT32_MIN, 530, 200, {screen}, Window(0, 0)},
-        {"highest corner, nearer the second monitor",
-         INT32_MAX,
-         INT32_MAX,
-         530,
-         200,
-         {screen, right_screen},
-         Window(2414, 980)},
-        {"widest size at 150 %: the corner is on the screen",
-         0,
-         0,
-         INT32_MAX,
-         INT32_MAX,
-         {laptop},
-         Window(0, 0, 3221225471, 3221225471)},
-        {"widest size from the lowest place",
-         INT32_MIN,
-         0,
-         INT32_MAX,
-         200,
-         {screen},
-         Window(0, 0, INT32_MAX, 200)},
+        {"right end", 2147483000, 45, 1000, 200, {screen}, Window(24, 45, 1000, 200)},
+        {"lowest corner", lo, lo, 530, 200, {screen}, Window(0, 0)},
+        {"highest, nearer the 2nd", hi, hi, 530, 200, {screen, right}, Window(2414, 980)},
+        {"widest at 150 %", 0, 0, hi, hi, {laptop}, Window(0, 0, 3221225471, 3221225471)},
+        {"widest from lowest", lo, 0, hi, 200, {screen}, Window(0, 0, hi, 200)},
     };
     for (const Case& c : cases) {
         std::vector<Box> areas;
