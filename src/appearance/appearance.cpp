@@ -183,7 +183,9 @@ void ApplyWindowSettings() {
     main_window.SetTitle(ReadSetting(keys::wintitle));
     opacity_setting = TruncateLow16(ToNumber(ReadSetting(keys::transparency)));
     ShowOpacity(true, main_window.标题标签.colour(), main_window.时间标签.colour());
-    main_window.SetTopmost(ReadFlag(keys::main_top));
+    const bool topmost = ReadFlag(keys::main_top);
+    WatchFullScreenPrograms(topmost);
+    main_window.SetTopmost(topmost);
     if (ReadFlag(keys::winshape)) {
         main_window.SetShape(forms::Shape::RoundedRectangle);
         main_window.SetBorder(forms::Border::None);

@@ -19,9 +19,11 @@ void ApplyWindowPosition();
 // program in front (the foreground window) whose client area covers the whole monitor the
 // main window is on (a game, a video, a slide show), which the main window then lies just
 // below, out of the topmost band; nullptr when there is none. The desktop and the shell's
-// windows never count. The first call starts watching the foreground window, so that the
-// main window is placed again within about a second of any change (full_screen.cpp).
+// windows never count (full_screen.cpp).
 HWND FullScreenWindowInFront();
+// While on (always-on-top is the stored choice), the foreground window is watched and the main
+// window placed again within about a second of a full-screen window coming or going.
+void WatchFullScreenPrograms(bool watch);
 // Places the main window in the middle of the screen, restoring it first when minimised or
 // maximised; a window not yet on screen keeps its place.
 void CentreMainWindow();

@@ -28,6 +28,7 @@ namespace {
 
 constexpr UINT kLookAgainMs = 500;
 
+bool watching = false;
 HWINEVENTHOOK foreground_hook = nullptr;
 HWINEVENTHOOK front_moves_hook = nullptr;  // moves and sizes on the foreground window's thread
 DWORD front_thread = 0;
@@ -81,9 +82,12 @@ HWND FullScreenWindow() {
 // The main window placed anew: into the band, or below the window in front.
 void PlaceMainWindowAgain() { main_window.SetTopmost(main_window.topmost()); }
 
+// While always-on-top is switched off for a while (the settings window, the exit question)
+// there is nothing to place: the switch back places the window and looks again.
 void CALLBACK LookAgain(HWND, UINT, UINT_PTR, DWORD) {
-    PlaceMainWindowAgain();
-    if (!main_window.topmost() && look_again_timer) {
+    if (main_window.topmost()) {
+        PlaceMainWindowAgain();
+    } else {
         KillTimer(nullptr, look_again_timer);
         look_again_timer = 0;
     }
@@ -119,22 +123,28 @@ void WatchMovesOf(HWND front) {
     }
 }
 
+void LookAgainEvery(UINT milliseconds) {
+    if (look_again_timer) KillTimer(nullptr, look_again_timer);
+    look_again_timer = milliseconds ? SetTimer(nullptr, 0, milliseconds, LookAgain) : 0;
+}
+
 }  // namespace
 
+void WatchFullScreenPrograms(bool watch) {
+    if (watch == watching) return;
+    watching = watch;
+    if (foreground_hook) UnhookWinEvent(foreground_hook);
+    foreground_hook = watch ? SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                              nullptr, OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT)
+                            : nullptr;
+    WatchMovesOf(watch ? GetForegroundWindow() : nullptr);
+    if (!watch) LookAgainEvery(0);
+}
+
 HWND FullScreenWindowInFront() {
-    if (!foreground_hook) {
-        foreground_hook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                          OnWinEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
-        WatchMovesOf(GetForegroundWindow());
-    }
     HWND front = FullScreenWindow();
-    const bool look_again = front || !foreground_events_arrive;
-    if (look_again && !look_again_timer) {
-        look_again_timer = SetTimer(nullptr, 0, kLookAgainMs, LookAgain);
-    } else if (!look_again && look_again_timer) {
-        KillTimer(nullptr, look_again_timer);
-        look_again_timer = 0;
-    }
+    const bool look_again = watching && (front || !foreground_events_arrive);
+    if (look_again != (look_again_timer != 0)) LookAgainEvery(look_again ? kLookAgainMs : 0);
     return front;
 }
 

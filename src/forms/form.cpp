@@ -349,22 +349,28 @@ void Form::SetTopmost(bool topmost) {
     ApplyTopmost();
 }
 
-// Out of the band, a window lies at the top of the ordinary ones: it still has to go after
-// the window it gives way to, unless that one is topmost itself (after a topmost window it
-// would join the band again, and below the band it lies beneath that one already).
+// HWND_NOTOPMOST alone would leave the window at the top of the ordinary windows, above the one
+// it gives way to: it goes straight after that window, which takes it out of the band as well.
+// A window in front that is topmost itself is another matter: after it the window would stay
+// in the band, and below the band it lies beneath it already.
 void Form::ApplyTopmost() {
     if (!hwnd_) return;
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     HWND front = topmost_ && args_.topmost_gives_way_to ? args_.topmost_gives_way_to() : nullptr;
+    if (front && !(GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        // Upwards through the z-order, bounded: the order may change during the walk.
+        HWND above = GetWindow(hwnd_, GW_HWNDPREV);
+        for (int steps = 0; above && steps < 10000; ++steps, above = GetWindow(above, GW_HWNDPREV))
+            if (above == front) return;
+        // An owned window stays above its owner: the hidden owner goes below the window first.
+        HWND owner = GetWindow(hwnd_, GW_OWNER);
+        if (owner && !IsWindowVisible(owner)) SetWindowPos(owner, front, 0, 0, 0, 0, flags);
+        SetWindowPos(hwnd_, front, 0, 0, 0, 0, flags);
+        return;
+    }
     const bool in_band = (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     if (in_band != (topmost_ && !front))
         SetWindowPos(hwnd_, in_band ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, flags);
-    if (!front || (GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_TOPMOST)) return;
-    // Upwards through the z-order, bounded: the order may change during the walk.
-    HWND above = GetWindow(hwnd_, GW_HWNDPREV);
-    for (int steps = 0; above && steps < 10000; ++steps, above = GetWindow(above, GW_HWNDPREV))
-        if (above == front) return;
-    SetWindowPos(hwnd_, front, 0, 0, 0, 0, flags);
 }
 
 bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
