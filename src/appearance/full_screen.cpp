@@ -1,7 +1,7 @@
 // Full-screen programs come first. While the countdown is always on top, a window of another
 // program in front (the foreground window) whose client area covers the whole monitor the
-// countdown is on (a game, a video, a slide show) takes the top: the main window form lies
-// just below it, out of the topmost band, and goes back into the band once it is no longer
+// countdown is on (a game, a video, a slide show) takes the top: the main window lies just
+// below it, out of the topmost band, and goes back into the band once it is no longer
 // in front or no longer covers the monitor. The form keeps the user's choice
 // (main_window.topmost()), so the settings window and the exit question, which switch
 // always-on-top off and back, neither undo this nor store it; nothing is written.
