@@ -278,6 +278,8 @@ TEST_F(DesktopTest, AlwaysOnTopGivesWayToAFullScreenProgramInFrontUntilItLeaves)
         ShowWindow(popup, SW_RESTORE);
         SetForegroundWindow(popup);
         EXPECT_TRUE(settles_at(below)) << "with the popup in front again";
+        SetWindowPos(popup, nullptr, m.left, m.top, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(settles_at(in_band)) << "with the popup made smaller";
         DestroyWindow(popup);
         EXPECT_TRUE(settles_at(in_band)) << "with the popup closed";
         EXPECT_FALSE(focus_taken) << "the countdown took the focus";
