@@ -27,6 +27,7 @@ add_library(tq_win STATIC
     src/tray/tray_icon.cpp
     src/log/debug_log.cpp
     src/appearance/appearance.cpp
+    src/appearance/full_screen.cpp
 )
 target_link_libraries(tq_win PUBLIC tq_core tq_resources
     user32 gdi32 advapi32)

@@ -1,5 +1,7 @@
 #include "appearance/appearance.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -130,21 +132,31 @@ std::vector<MonitorScale> MonitorScales() {
     return monitors;
 }
 
-Box BoxOf(const forms::Rect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
-forms::Rect RectOf(const Box& b) { return {b.left, b.top, b.width(), b.height()}; }
+Box BoxOf(const forms::Rect& r) {
+    return {r.left, r.top, int64_t{r.left} + r.width, int64_t{r.top} + r.height};
+}
+
+// A box the platform can take: a window larger than the 32-bit range (only a stored size
+// near its end, shown at a scale above 100 %, makes one) is cut to it.
+forms::Rect RectOf(const Box& b) {
+    const auto fit = [](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    return {fit(b.left), fit(b.top), fit(b.width()), fit(b.height())};
+}
 
 // Where the main window was before it had to be moved within reach, and where it was put
 // then, in the screen's pixels like the work areas: when it still stands there at the next change
 // of the screens, it goes back to its place if that is reachable again. Anything else that moves it
 // ends the arrangement.
-std::optional<forms::Rect> place_out_of_reach;
+std::optional<Box> place_out_of_reach;
 forms::Rect place_within_reach;
 
 // Puts the window at `wanted` (pixels), or within reach of the user when `wanted` is not.
-void PlaceWithinReach(const forms::Rect& wanted) {
-    const forms::Rect place = RectOf(ReachablePlace(BoxOf(wanted), WorkAreas()));
+void PlaceWithinReach(const Box& wanted) {
+    const forms::Rect place = RectOf(ReachablePlace(wanted, WorkAreas()));
     place_out_of_reach.reset();
-    if (!(place == wanted)) {
+    if (!(BoxOf(place) == wanted)) {
         place_out_of_reach = wanted;
         place_within_reach = place;
     }
@@ -171,7 +183,9 @@ void ApplyWindowSettings() {
     main_window.SetTitle(ReadSetting(keys::wintitle));
     opacity_setting = TruncateLow16(ToNumber(ReadSetting(keys::transparency)));
     ShowOpacity(true, main_window.标题标签.colour(), main_window.时间标签.colour());
-    main_window.SetTopmost(ReadFlag(keys::main_top));
+    const bool topmost = ReadFlag(keys::main_top);
+    WatchFullScreenPrograms(topmost);
+    main_window.SetTopmost(topmost);
     if (ReadFlag(keys::winshape)) {
         main_window.SetShape(forms::Shape::RoundedRectangle);
         main_window.SetBorder(forms::Border::None);
@@ -187,8 +201,8 @@ void ApplyWindowPosition() {
     if (ReadFlag(keys::winmid)) {  // "0": the stored position, moved within reach when off-screen
         // The place is a point of the virtual screen in pixels; the size keeps its units.
         const forms::Rect units = main_window.rect();
-        PlaceWithinReach(RectOf(StoredPlace(ReadInteger(keys::winleft), ReadInteger(keys::wintop),
-                                            units.width, units.height, MonitorScales())));
+        PlaceWithinReach(StoredPlace(ReadInteger(keys::winleft), ReadInteger(keys::wintop),
+                                     units.width, units.height, MonitorScales()));
         return;
     }
     CentreMainWindow();
@@ -200,12 +214,13 @@ void CentreMainWindow() {
     if (!main_window.visible()) return;
     if (main_window.minimised() || main_window.maximised()) main_window.Restore();
     main_window.Centre();
-    PlaceWithinReach(main_window.pixel_rect());
+    PlaceWithinReach(BoxOf(main_window.pixel_rect()));
 }
 
 void KeepMainWindowWithinReach() {
     const forms::Rect now = main_window.pixel_rect();
-    PlaceWithinReach(place_out_of_reach && now == place_within_reach ? *place_out_of_reach : now);
+    PlaceWithinReach(place_out_of_reach && now == place_within_reach ? *place_out_of_reach
+                                                                     : BoxOf(now));
 }
 
 void PreviewTransparency() {

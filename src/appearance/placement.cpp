@@ -7,32 +7,33 @@ namespace tq {
 
 namespace {
 
-int Overlap(int a_begin, int a_end, int b_begin, int b_end) {
-    return std::max(0, std::min(a_end, b_end) - std::max(a_begin, b_begin));
+int64_t Overlap(int64_t a_begin, int64_t a_end, int64_t b_begin, int64_t b_end) {
+    return std::max<int64_t>(0, std::min(a_end, b_end) - std::max(a_begin, b_begin));
 }
 
-// Squared distance between two rectangles, 0 when they overlap.
-int64_t Gap(const Box& a, const Box& b) {
-    const int64_t dx = std::max({0, b.left - a.right, a.left - b.right});
-    const int64_t dy = std::max({0, b.top - a.bottom, a.top - b.bottom});
+// Squared distance between two rectangles, 0 when they overlap. Between boxes made from 32-bit
+// places and scaled sizes the square can pass 64 bits: it is compared in floating point.
+double Gap(const Box& a, const Box& b) {
+    const auto dx = static_cast<double>(std::max<int64_t>({0, b.left - a.right, a.left - b.right}));
+    const auto dy = static_cast<double>(std::max<int64_t>({0, b.top - a.bottom, a.top - b.bottom}));
     return dx * dx + dy * dy;
 }
 
-int Fit(int at, int size, int area_begin, int area_end) {
+int64_t Fit(int64_t at, int64_t size, int64_t area_begin, int64_t area_end) {
     return std::max(area_begin, std::min(at, area_end - size));
 }
 
 // units × dpi / 96, halves rounded away from zero as the platform's MulDiv rounds.
-int ScaleUnits(int units, int dpi) {
+int64_t ScaleUnits(int units, int dpi) {
     const int64_t product = static_cast<int64_t>(units) * dpi;
-    return static_cast<int>(product >= 0 ? (product + 48) / 96 : (product - 48) / 96);
+    return product >= 0 ? (product + 48) / 96 : (product - 48) / 96;
 }
 
 }  // namespace
 
 bool GripReachable(const Box& window, const std::vector<Box>& work_areas) {
-    const int grip_width = std::min(kGripPixels, window.width());
-    const int grip_height = std::min(kGripPixels, window.height());
+    const int64_t grip_width = std::min<int64_t>(kGripPixels, window.width());
+    const int64_t grip_height = std::min<int64_t>(kGripPixels, window.height());
     return std::any_of(work_areas.begin(), work_areas.end(), [&](const Box& area) {
         return Overlap(window.left, window.right, area.left, area.right) >= grip_width &&
                Overlap(window.top, window.bottom, area.top, area.bottom) >= grip_height;
@@ -44,8 +45,8 @@ Box ReachablePlace(const Box& window, const std::vector<Box>& work_areas) {
     const Box& nearest = *std::min_element(
         work_areas.begin(), work_areas.end(),
         [&](const Box& a, const Box& b) { return Gap(window, a) < Gap(window, b); });
-    const int left = Fit(window.left, window.width(), nearest.left, nearest.right);
-    const int top = Fit(window.top, window.height(), nearest.top, nearest.bottom);
+    const int64_t left = Fit(window.left, window.width(), nearest.left, nearest.right);
+    const int64_t top = Fit(window.top, window.height(), nearest.top, nearest.bottom);
     return {left, top, left + window.width(), top + window.height()};
 }
 
@@ -64,7 +65,8 @@ Box StoredPlace(int left, int top, int width_units, int height_units,
                                    });
     }
     const int dpi = monitor == monitors.end() ? 96 : monitor->dpi;
-    return {left, top, left + ScaleUnits(width_units, dpi), top + ScaleUnits(height_units, dpi)};
+    return {left, top, int64_t{left} + ScaleUnits(width_units, dpi),
+            int64_t{top} + ScaleUnits(height_units, dpi)};
 }
 
 }  // namespace tq

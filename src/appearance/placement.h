@@ -5,18 +5,21 @@
 // the monitors.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 namespace tq {
 
-// A rectangle in screen pixels; right and bottom lie outside it.
+// A rectangle in screen pixels; right and bottom lie outside it. Its 64 bits hold any stored
+// place plus any stored size at any scale (both 32-bit in setting.ini), so that a place near
+// the edge of the 32-bit range comes back like any other place off the screens.
 struct Box {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
+    int64_t left = 0;
+    int64_t top = 0;
+    int64_t right = 0;
+    int64_t bottom = 0;
+    int64_t width() const { return right - left; }
+    int64_t height() const { return bottom - top; }
     bool operator==(const Box&) const = default;
 };
 

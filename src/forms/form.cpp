@@ -282,11 +282,31 @@ void Form::ApplyShape() {
 
 void Form::SetTopmost(bool topmost) {
     topmost_ = topmost;
-    const bool already = hwnd_ && (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    if (hwnd_ && already != topmost) {
-        SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ApplyTopmost();
+}
+
+// HWND_NOTOPMOST alone would leave the window at the top of the ordinary windows, above the one
+// it gives way to: it goes straight after that window, which takes it out of the band as well.
+// A window in front that is topmost itself is another matter: after it the window would stay
+// in the band, and below the band it lies beneath it already.
+void Form::ApplyTopmost() {
+    if (!hwnd_) return;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    HWND front = topmost_ && args_.topmost_gives_way_to ? args_.topmost_gives_way_to() : nullptr;
+    if (front && !(GetWindowLongW(front, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        // Upwards through the z-order, bounded: the order may change during the walk.
+        HWND above = GetWindow(hwnd_, GW_HWNDPREV);
+        for (int steps = 0; above && steps < 10000; ++steps, above = GetWindow(above, GW_HWNDPREV))
+            if (above == front) return;
+        // An owned window stays above its owner: the hidden owner goes below the window first.
+        HWND owner = GetWindow(hwnd_, GW_OWNER);
+        if (owner && !IsWindowVisible(owner)) SetWindowPos(owner, front, 0, 0, 0, 0, flags);
+        SetWindowPos(hwnd_, front, 0, 0, 0, 0, flags);
+        return;
     }
+    const bool in_band = (GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    if (in_band != (topmost_ && !front))
+        SetWindowPos(hwnd_, in_band ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0, flags);
 }
 
 bool Form::visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
@@ -297,10 +317,14 @@ void Form::SetVisible(bool visible) {
         Show(visible ? SW_SHOW : SW_HIDE);
         return;
     }
-    // Shown on top of the other windows of its band, as an activated window would be.
-    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Shown on top of the other windows of its band, as an activated window would be, or
+    // where it was when it gives way to a window in front.
+    const bool gives_way = topmost_ && args_.topmost_gives_way_to && args_.topmost_gives_way_to();
+    SetWindowPos(
+        hwnd_, HWND_TOP, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (gives_way ? SWP_NOZORDER : 0));
     Show(SW_SHOWNA);
+    if (gives_way) ApplyTopmost();
 }
 
 void Form::SetDisabled(bool disabled) {

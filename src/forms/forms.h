@@ -42,6 +42,7 @@ struct MainForm : forms::Form {
               .shape = Shape::RoundedRectangle,
               .picture_mode = PictureMode::Stretched,
               .never_activated = true,
+              .topmost_gives_way_to = FullScreenWindowInFront,
               .on_created = InitializeMainWindow,
               .on_first_shown = ApplyWindowPosition,
               .on_destroying = ForcedClose,

@@ -387,6 +387,9 @@ public:
         // moving and restoring leave the active window as it is, and it is not listed
         // in Alt+Tab (a tool window, with or without a frame).
         bool never_activated = false;
+        // While the form is always on top: a window in front that it lies just below instead,
+        // out of the topmost band, or nullptr. Asked each time the form is placed.
+        std::function<HWND()> topmost_gives_way_to;
 
         Handler<> on_created;
         // Raised once, when the window is first shown (after Load or a later show).
@@ -449,7 +452,10 @@ public:
     void SetBorder(Border border);
     Shape shape() const { return shape_; }
     void SetShape(Shape shape);
+    // Always on top as chosen, whether or not the form gives way to a window just now.
     bool topmost() const { return topmost_; }
+    // Records the choice and places the window anew: in the topmost band, out of it, or just
+    // below the window it gives way to.
     void SetTopmost(bool topmost);
     bool visible() const;
     void SetVisible(bool visible);
@@ -495,6 +501,7 @@ private:
     void Paint();
     void ApplyStyles();
     void ApplyShape();
+    void ApplyTopmost();
     void RebuildPictureBitmap();
     void DecodePictureBitmap();
     void FreePictureBitmap();

@@ -232,6 +232,62 @@ TEST_F(DesktopTest, WindowFollowsTheScreenWhenItShrinksAndReturnsToItsPlaceWhenI
     EXPECT_EQ(ReadFileBytes(folder / "setting.ini"), std::optional<std::string>(settings));
 }
 
+// ---- Full-screen programs come first ---------------------------------------------------------
+
+bool LiesBelow(HWND window, HWND above) {
+    for (HWND w = GetWindow(above, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == window) return true;
+    return false;
+}
+
+// A game, a video or a slide show: the test's own popup over the countdown's whole monitor.
+TEST_F(DesktopTest, AlwaysOnTopGivesWayToAFullScreenProgramInFrontUntilItLeaves) {
+    for (const bool top : {true, false}) {
+        SCOPED_TRACE(top ? "top=1" : "top=0");
+        TempFolder folder;
+        const std::string settings = top ? "[main]\r\ntop=1\r\n" : "[main]\r\ntop=0\r\n";
+        ProgramRun* run = LaunchReady(folder, settings);
+        ASSERT_NE(run, nullptr);
+        HWND main = run->main_window();
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(main, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& m = monitor.rcMonitor;
+        HWND popup = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, m.left, m.top, m.right - m.left,
+                                     m.bottom - m.top, nullptr, nullptr, nullptr, nullptr);
+        bool focus_taken = false;
+        // Dispatches the popup's messages; true once `wanted` holds and then keeps holding for
+        // 700 ms (a placement that the platform undoes does not count).
+        const auto settles_at = [&](const std::function<bool()>& wanted) {
+            const auto holds = [&] {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+                focus_taken = focus_taken || GetForegroundWindow() == main;
+                return wanted();
+            };
+            return WaitFor(holds, Milliseconds(2500), Milliseconds(20)) &&
+                   !WaitFor([&] { return !holds(); }, Milliseconds(700), Milliseconds(20));
+        };
+        const auto below = [&] { return !run->Topmost() && LiesBelow(main, popup); };
+        const auto in_band = [&] { return run->Topmost() == top; };
+        ShowWindow(popup, SW_SHOW);
+        SetForegroundWindow(popup);
+        EXPECT_TRUE(settles_at(below)) << "with the popup in front";
+        ShowWindow(popup, SW_MINIMIZE);
+        EXPECT_TRUE(settles_at(in_band)) << "with the popup minimised";
+        ShowWindow(popup, SW_RESTORE);
+        SetForegroundWindow(popup);
+        EXPECT_TRUE(settles_at(below)) << "with the popup in front again";
+        SetWindowPos(popup, nullptr, m.left, m.top, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(settles_at(in_band)) << "with the popup made smaller";
+        DestroyWindow(popup);
+        EXPECT_TRUE(settles_at(in_band)) << "with the popup closed";
+        EXPECT_FALSE(focus_taken) << "the countdown took the focus";
+        EXPECT_EQ(ReadFileBytes(folder / "setting.ini"), std::optional<std::string>(settings));
+        run->Kill();
+    }
+}
+
 // ---- The label ticks with the clock ---------------------------------------------------------
 
 long long Median(std::vector<long long> values) {

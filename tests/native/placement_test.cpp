@@ -3,12 +3,14 @@
 // work area as little as it can.
 #include "appearance/placement.h"
 
+#include <cstdint>
+
 #include <gtest/gtest.h>
 
 namespace tq {
 namespace {
 
-Box Window(int left, int top, int width = 530, int height = 200) {
+Box Window(int64_t left, int64_t top, int64_t width = 530, int64_t height = 200) {
     return {left, top, left + width, top + height};
 }
 
@@ -84,6 +86,35 @@ TEST(PlacementTest, StoredPlaceIsAScreenPointAndOnlyTheSizeFollowsTheMonitorsSca
     };
     for (const Case& c : cases) {
         EXPECT_EQ(StoredPlace(c.left, c.top, c.width, c.height, c.monitors), c.expected) << c.what;
+    }
+}
+
+// Any 32-bit place and size in setting.ini: the window comes back as from any other place off
+// the screens, with no sum overflowing on the way (the sanitizers stop at any that does).
+TEST(PlacementTest, PlacesAndSizesAtTheEndsOfThe32BitRangeComeBackWithinReach) {
+    const MonitorScale screen{kScreen, 96};
+    const MonitorScale right{kRightScreen, 96};
+    const MonitorScale laptop{{0, 0, 1920, 1080}, 144};
+    struct Case {
+        const char* what;
+        int left, top, width, height;
+        std::vector<MonitorScale> monitors;
+        Box expected;
+    };
+    const int lo = INT32_MIN, hi = INT32_MAX;
+    const Case cases[] = {
+        {"right end", 2147483000, 45, 1000, 200, {screen}, Window(24, 45, 1000, 200)},
+        {"lowest corner", lo, lo, 530, 200, {screen}, Window(0, 0)},
+        {"highest, nearer the 2nd", hi, hi, 530, 200, {screen, right}, Window(2414, 980)},
+        {"widest at 150 %", 0, 0, hi, hi, {laptop}, Window(0, 0, 3221225471, 3221225471)},
+        {"widest from lowest", lo, 0, hi, 200, {screen}, Window(0, 0, hi, 200)},
+    };
+    for (const Case& c : cases) {
+        std::vector<Box> areas;
+        for (const MonitorScale& m : c.monitors) areas.push_back(m.area);
+        EXPECT_EQ(ReachablePlace(StoredPlace(c.left, c.top, c.width, c.height, c.monitors), areas),
+                  c.expected)
+            << c.what;
     }
 }
 

@@ -323,6 +323,12 @@ TEST_F(AppearanceTest, OnlyWinmidZeroUsesTheStoredPosition) {
     Apply("[ui]\r\nwinmid=0\r\nwinleft=-5\r\nwintop=300\r\n");
     EXPECT_EQ(Outer().left, -5);
     EXPECT_EQ(Outer().top, 300);
+    // A place at the end of the 32-bit range plus the width must not wrap round to a place
+    // that looks reachable.
+    Apply("[ui]\r\nwinmid=0\r\nwinleft=2147483000\r\nwinwidth=1000\r\n");
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_EQ(Outer().left, area.right - 1000);
     Apply("[ui]\r\nwinmid=\r\n");
     EXPECT_EQ(Outer().left, (GetSystemMetrics(SM_CXSCREEN) - 530) / 2);
 }

@@ -312,6 +312,45 @@ TEST(FormEventsTest, ANeverActivatedFormLeavesTheActiveWindowAlone) {
     DestroyWindow(front.handle());
 }
 
+HWND window_in_front = nullptr;
+
+struct GivingWayForm : Form {
+    GivingWayForm()
+        : Form({.title = "giving way",
+                .rect = {400, 300, 200, 100},
+                .border = Border::None,
+                .in_taskbar = false,
+                .never_activated = true,
+                .topmost_gives_way_to = [] { return window_in_front; }}) {}
+};
+
+// What the settings window, the exit question and the hide cycle do to an always-on-top form
+// (off and on again, hidden and shown) neither undoes its giving way nor makes it the choice.
+TEST(FormTopmostTest, AnAlwaysOnTopFormLiesJustBelowTheWindowItGivesWayToAndKeepsItsChoice) {
+    HWND front = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300, nullptr,
+                                 nullptr, nullptr, nullptr);
+    GivingWayForm form;
+    form.Load();
+    const auto in_band = [&] {
+        return (GetWindowLongW(form.handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    };
+    const auto just_below = [&] { return GetWindow(front, GW_HWNDNEXT) == form.handle(); };
+    form.SetTopmost(true);
+    EXPECT_TRUE(in_band());
+    window_in_front = front;
+    form.SetTopmost(false);
+    form.SetTopmost(true);
+    EXPECT_TRUE(!in_band() && just_below() && form.topmost());
+    form.SetVisible(false);
+    form.SetVisible(true);
+    EXPECT_TRUE(!in_band() && just_below() && form.topmost());
+    window_in_front = nullptr;
+    form.SetTopmost(form.topmost());
+    EXPECT_TRUE(in_band());
+    DestroyWindow(form.handle());
+    DestroyWindow(front);
+}
+
 TEST(FormEventsTest, EscClosesAWindowThatAsksForIt) {
     EventForm form;
     form.Load();
