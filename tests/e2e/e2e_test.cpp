@@ -789,13 +789,30 @@ TEST_F(AvoidBlock, TheUsersWindowKeepsTheFocusAndItsKeysThroughTheWholeCycle) {
     DestroyWindow(own);
 }
 
-TEST_F(AvoidBlock, ExitChosenWhileHiddenEndsTheProgramWithinTheWait) {
+// While the window is hidden the program waits in a loop of its own: a window opened
+// meanwhile still takes its dialog keys, and the exit ends the program there.
+TEST_F(AvoidBlock, WhileHiddenTheSettingsWindowTakesItsKeysAndExitEndsTheProgram) {
     ASSERT_TRUE(WriteSettings(folder_, kDebugOn));
     ProgramRun* run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
 
     LeftClickAt(run->TitleLabelCentre());
     ASSERT_TRUE(WaitFor([&] { return !run->Visible(); }, Milliseconds(3000)));
+
+    ASSERT_TRUE(run->ChooseFromTrayMenu("设置"));
+    HWND settings = run->WaitForForm("TorvekQuindle设置");
+    ASSERT_NE(settings, nullptr);
+    HWND first = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            first = FocusedControl(settings);
+            return first && first != settings && GetForegroundWindow() == settings;
+        },
+        Milliseconds(3000)));
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusedControl(settings) != first; }, Milliseconds(2000)))
+        << "Tab did not move the focus";
+    EXPECT_FALSE(run->Visible()) << "the hide ended before the keys were tried";
 
     ASSERT_TRUE(run->ChooseFromTrayMenu("退出"))
         << "the tray menu does not work while the window is hidden";

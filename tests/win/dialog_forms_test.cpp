@@ -16,6 +16,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "app/globals.h"
 #include "forms/forms.h"
@@ -709,6 +710,57 @@ TEST_F(AboutWindow, EscClosesIt) {
 
 // ---- Control behaviour -----------------------------------------------------------------------
 
+// A window class of the test's own that answers for its accessible object itself, as the
+// date picker of the common controls' version 6 does; it counts its answers.
+int own_object_answers = 0;
+LRESULT CALLBACK OwnObjectProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    IAccessible* object = nullptr;
+    if (message == WM_GETOBJECT && static_cast<LONG>(lparam) == OBJID_CLIENT &&
+        SUCCEEDED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
+                                            reinterpret_cast<void**>(&object)))) {
+        ++own_object_answers;
+        const LRESULT answer = LresultFromObject(IID_IAccessible, wparam, object);
+        object->Release();
+        return answer;
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+class OwnObjectControl : public Control {
+public:
+    OwnObjectControl(Form* form, forms::Rect rect, const forms::Label* label)
+        : Control(form, nullptr, rect, true, false) {
+        label_ = label;
+    }
+
+private:
+    void Create(HWND form_window) override {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = OwnObjectProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TestOwnObject";
+        RegisterClassW(&wc);  // refused harmlessly at a second load
+        hwnd_ = CreateChild(form_window, wc.lpszClassName, "own", 0);
+    }
+};
+
+// What a screen reader reads as the control's name, asked as a reader asks.
+std::wstring AccessibleNameOf(HWND control) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void**>(&object)))) {
+        return L"<none>";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    object->get_accName(self, &name);
+    object->Release();
+    std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    return text;
+}
+
 // One control of each kind, with handlers that record what they see.
 struct ControlsForm : Form {
     ControlsForm()
@@ -740,7 +792,8 @@ struct ControlsForm : Form {
     EditBox free_text{this,
                       {.rect = {110, 10, 90, 20},
                        .max_length = 5,
-                       .on_content_changed = std::function<void()>([this] { ++free_changes; })}};
+                       .on_content_changed = std::function<void()>([this] { ++free_changes; }),
+                       .label = &name_label}};
     EditBox left_box{this,
                      {.rect = {210, 10, 75, 20},
                       .input = EditBox::Input::DigitsAndMinus,
@@ -778,6 +831,8 @@ struct ControlsForm : Form {
                          .colour = RGB(1, 2, 3),
                          .on_colour_changed = std::function<void()>([this] { ++colour_changes; })}};
     FileDialog files{this, {.filter = "文本|*.txt|所有文件|*.*"}};
+    forms::Label name_label{this, {.rect = {10, 300, 80, 20}, .caption = "名字   在此"}};
+    OwnObjectControl own_object{this, {110, 300, 90, 20}, &name_label};
 };
 
 class DialogControls : public ::testing::Test {
@@ -1056,6 +1111,15 @@ TEST_F(DialogControls, ColourPickerChoosesThroughTheColourDialog) {
     cancel.join();
     EXPECT_EQ(picker.colour(), RGB(10, 20, 30));
     EXPECT_EQ(form->colour_changes, 1);
+}
+
+// A box is read by its label; a control that gives its own accessible object keeps it.
+TEST_F(DialogControls, ScreenReadersHearTheLabelAndAControlsOwnObjectStays) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(AccessibleNameOf(form->free_text.handle()), L"名字 在此");
+    own_object_answers = 0;
+    AccessibleNameOf(form->own_object.handle());
+    EXPECT_EQ(own_object_answers, 1) << "the control's own answer was replaced";
 }
 
 TEST_F(DialogControls, FileDialogFilterBecomesTheDoubleZeroForm) {
