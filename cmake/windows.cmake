@@ -69,7 +69,8 @@ add_executable(win_tests
     tests/win/countdown_live_test.cpp
     tests/win/settings_window_test.cpp
 )
-target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 gtest gtest_main)
+target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 oleacc ole32 oleaut32
+    uuid gtest gtest_main)
 add_test(NAME win_tests COMMAND win_tests)
 
 # Whole-process benchmarks under Wine (bench/wine_bench.sh, run by `make bench`): the

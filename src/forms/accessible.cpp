@@ -1,5 +1,7 @@
 #include "forms/accessible.h"
 
+// Defines the identifiers of oleacc.h in this file: the program links no oleacc library.
+#include <initguid.h>
 #include <oleacc.h>
 
 #include "runtime/facilities.h"
@@ -14,6 +16,7 @@ struct AccessibilityLibrary {
     HRESULT(WINAPI* create_standard_object)(HWND, LONG, REFIID, void**);
     LRESULT(WINAPI* result_from_object)(REFIID, WPARAM, IUnknown*);
     BSTR(WINAPI* allocate_string)(const OLECHAR*, UINT);
+    HRESULT(WINAPI* create_instance)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
     bool usable;
 };
 
@@ -26,6 +29,8 @@ const AccessibilityLibrary& Library() {
             LibraryFunction<decltype(l.result_from_object)>(L"oleacc.dll", "LresultFromObject");
         l.allocate_string =
             LibraryFunction<decltype(l.allocate_string)>(L"oleaut32.dll", "SysAllocStringLen");
+        l.create_instance =
+            LibraryFunction<decltype(l.create_instance)>(L"ole32.dll", "CoCreateInstance");
         // The object is handed over by COM's marshalling, which the thread must have joined;
         // the user-interface thread is a single-threaded apartment, as the shell's dialogs
         // expect it to be.
@@ -34,10 +39,28 @@ const AccessibilityLibrary& Library() {
         const HRESULT joining = initialise ? initialise(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
         // A thread already in the multithreaded apartment marshals as well.
         const bool joined = SUCCEEDED(joining) || joining == RPC_E_CHANGED_MODE;
-        l.usable = joined && l.create_standard_object && l.result_from_object && l.allocate_string;
+        l.usable = joined && l.create_standard_object && l.result_from_object &&
+                   l.allocate_string && l.create_instance;
         return l;
     }();
     return library;
+}
+
+// The annotation service, made on first use and kept for the run; null where the platform
+// has none.
+IAccPropServices* AnnotationService(bool make) {
+    static IAccPropServices* service = nullptr;
+    static bool made = false;
+    if (!made && make) {
+        made = true;
+        const AccessibilityLibrary& library = Library();
+        if (library.usable && FAILED(library.create_instance(CLSID_AccPropServices, nullptr,
+                                                             CLSCTX_SERVER, IID_IAccPropServices,
+                                                             reinterpret_cast<void**>(&service)))) {
+            service = nullptr;
+        }
+    }
+    return service;
 }
 
 // The system's object for a control, passed through but for its own name. Other interfaces
@@ -181,9 +204,23 @@ std::wstring NameFromCaption(const std::wstring& caption) {
     return name;
 }
 
-LRESULT AnswerAccessibleObjectRequest(HWND control, WPARAM wparam, LPARAM lparam,
-                                      const std::wstring& name) {
-    if (static_cast<LONG>(lparam) != OBJID_CLIENT || name.empty()) return 0;
+bool AnnotateAccessibleName(HWND control, const std::wstring& name) {
+    if (name.empty()) return false;
+    IAccPropServices* service = AnnotationService(true);
+    // Only S_OK is taken as done: Wine's annotation answers E_NOTIMPL and keeps nothing.
+    return service && service->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT),
+                                              CHILDID_SELF, PROPID_ACC_NAME, name.c_str()) == S_OK;
+}
+
+void ClearAccessibleName(HWND control) {
+    if (IAccPropServices* service = AnnotationService(false)) {
+        const MSAAPROPID names[] = {PROPID_ACC_NAME};
+        service->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, names,
+                                ARRAYSIZE(names));
+    }
+}
+
+LRESULT NamedAccessibleObject(HWND control, WPARAM wparam, const std::wstring& name) {
     const AccessibilityLibrary& library = Library();
     if (!library.usable) return 0;
     IAccessible* system = nullptr;

@@ -1,7 +1,11 @@
 // The names screen readers read for controls whose window text is not their name: an edit
 // box, list, date picker, slider or colour picker is named by the caption of the label the
-// form gives it. Such a control answers the platform's request for its accessible object
-// (WM_GETOBJECT) with the system's own object for its class, changed only in its name.
+// form gives it. The name is given as the platform recommends for controls of its own
+// classes, by annotating the control's accessible object (dynamic annotation), so that a
+// control with an object of its own (the date picker of the common controls' version 6)
+// keeps it. Where annotation does not work (Wine's keeps nothing), a control that has no
+// object of its own is answered with the system's object for its class, changed only in
+// its name.
 #pragma once
 
 #include <string>
@@ -10,11 +14,16 @@
 
 namespace tq::forms {
 
-// The answer to WM_GETOBJECT for a control named `name`: the system's object with that name,
-// or 0 (the system answers as usual) when the request is not for the control's client object
-// or the accessibility libraries cannot be had.
-LRESULT AnswerAccessibleObjectRequest(HWND control, WPARAM wparam, LPARAM lparam,
-                                      const std::wstring& name);
+// Annotates the name of the control's client object; true when the platform took it, so
+// that the object the control or the system gives is read with that name.
+bool AnnotateAccessibleName(HWND control, const std::wstring& name);
+// Takes the annotation away again, for a control whose window is going; nothing when no
+// annotation was ever asked for.
+void ClearAccessibleName(HWND control);
+
+// An answer to WM_GETOBJECT(OBJID_CLIENT): the system's object for the control with the name
+// `name`, or 0 (the system answers as usual) when the accessibility libraries cannot be had.
+LRESULT NamedAccessibleObject(HWND control, WPARAM wparam, const std::wstring& name);
 
 // A caption as a name: runs of blanks become one (a caption may leave a gap for the box that
 // sits in it) and the ends are trimmed.

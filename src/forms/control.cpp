@@ -243,6 +243,8 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        // Named as soon as it exists, before any reader asks, as the platform's guidance does.
+        if (label_) AnnotateAccessibleName(hwnd, NameFromCaption(Widen(label_->caption())));
     }
     return hwnd;
 }
@@ -255,12 +257,19 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
     CommonControlsScope themed;
     if (message == WM_NCDESTROY) {
         lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
+        if (control->label_) ClearAccessibleName(hwnd);
         control->hwnd_ = nullptr;
         control->AfterDestroy();
-    } else if (message == WM_GETOBJECT && control->label_) {
+    } else if (message == WM_GETOBJECT && control->label_ &&
+               static_cast<LONG>(lparam) == OBJID_CLIENT) {
+        // Annotated again at each request, so that the name follows the label's caption. The
+        // control's own answer stands; without annotation a control that gives none is
+        // answered with a named copy of the system's object.
         const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
-        if (LRESULT object = AnswerAccessibleObjectRequest(hwnd, wparam, lparam, name))
-            return object;
+        const bool annotated = AnnotateAccessibleName(hwnd, name);
+        const LRESULT own = lazy::DefSubclassProc(hwnd, message, wparam, lparam);
+        if (annotated || own > 0 || name.empty()) return own;
+        return NamedAccessibleObject(hwnd, wparam, name);
     } else {
         RaiseInputMessage(control->events, message, wparam, lparam);
     }

@@ -100,6 +100,8 @@ void Form::Load() {
         wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
         wc.lpszClassName = kFormClass;
         RegisterClassExW(&wc);
+        // Every message loop of the program gives the open forms their dialog keys.
+        SetKeyboardHandling(PreTranslate);
     }
     title_ = args_.title;
     border_ = args_.border;
@@ -748,11 +750,7 @@ bool Form::PreTranslate(MSG& msg) {
 
 void RunMessageLoop() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (Form::PreTranslate(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) HandleMessage(msg);
 }
 
 }  // namespace tq::forms

@@ -93,6 +93,28 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+// Waits while the program's windows keep painting, their timers (the countdown's refresh)
+// keep ticking and messages sent by the system are answered. What the user types or clicks
+// and posted requests stay queued until the save has its answer: none of their handlers can
+// start another save, close a window or end the program in the middle of this one.
+void WaitKeepingWindowsAlive(DWORD milliseconds) {
+    const DWORD started = GetTickCount();
+    const auto left = [&] {
+        const DWORD waited = GetTickCount() - started;
+        return waited < milliseconds ? milliseconds - waited : 0;
+    };
+    for (DWORD remaining = left(); remaining > 0; remaining = left()) {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE) ||
+            PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, remaining,
+                                      QS_PAINT | QS_TIMER | QS_SENDMESSAGE);
+        }
+    }
+}
+
 // --- Registry ------------------------------------------------------------------------------
 
 HKEY RootKey(int root) {
@@ -152,6 +174,7 @@ bool IsNtFamily() {
 // --- End of the program --------------------------------------------------------------------
 
 void (*registered_cleanup)() = nullptr;
+bool (*keyboard_handling)(MSG&) = nullptr;
 
 }  // namespace
 
@@ -300,7 +323,7 @@ bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
                 GetTickCount() - started >= kRetryForMs) {
                 return false;
             }
-            Sleep(kRetryStepMs);
+            WaitKeepingWindowsAlive(kRetryStepMs);
         }
     };
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -466,12 +489,17 @@ int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::str
     }
 }
 
+void SetKeyboardHandling(bool (*handle_keys)(MSG&)) { keyboard_handling = handle_keys; }
+
+void HandleMessage(MSG& message) {
+    if (keyboard_handling && keyboard_handling(message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
 void ProcessPendingMessages() {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) HandleMessage(message);
 }
 
 void RegisterCleanup(void (*cleanup)()) { registered_cleanup = cleanup; }

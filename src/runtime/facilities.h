@@ -52,7 +52,8 @@ bool DeleteFileAt(std::string_view path);
 // new one whenever the program or the machine stops. Another program holding either file for
 // a moment (a virus scanner, the search indexer, a sync client) makes the platform refuse a
 // step with access denied or a sharing or lock violation: such a step is tried again for
-// about two seconds. A read-only file is not replaced. False when a step still failed; the
+// about two seconds, the windows painting and the timers ticking meanwhile (input waits).
+// A read-only file is not replaced. False when a step still failed; the
 // old file is then as it was and nothing is left beside it.
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes);
 // When a file was last written, and its size: what tells a changed file from the one read.
@@ -126,8 +127,16 @@ bool DeleteRegistryValue(int root, std::string_view path);
 int ShowMessageBox(std::string_view text, unsigned style = MB_OK,
                    std::optional<std::string_view> caption = std::nullopt);
 
-// Dispatches every message waiting in this thread's queue, then returns. Handlers of the
-// program may run inside it.
+// The one way every message loop of the program hands on a message it took from the queue:
+// the keyboard handling of the open windows first (Tab, Enter, Esc and Ctrl+Tab, as the
+// window layer installs it), then translation and dispatch. So the dialog keys work the same
+// in the main loop and in every wait that handles messages.
+void HandleMessage(MSG& message);
+// Installs that keyboard handling: a routine that returns true when it used the message.
+void SetKeyboardHandling(bool (*handle_keys)(MSG&));
+
+// Hands every message waiting in this thread's queue to HandleMessage, then returns.
+// Handlers of the program may run inside it.
 void ProcessPendingMessages();
 
 // The routine EndProgram runs before the process ends; a later registration replaces it.

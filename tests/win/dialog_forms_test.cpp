@@ -16,6 +16,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "app/globals.h"
 #include "forms/forms.h"
@@ -709,6 +710,35 @@ TEST_F(AboutWindow, EscClosesIt) {
 
 // ---- Control behaviour -----------------------------------------------------------------------
 
+// A window class of the test's own that answers for its accessible object itself, as the
+// date picker of the common controls' version 6 does; it counts its answers.
+int own_object_answers = 0;
+LRESULT CALLBACK OwnObjectProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    IAccessible* object = nullptr;
+    if (message != WM_GETOBJECT || static_cast<LONG>(lparam) != OBJID_CLIENT ||
+        FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible,
+                                         reinterpret_cast<void**>(&object)))) {
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    ++own_object_answers;
+    const LRESULT answer = LresultFromObject(IID_IAccessible, wparam, object);
+    object->Release();
+    return answer;
+}
+struct OwnObjectControl : Control {
+    OwnObjectControl(Form* form, const forms::Label* label)
+        : Control(form, nullptr, {110, 300, 90, 20}, true, false) {
+        label_ = label;
+    }
+    void Create(HWND form_window) override {
+        const WNDCLASSW wc{.lpfnWndProc = OwnObjectProc,
+                           .hInstance = GetModuleHandleW(nullptr),
+                           .lpszClassName = L"TestOwnObject"};
+        RegisterClassW(&wc);  // refused harmlessly at a second load
+        hwnd_ = CreateChild(form_window, wc.lpszClassName, "", 0);
+    }
+};
+
 // One control of each kind, with handlers that record what they see.
 struct ControlsForm : Form {
     ControlsForm()
@@ -778,6 +808,8 @@ struct ControlsForm : Form {
                          .colour = RGB(1, 2, 3),
                          .on_colour_changed = std::function<void()>([this] { ++colour_changes; })}};
     FileDialog files{this, {.filter = "文本|*.txt|所有文件|*.*"}};
+    forms::Label own_label{this, {.rect = {10, 300, 80, 20}, .caption = "名字"}};
+    OwnObjectControl own_object{this, &own_label};
 };
 
 class DialogControls : public ::testing::Test {
@@ -1056,6 +1088,20 @@ TEST_F(DialogControls, ColourPickerChoosesThroughTheColourDialog) {
     cancel.join();
     EXPECT_EQ(picker.colour(), RGB(10, 20, 30));
     EXPECT_EQ(form->colour_changes, 1);
+}
+
+// A labelled control that gives its own accessible object keeps it (the end-to-end keyboard
+// test hears the boxes that have none by their labels).
+TEST_F(DialogControls, AControlsOwnAccessibleObjectIsKept) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    own_object_answers = 0;
+    IAccessible* object = nullptr;
+    ASSERT_EQ(
+        AccessibleObjectFromWindow(form->own_object.handle(), static_cast<DWORD>(OBJID_CLIENT),
+                                   IID_IAccessible, reinterpret_cast<void**>(&object)),
+        S_OK);
+    object->Release();
+    EXPECT_EQ(own_object_answers, 1) << "the control's own answer was replaced";
 }
 
 TEST_F(DialogControls, FileDialogFilterBecomesTheDoubleZeroForm) {

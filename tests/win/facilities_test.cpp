@@ -145,10 +145,16 @@ TEST_F(FacilitiesFiles, WriteWholeFileFailsForEmptyPathMissingFolderOrFileInUse)
     EXPECT_EQ(ReadFileBytes(Path("busy.bin")), "old");
 }
 
+std::atomic<int> save_wait_ticks{0};
+void CALLBACK CountSaveWaitTick(HWND, UINT, UINT_PTR, DWORD) { ++save_wait_ticks; }
+
 // A save that other programs refuse to the end: false, the old bytes, and nothing beside them.
 // Wine refuses a rename over a file that anyone holds open. A read-only file is refused at
-// once: that refusal does not pass (Wine would rename over it; Windows refuses).
+// once: that refusal does not pass (Wine would rename over it; Windows refuses). While a save
+// waits, timers tick; a request posted meanwhile waits for the save's end.
 TEST_F(FacilitiesFiles, OneStepWriteThatCannotFinishKeepsTheOldFileAndLeavesNothingBeside) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, CountSaveWaitTick);
+    PostThreadMessageA(GetCurrentThreadId(), WM_APP + 7, 0, 0);
     const std::string target = Path("setting.ini"), staged = target + ".new";
     const struct {
         const char* what;
@@ -175,6 +181,10 @@ TEST_F(FacilitiesFiles, OneStepWriteThatCannotFinishKeepsTheOldFileAndLeavesNoth
         EXPECT_EQ(ReadFileBytes(target), "old");
         EXPECT_FALSE(FileExistsForTest(staged));
     }
+    KillTimer(nullptr, timer);
+    EXPECT_GE(save_wait_ticks, 10) << "the windows stood still while the save waited";
+    MSG posted;
+    EXPECT_TRUE(PeekMessageA(&posted, nullptr, WM_APP + 7, WM_APP + 7, PM_REMOVE));
     // Let go within the two seconds, the file is saved.
     HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);

@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "forms/forms.h"
 #include "forms/model.h"
+#include "runtime/facilities.h"
 
 namespace tq {
 
@@ -83,11 +84,7 @@ void PumpMessagesFor(unsigned milliseconds) {
     const DWORD end = GetTickCount() + milliseconds;
     do {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (forms::Form::PreTranslate(msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) HandleMessage(msg);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
