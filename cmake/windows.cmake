@@ -109,3 +109,6 @@ tq_strict(tq_win TorvekQuindle win_tests e2e_tests)
 
 add_test(NAME wide_imports COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/wide_imports.sh
     $<TARGET_FILE:TorvekQuindle>)
+# The executable keeps its hardening (header flags, stack protector, fortified calls).
+add_test(NAME hardening COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/hardening.sh
+    $<TARGET_FILE:TorvekQuindle>)

@@ -431,7 +431,7 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
         EXPECT_EQ(user.Seen()[0].caption, "警示信息");
         EXPECT_EQ(user.Seen()[0].text, text);
     };
-    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     RunKeyDenied machine(HKEY_LOCAL_MACHINE);
     apply_and_be_told(
         "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身份运行本"
@@ -451,7 +451,7 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     EXPECT_EQ(Stored("main", "startup"), "1");
 
     machine.Lift();  // an administrator now: unticking removes the entry from both places
-    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     w.开机启动_勾选框.SetChecked(false);
     Click(w.应用按钮);
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
