@@ -187,8 +187,9 @@ void Form::Load() {
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
     HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
-    CreateWindowExW(styles.ex_style | OwnExStyle(), window_class, Widen(title_).c_str(), styles.style,
-                    r.left, r.top, r.width, r.height, owner, nullptr, Instance(), this);
+    CreateWindowExW(styles.ex_style | OwnExStyle(), window_class, Widen(title_).c_str(),
+                    styles.style, r.left, r.top, r.width, r.height, owner, nullptr, Instance(),
+                    this);
     if (!hwnd_) return;
     if (const int shown_at = DpiOfWindow(hwnd_); shown_at != dpi_) {
         const Rect units = ToUnits(r, dpi_);
