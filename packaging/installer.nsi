@@ -279,8 +279,22 @@ Section "Uninstall"
     Delete "$INSTDIR\background.pic"
     RMDir /r "$INSTDIR\Log"
     ; Run in place (_?=), this uninstaller cannot delete its own file, but Windows lets a
-    ; running executable move: it moves to the temporary folder, to go at the next restart.
+    ; running executable move to another folder of the same volume, to go at the next restart.
+    ; The one thing in the way is the installer's own handle on its file, held without
+    ; FILE_SHARE_DELETE for reading its data, all of which has been read by now: it is closed.
     ${If} $EXEDIR == $INSTDIR
+        StrCpy $1 4
+        ${Do}
+            System::Call 'kernel32::GetFileType(p r1) i .r2'
+            ${If} $2 = 1  ; FILE_TYPE_DISK
+                System::Call 'kernel32::GetFinalPathNameByHandleW(p r1, w .r3, i ${NSIS_MAX_STRLEN}, i 0)'
+                ${If} $3 == "\\?\$EXEPATH"
+                    System::Call 'kernel32::CloseHandle(p r1)'
+                    ${Break}
+                ${EndIf}
+            ${EndIf}
+            IntOp $1 $1 + 4
+        ${LoopUntil} $1 > 8192
         System::Call 'kernel32::GetTickCount() i .r0'
         Rename "$EXEPATH" "$TEMP\${PRODUCT}-uninstall-$0.exe"
         Delete /REBOOTOK "$TEMP\${PRODUCT}-uninstall-$0.exe"
