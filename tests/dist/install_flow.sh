@@ -4,9 +4,10 @@
 # upgrade over the running copy (closed, replaced, started again, the user's files kept), an
 # upgrade refused by a copy that does not close, and an uninstall through the entry's
 # QuietUninstallString that leaves nothing behind once it returns.
-# Usage: install_flow.sh <setup.exe> <the built TorvekQuindle.exe>
+# Usage: install_flow.sh <folder of TorvekQuindle-*-setup.exe> <the built TorvekQuindle.exe>
 set -uo pipefail
-setup=$(realpath "$1")
+setup=$(realpath "$1"/TorvekQuindle-*-setup.exe)
+[ -f "$setup" ] || { echo "no installer in $1: make dist"; exit 1; }
 built=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX=$root/build/wineprefix-install

@@ -52,7 +52,7 @@ struct FileLock {
     HANDLE handle;
 };
 
-std::string RunValue(HKEY root = HKEY_LOCAL_MACHINE) {
+std::string RunValue(HKEY root = HKEY_CURRENT_USER) {
     char data[MAX_PATH * 2] = {};
     DWORD size = sizeof data;
     if (RegGetValueA(root, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data, &size) !=
@@ -259,7 +259,8 @@ TEST_F(SettingsWindowAtWork, FirstApplyWritesFourSectionsInOrderEachKeyOnce) {
                   "0\r\ndeadline-sec=0\r\n"
                   "refresh=1\r\naccuracy=0\r\nlimit=1\r\ntop=0\r\nstartup=1\r\n");
     EXPECT_FALSE(w.恢复默认设置按钮.disabled());
-    EXPECT_EQ(RunValue(), run_dir + "\\" + ExecutableFileName());
+    EXPECT_EQ(RunValue(), run_dir + "\\" + ExecutableFileName());  // for this user only
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
 }
 
 TEST_F(SettingsWindowAtWork, SavingWritesTheBoxesAsTheyStandAfterTheRangeChecks) {
@@ -409,9 +410,14 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     CreateDirectoryA(run_dir.c_str(), nullptr);
     Open();
     const std::string quoted = "\"" + run_dir + "\\" + ExecutableFileName() + "\"";
+    // An earlier version's machine-wide entry for this executable goes; another's stays.
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, run_dir + "\\other.exe"));
     Click(w.应用按钮);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), run_dir + "\\other.exe");
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     Click(w.应用按钮);  // overwritten, no message
     EXPECT_EQ(RunValue(), quoted);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
     EXPECT_EQ(Stored("main", "startup"), "1");
 
     w.开机启动_勾选框.SetChecked(false);
