@@ -206,6 +206,8 @@ Function InstallModePageLeave
             ${EndIf}
             Quit
         ${EndIf}
+    ${Else}
+        Call MultiUser.InstallMode.CurrentUser  ; back from the other choice
     ${EndIf}
 FunctionEnd
 
