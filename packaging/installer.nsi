@@ -303,4 +303,8 @@ Section "Uninstall"
     ${EndIf}
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"  ; not moved: the temporary folder is elsewhere
+        Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+        RMDir /REBOOTOK "$INSTDIR"
+    ${EndIf}
 SectionEnd
