@@ -111,5 +111,17 @@ check "the uninstall entry is gone" not wine reg query "$uninstall_key" >/dev/nu
 check "the user's Run value is gone" [ -z "$(reg_value "HKCU\\$run_key" Countdown)" ]
 check "the machine's Run value is gone" [ -z "$(reg_value "HKLM\\$run_key" Countdown)" ]
 
+# --- For all users on request, and the portable zip ------------------------------------------
+wine "$setup" /S /AllUsers
+program_files=$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')
+check "installed for all users into Program Files" cmp -s "$(unix "$program_files\\TorvekQuindle\\TorvekQuindle.exe")" "$built"
+all_users_key=${uninstall_key/HKCU/HKLM}
+quiet=$(reg_value "$all_users_key" QuietUninstallString)
+check "its entry under HKLM names its mode" [ "$quiet" = "\"$program_files\\TorvekQuindle\\uninstall.exe\" /S /AllUsers _?=$program_files\\TorvekQuindle" ]
+read -r -a arguments <<<"$(sed 's/^"[^"]*" //' <<<"$quiet")"
+wine "$(sed 's/^"\([^"]*\)".*/\1/' <<<"$quiet")" "${arguments[@]}"
+check "and its uninstall removes it" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
+check "the zip holds the same program" python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read('TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
+
 echo "$failures failed"
 [ $failures -eq 0 ]
