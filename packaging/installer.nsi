@@ -72,11 +72,10 @@ Var AllUsersRadio
 
 ; --- Shared by installer and uninstaller ------------------------------------------------
 
-; Starts this program again elevated with the same command line, waits for it and ends with
-; its exit code.
+; Starts this program again elevated with the parameters in $0, waits for it and ends with its
+; exit code.
 !macro RELAUNCH_ELEVATED_FUNCTION PREFIX
-Function ${PREFIX}RelaunchElevated
-    ${${PREFIX}GetParameters} $0
+Function ${PREFIX}RelaunchElevated  ; $0: the command line's parameters
     !if "${PREFIX}" == "un."
         StrCpy $0 "$0 _?=$INSTDIR"
     !endif
@@ -162,7 +161,7 @@ Function .onInit
         UserInfo::GetAccountType
         Pop $1
         ${If} $1 != "Admin"
-            Call RelaunchElevated
+            Call RelaunchElevated  ; with the same parameters
         ${EndIf}
     ${EndIf}
     !insertmacro MULTIUSER_INIT
@@ -251,10 +250,26 @@ SectionEnd
 ; --- Uninstaller ------------------------------------------------------------------------
 
 Function un.onInit
+    ; Opened by hand (from the folder, without the entry's mode), the uninstaller takes the mode
+    ; of the entry that names its folder.
+    StrCpy $3 0  ; 1: all users
     ${un.GetParameters} $0
     ClearErrors
     ${un.GetOptions} $0 "/AllUsers" $1
     ${IfNot} ${Errors}
+        StrCpy $3 1
+    ${Else}
+        ClearErrors
+        ${un.GetOptions} $0 "/CurrentUser" $1
+        ${If} ${Errors}
+            ReadRegStr $2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+            ${If} $2 == $INSTDIR
+                StrCpy $3 1
+                StrCpy $0 "$0 /AllUsers"
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    ${If} $3 = 1
         UserInfo::GetAccountType
         Pop $1
         ${If} $1 != "Admin"
@@ -262,6 +277,9 @@ Function un.onInit
         ${EndIf}
     ${EndIf}
     !insertmacro MULTIUSER_UNINIT
+    ${If} $3 = 1
+        Call un.MultiUser.InstallMode.AllUsers
+    ${EndIf}
 FunctionEnd
 
 Section "Uninstall"

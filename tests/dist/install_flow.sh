@@ -24,6 +24,7 @@ check() {  # check <what> <command...>
     if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 not() { ! "$@"; }
+key_absent() { ! wine reg query "$1" >/dev/null 2>&1; }
 unix() { winepath -u "$1" 2>/dev/null; }
 reg_value() {  # reg_value <key> <name>: the data, empty when missing (reg speaks GBK here)
     wine reg query "$1" /v "$2" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' |
@@ -65,7 +66,7 @@ for name in "${!expected[@]}"; do
     check "uninstall entry $name" [ "$(reg_value "$uninstall_key" "$name")" = "${expected[$name]}" ]
 done
 check "uninstall entry EstimatedSize" [ "$(($(reg_value "$uninstall_key" EstimatedSize)))" -gt 1000 ]
-check "no entry for all users" not wine reg query "${uninstall_key/HKCU/HKLM}" >/dev/null 2>&1
+check "no entry for all users" key_absent "${uninstall_key/HKCU/HKLM}"
 
 # --- Run from the installed folder, then upgrade over the running copy -----------------------
 settings=$'[debug]\r\nmode=1\r\n[ui]\r\nwintitle=kept\r\n'
@@ -107,7 +108,7 @@ check "the uninstaller ends with 0" [ $? -eq 0 ]
 check "the running copy has ended" [ -z "$(program_pids)" ]
 check "the folder is gone" [ ! -e "$dir" ]
 check "the shortcut is gone" [ ! -e "$lnk" ]
-check "the uninstall entry is gone" not wine reg query "$uninstall_key" >/dev/null 2>&1
+check "the uninstall entry is gone" key_absent "$uninstall_key"
 check "the user's Run value is gone" [ -z "$(reg_value "HKCU\\$run_key" Countdown)" ]
 check "the machine's Run value is gone" [ -z "$(reg_value "HKLM\\$run_key" Countdown)" ]
 
@@ -118,9 +119,10 @@ check "installed for all users into Program Files" cmp -s "$(unix "$program_file
 all_users_key=${uninstall_key/HKCU/HKLM}
 quiet=$(reg_value "$all_users_key" QuietUninstallString)
 check "its entry under HKLM names its mode" [ "$quiet" = "\"$program_files\\TorvekQuindle\\uninstall.exe\" /S /AllUsers _?=$program_files\\TorvekQuindle" ]
-read -r -a arguments <<<"$(sed 's/^"[^"]*" //' <<<"$quiet")"
-wine "$(sed 's/^"\([^"]*\)".*/\1/' <<<"$quiet")" "${arguments[@]}"
-check "and its uninstall removes it" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
+# Opened by hand, without the entry's mode, the uninstaller finds the entry naming its folder.
+wine "$program_files\\TorvekQuindle\\uninstall.exe" /S "_?=$program_files\\TorvekQuindle"
+check "uninstalled by hand: the entry is gone" key_absent "$all_users_key"
+check "uninstalled by hand: the folder is gone" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "the zip holds the same program" python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read('TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
 
 echo "$failures failed"
