@@ -1,6 +1,6 @@
 # Entry points: `make run` and `make test` install what is missing, build and run.
 SHELL := /bin/bash
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test bench fuzz dist clean
 
 all: build
 
@@ -17,6 +17,10 @@ run: build
 test: deps
 	bash scripts/test.sh
 
+# The installer and the portable zip, into build/dist.
+dist: build
+	bash scripts/dist.sh
+
 bench: deps
 	bash scripts/bench.sh
 
@@ -25,4 +29,4 @@ fuzz: deps
 	FUZZ_SECONDS=$${FUZZ_SECONDS:-300} bash scripts/fuzz.sh
 
 clean:
-	rm -rf build/win32 build/native build/fuzz build/bench
+	rm -rf build/win32 build/native build/fuzz build/bench build/dist

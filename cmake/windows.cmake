@@ -105,6 +105,10 @@ add_executable(e2e_tests tests/e2e/driver.cpp tests/e2e/e2e_test.cpp tests/e2e/d
 target_include_directories(e2e_tests PRIVATE tests)
 target_compile_definitions(e2e_tests PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
 target_link_libraries(e2e_tests PRIVATE gtest user32 gdi32 version oleacc ole32 oleaut32 uuid)
+# The library the planted-libraries test lays beside the program under system libraries' names.
+add_library(planted_library SHARED tests/e2e/planted_library.c)
+set_target_properties(planted_library PROPERTIES PREFIX "")
+add_dependencies(e2e_tests planted_library)
 add_test(NAME e2e_tests COMMAND e2e_tests $<TARGET_FILE:TorvekQuindle>)
 set_tests_properties(e2e_tests PROPERTIES TIMEOUT 600)
 
@@ -113,3 +117,10 @@ tq_strict(tq_win TorvekQuindle win_tests e2e_tests)
 
 add_test(NAME wide_imports COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/wide_imports.sh
     $<TARGET_FILE:TorvekQuindle>)
+# The executable keeps its hardening (header flags, stack protector, fortified calls).
+add_test(NAME hardening COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/hardening.sh
+    $<TARGET_FILE:TorvekQuindle>)
+# Install, run, upgrade and uninstall under Wine, from what `make dist` made (scripts/test.sh
+# makes it before the tests run).
+add_test(NAME install_flow COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dist/install_flow.sh
+    ${CMAKE_SOURCE_DIR}/build/dist $<TARGET_FILE:TorvekQuindle>)

@@ -32,7 +32,8 @@ count_reports() {
     done
 }
 
-if ! bash scripts/build.sh || ! bash scripts/fuzz.sh --build-only; then
+# The installer and the zip too: the install flow test installs what `make dist` ships.
+if ! bash scripts/build.sh || ! bash scripts/dist.sh >/dev/null || ! bash scripts/fuzz.sh --build-only; then
     echo "build failed"
     echo "0 passed, 1 failed"
     exit 1
@@ -66,17 +67,25 @@ wine_session() {  # wine_session <name> <ctest options...>: in the background, o
     session_pids+=($!)
     session_names+=("$name")
 }
-echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, side by side"
+echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, and the install flow, side by side"
 session_pids=()
 session_names=()
 for ((shard = 0; shard < shards; shard++)); do
     only_once=
-    [ $shard -eq 0 ] && only_once='|wide_imports'
+    [ $shard -eq 0 ] && only_once='|wide_imports|hardening'
     export GTEST_TOTAL_SHARDS=$shards GTEST_SHARD_INDEX=$shard
     wine_session "win-$shard" -R "^(win_tests$only_once)\$"
     wine_session "e2e-$shard" -R '^e2e_tests$'
 done
 unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
+# Install, upgrade and uninstall: the test makes a Wine prefix and a display of its own.
+(
+    unset DISPLAY
+    run_ctest build/win32 "$win_results" -R '^install_flow$'
+    exit $ctest_failed
+) >"$results/dist.log" 2>&1 &
+session_pids+=($!)
+session_names+=(dist)
 
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"

@@ -8,6 +8,7 @@
 #include "runtime/facilities.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    tq::RestrictLibrarySearch();
     tq::RegisterCleanup(tq::ProgramCleanup);
     // Loading the main window raises its created event, which runs the start-up sequence.
     tq::main_window.Load();

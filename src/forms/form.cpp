@@ -89,16 +89,16 @@ Control* Form::ControlById(int id) const {
 
 void Form::Load() {
     if (hwnd_) return;
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
+    const wchar_t* window_class = args_.window_class ? args_.window_class : kFormClass;
+    WNDCLASSEXW known{sizeof(known)};
+    if (!GetClassInfoExW(Instance(), window_class, &known)) {
         WNDCLASSEXW wc{sizeof(wc)};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = WindowProc;
         wc.hInstance = Instance();
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<const wchar_t*>(IDC_ARROW));
         wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
-        wc.lpszClassName = kFormClass;
+        wc.lpszClassName = window_class;
         RegisterClassExW(&wc);
         // Every message loop of the program gives the open forms their dialog keys.
         SetKeyboardHandling(PreTranslate);
@@ -129,8 +129,9 @@ void Form::Load() {
     const Styles styles = StylesFor(border_, !title_.empty(), args_.control_box,
                                     args_.minimise_box, args_.maximise_box);
     HWND owner = args_.in_taskbar ? nullptr : HiddenOwner();
-    CreateWindowExW(styles.ex_style | OwnExStyle(), kFormClass, Widen(title_).c_str(), styles.style,
-                    r.left, r.top, r.width, r.height, owner, nullptr, Instance(), this);
+    CreateWindowExW(styles.ex_style | OwnExStyle(), window_class, Widen(title_).c_str(),
+                    styles.style, r.left, r.top, r.width, r.height, owner, nullptr, Instance(),
+                    this);
     if (!hwnd_) return;
     if (const int shown_at = DpiOfWindow(hwnd_); shown_at != dpi_) {
         const Rect units = ToUnits(r, dpi_);

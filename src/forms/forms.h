@@ -25,6 +25,9 @@ using forms::TransparentLabel;
 using forms::VAlign;
 
 inline constexpr COLORREF kLabelInitialColour = RGB(0, 0, 128);
+// The countdown window's own class: the installer finds the running program by it (and
+// checks the process's path) to close it before an upgrade or a removal.
+inline constexpr wchar_t kMainWindowClass[] = L"TorvekQuindleCountdown";
 
 // The countdown window: borderless, rounded, no taskbar button, two transparent labels
 // over the stretched picture and one timer per accuracy.
@@ -50,6 +53,7 @@ struct MainForm : forms::Form {
               .on_screens_changed = KeepMainWindowWithinReach,
               .on_colours_changed = ApplyColourScheme,
               .events = {.on_left_button_down = AvoidBlock},
+              .window_class = kMainWindowClass,
           }) {}
 
     TransparentLabel 标题标签{this, {

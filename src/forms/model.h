@@ -412,6 +412,9 @@ public:
         // The system's colours changed, or its high-contrast mode was turned on or off.
         Handler<> on_colours_changed;
         InputHandlers events;
+        // The window class, for a window that others must find whatever its title (an
+        // installer closing the running program); the forms' shared class when none.
+        const wchar_t* window_class = nullptr;
     };
 
     explicit Form(Args args);

@@ -461,6 +461,27 @@ bool DeleteRegistryValue(int root, std::string_view path) {
     return status == ERROR_FILE_NOT_FOUND;
 }
 
+std::optional<std::string> ReadRegistryText(int root, std::string_view path) {
+    const RegistryPath where = SplitRegistryPath(path);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(RootKey(root), where.key.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    std::wstring data;
+    LONG status = RegQueryValueExW(key, where.value_name.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        data.resize(size / sizeof(wchar_t) + 1);
+        status = RegQueryValueExW(key, where.value_name.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data.data()), &size);
+        data.resize(std::min<size_t>(size / sizeof(wchar_t), data.size()));
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+    while (!data.empty() && data.back() == L'\0') data.pop_back();
+    return Narrow(data);
+}
+
 // --- User interface ------------------------------------------------------------------------
 
 int ShowMessageBox(std::string_view text, unsigned style, std::optional<std::string_view> caption) {
@@ -547,6 +568,43 @@ void OpenWebAddress(std::string_view address) {
 }
 
 // --- System --------------------------------------------------------------------------------
+
+namespace {
+
+// Declared by the SDK for Windows 8 and later only; the loader update for Windows 7 knows them.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+FARPROC Kernel32Function(const char* name) {
+    return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+}  // namespace
+
+void RestrictLibrarySearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    using SetDllDirectoryFn = BOOL(WINAPI*)(const wchar_t*);
+    if (const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+            reinterpret_cast<void*>(Kernel32Function("SetDefaultDllDirectories")))) {
+        set_default(kSearchSystem32);
+    }
+    // An empty folder takes the current folder out of the search of a loader without the
+    // update.
+    if (const auto set_folder = reinterpret_cast<SetDllDirectoryFn>(
+            reinterpret_cast<void*>(Kernel32Function("SetDllDirectoryW")))) {
+        set_folder(L"");
+    }
+}
+
+HMODULE LoadSystemLibrary(const wchar_t* library) {
+    // AddDllDirectory comes with the search flags (the same update, or Windows 8).
+    static const bool flags_known = Kernel32Function("AddDllDirectory") != nullptr;
+    if (flags_known) return LoadLibraryExW(library, nullptr, kSearchSystem32);
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    const std::wstring path = std::wstring(folder, length) + L"\\" + library;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 namespace {
 

@@ -116,6 +116,9 @@ bool WriteRegistryValue(int root, std::string_view path, const RegistryData& val
 // True when the value is gone: deleted now, or not there at all (nor its key). False when
 // it is still there, for example because the key refuses the user the right to change it.
 bool DeleteRegistryValue(int root, std::string_view path);
+// A text value (REG_SZ or REG_EXPAND_SZ, unexpanded); nullopt when it is missing, of another
+// type or unreadable.
+std::optional<std::string> ReadRegistryText(int root, std::string_view path);
 
 // --- User interface ---------------------------------------------------------------------
 
@@ -160,13 +163,24 @@ void OpenWebAddress(std::string_view address);
 
 // --- System -----------------------------------------------------------------------------
 
+// Run first thing at start: every library loaded by name from now on, by the program or by
+// the system's own libraries on its behalf, is looked for in System32 only, never in the
+// program's folder (a user's Downloads folder holds whatever a web page put there) nor in
+// the current folder. Both calls are looked up at run time: Windows 7 without its 2011
+// loader update lacks SetDefaultDllDirectories.
+void RestrictLibrarySearch();
+// A system library loaded from System32 (by the search flag where the loader knows it, by
+// the full path where it does not); null when it is missing. A library named in the active
+// activation context (comctl32 version 6) still comes from the side-by-side store.
+HMODULE LoadSystemLibrary(const wchar_t* library);
+
 // A function of a system library, the library loaded on first use; null when either is
 // missing. Libraries the program needs only after start-up (the shell, the common controls
 // and dialogs) come this way, so that starting the program does not pay for loading them.
 template <typename Function>
 Function LibraryFunction(const wchar_t* library, const char* name) {
     HMODULE module = GetModuleHandleW(library);
-    if (!module) module = LoadLibraryW(library);
+    if (!module) module = LoadSystemLibrary(library);
     return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
                   : nullptr;
 }

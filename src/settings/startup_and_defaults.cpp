@@ -24,14 +24,29 @@ std::string StartupCommand() {
     return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
 }
 
+// True when a Run value starts this executable: the same path, quoted or not, in any case.
+bool NamesThisExecutable(std::string value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.substr(1, value.size() - 2);
+    const std::wstring named = Widen(value);
+    const std::wstring own = Widen(run_dir + "\\" + ExecutableFileName());
+    return CompareStringOrdinal(named.c_str(), -1, own.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// True when no machine-wide entry starts this executable any more. An entry of another
+// program or of another copy is not this one's to remove.
+bool RemoveMachineEntry() {
+    const auto value = ReadRegistryText(kStartupMachineRoot, kStartupEntry);
+    return !value || !NamesThisExecutable(*value) ||
+           DeleteRegistryValue(kStartupMachineRoot, kStartupEntry);
+}
+
 }  // namespace
 
 void RegisterStartup() {
     auto& box = settings_window.开机启动_勾选框;
+    const bool machine_gone = RemoveMachineEntry();
     if (!box.checked()) {
-        // A missing entry is no error; one the user may not delete (written machine-wide by
-        // an administrator) still starts the program, and the box says so.
-        const bool machine_gone = DeleteRegistryValue(kStartupRoot, kStartupEntry);
         const bool user_gone = DeleteRegistryValue(kStartupUserRoot, kStartupEntry);
         if (machine_gone && user_gone) {
             WriteSetting(keys::startup, "0");
@@ -45,9 +60,7 @@ void RegisterStartup() {
         box.SetChecked(true);
         return;
     }
-    const std::string command = StartupCommand();
-    if (WriteRegistryValue(kStartupRoot, kStartupEntry, command) ||
-        WriteRegistryValue(kStartupUserRoot, kStartupEntry, command)) {
+    if (WriteRegistryValue(kStartupUserRoot, kStartupEntry, StartupCommand())) {
         WriteSetting(keys::startup, "1");
         return;
     }

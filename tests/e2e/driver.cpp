@@ -16,6 +16,8 @@ namespace e2e {
 namespace {
 
 constexpr char kFormClass[] = "TorvekQuindleForm";
+// The countdown window's own class, by which an installer finds the running program.
+constexpr char kMainWindowClass[] = "TorvekQuindleCountdown";
 constexpr char kLabelClass[] = "TorvekQuindleTransparentLabel";
 constexpr char kMenuClass[] = "#32768";
 constexpr char kDialogClass[] = "#32770";
@@ -1292,10 +1294,8 @@ std::vector<HWND> ProgramRun::FormWindows() const {
 }
 
 HWND ProgramRun::main_window() const {
-    for (HWND form : FormWindows()) {
-        if (FindWindowExA(form, nullptr, kLabelClass, nullptr)) return form;
-    }
-    return nullptr;
+    const auto found = TopLevelWindows(kMainWindowClass, process_id_, false);
+    return found.empty() ? nullptr : found.front();
 }
 
 HWND ProgramRun::tray_menu_window() const {

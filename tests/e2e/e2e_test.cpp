@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -1731,6 +1732,46 @@ TEST_F(FirstRun, ScreenReadersReadBothLinesByNameAndHearNothingAtEachTick) {
     const std::string later = AccessibleName(time);
     EXPECT_NE(later, first);
     EXPECT_TRUE(ShowsRemainingTime(later, run->started_at(), LocalNow())) << later;
+}
+
+// A program run from the Downloads folder finds there whatever a web page put there. Copies of a
+// library that leaves a marker when loaded lie beside the program under the names of the system
+// libraries it loads, and of those Wine would take from beside it (shcore at start, compstui in
+// the open-file dialog): none is loaded at start, in the settings window or in the dialog.
+TEST_F(SettingsWindowTest, NoLibraryBesideTheProgramIsLoadedInPlaceOfTheSystemsOwn) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const std::string planted = std::string(self, strrchr(self, '\\')) + "\\planted_library.dll";
+    for (const char* name :
+         {"shcore.dll", "compstui.dll", "dwmapi.dll", "uxtheme.dll", "oleacc.dll", "oleaut32.dll",
+          "ole32.dll", "comctl32.dll", "comdlg32.dll", "shell32.dll", "version.dll"}) {
+        ASSERT_TRUE(CopyFileA(planted.c_str(), (folder_ / name).c_str(), FALSE)) << planted;
+    }
+    ProgramRun* run = LaunchReady(folder_);
+    ASSERT_NE(run, nullptr);
+    HWND settings = OpenSettings(*run);
+    ASSERT_NE(settings, nullptr);
+    HWND browse = nullptr;
+    EnumChildWindows(
+        settings,
+        [](HWND child, LPARAM found) -> BOOL CALLBACK {
+            if (TextOf(child) == "浏览") *reinterpret_cast<HWND*>(found) = child;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&browse));
+    ASSERT_NE(browse, nullptr);
+    ClickInFront(settings, Centre(ScreenRect(browse)));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto dialogs = TopLevelWindows("#32770", run->id());
+            dialog = dialogs.empty() ? nullptr : dialogs.front();
+            return dialog != nullptr;
+        },
+        Milliseconds(10000)));
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(Closed(dialog));
+    EXPECT_EQ(FilesIn(folder_.path(), "*.loaded"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ struct FileLock {
     HANDLE handle;
 };
 
-std::string RunValue(HKEY root = HKEY_LOCAL_MACHINE) {
+std::string RunValue(HKEY root = HKEY_CURRENT_USER) {
     char data[MAX_PATH * 2] = {};
     DWORD size = sizeof data;
     if (RegGetValueA(root, kRunKey, "Countdown", RRF_RT_REG_SZ, nullptr, data, &size) !=
@@ -259,7 +259,8 @@ TEST_F(SettingsWindowAtWork, FirstApplyWritesFourSectionsInOrderEachKeyOnce) {
                   "0\r\ndeadline-sec=0\r\n"
                   "refresh=1\r\naccuracy=0\r\nlimit=1\r\ntop=0\r\nstartup=1\r\n");
     EXPECT_FALSE(w.恢复默认设置按钮.disabled());
-    EXPECT_EQ(RunValue(), run_dir + "\\" + ExecutableFileName());
+    EXPECT_EQ(RunValue(), run_dir + "\\" + ExecutableFileName());  // for this user only
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
 }
 
 TEST_F(SettingsWindowAtWork, SavingWritesTheBoxesAsTheyStandAfterTheRangeChecks) {
@@ -409,9 +410,14 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     CreateDirectoryA(run_dir.c_str(), nullptr);
     Open();
     const std::string quoted = "\"" + run_dir + "\\" + ExecutableFileName() + "\"";
+    // An earlier version's machine-wide entry for this executable goes; another's stays.
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, run_dir + "\\other.exe"));
     Click(w.应用按钮);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), run_dir + "\\other.exe");
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     Click(w.应用按钮);  // overwritten, no message
     EXPECT_EQ(RunValue(), quoted);
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
     EXPECT_EQ(Stored("main", "startup"), "1");
 
     w.开机启动_勾选框.SetChecked(false);
@@ -431,7 +437,7 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
         EXPECT_EQ(user.Seen()[0].caption, "警示信息");
         EXPECT_EQ(user.Seen()[0].text, text);
     };
-    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     RunKeyDenied machine(HKEY_LOCAL_MACHINE);
     apply_and_be_told(
         "取消开机启动失败！本软件的开机启动项写在注册表中，当前用户无权删除。请以管理员身份运行本"
@@ -451,7 +457,7 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     EXPECT_EQ(Stored("main", "startup"), "1");
 
     machine.Lift();  // an administrator now: unticking removes the entry from both places
-    ASSERT_TRUE(WriteRegistryValue(kStartupRoot, kStartupEntry, quoted));
+    ASSERT_TRUE(WriteRegistryValue(kStartupMachineRoot, kStartupEntry, quoted));
     w.开机启动_勾选框.SetChecked(false);
     Click(w.应用按钮);
     EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), "<none>");
