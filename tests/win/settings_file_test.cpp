@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "runtime/value.h"
+#include "settings/picture_store.h"
 #include "test_support.h"
 
 namespace tq {
@@ -133,30 +134,78 @@ TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
     EXPECT_EQ(SplitLines(file)[1], "fontloc=3");
 }
 
-// The user's folder (%APPDATA%\TorvekQuindle, from a run whose folder refused new files)
-// counts only while the program's folder refuses them; a missing program folder is one.
-TEST_F(SettingsFileTest, TheUsersFolderIsUsedOnlyWhileTheProgramsFolderRefusesNewFiles) {
+// The user's folder (%APPDATA%\TorvekQuindle) is in use once it holds setting.ini or
+// background.pic, whichever folder the program runs from; an empty one counts only while the
+// program's folder refuses new files (a missing program folder is one).
+TEST_F(SettingsFileTest, TheUsersFolderIsInUseWhenItHoldsTheFilesOrTheProgramsFolderRefusesThem) {
     char saved[MAX_PATH] = {};
     GetEnvironmentVariableA("APPDATA", saved, MAX_PATH);
-    const std::string app_data = MakeTempFolder(), user_ini = app_data + "\\TorvekQuindle\\setting.ini";
+    const std::string app_data = MakeTempFolder(), user = app_data + "\\TorvekQuindle";
     SetEnvironmentVariableA("APPDATA", app_data.c_str());
-    CreateDirectoryA((app_data + "\\TorvekQuindle").c_str(), nullptr);
-    WriteFileBytes(user_ini, "[ui]\r\nwinwidth=111\r\n");
+    CreateDirectoryA(user.c_str(), nullptr);
     WriteIni("[ui]\r\nwinwidth=222\r\n");
 
-    EXPECT_EQ(ReadInteger(keys::winwidth), 222);
     EXPECT_TRUE(WriteSetting(keys::winhight, "333"));
     EXPECT_EQ(ReadFileBytes(dir_ + "\\setting.ini"), "[ui]\r\nwinwidth=222\r\nwinhight=333\r\n");
-    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=111\r\n");
+    EXPECT_FALSE(FileExistsForTest(user + "\\setting.ini"));
+
+    const struct {
+        const char* file;
+        const char* bytes;
+        const char* saved;  // the user's setting.ini after a write
+    } held[] = {
+        {"\\setting.ini", "[ui]\r\nwinwidth=111\r\n", "[ui]\r\nwinwidth=111\r\nwinhight=444\r\n"},
+        // the first save starts from the settings beside the executable
+        {"\\background.pic", "", "[ui]\r\nwinwidth=222\r\nwinhight=444\r\n"},
+    };
+    for (const auto& h : held) {
+        SCOPED_TRACE(h.file);
+        run_dir = MakeTempFolder();  // another run, from a folder that takes new files
+        WriteIni("[ui]\r\nwinwidth=222\r\n");
+        WriteFileBytes(user + h.file, h.bytes);
+        EXPECT_TRUE(WriteSetting(keys::winhight, "444"));
+        EXPECT_EQ(ReadFileBytes(user + "\\setting.ini"), h.saved);
+        EXPECT_EQ(ReadFileBytes(run_dir + "\\setting.ini"), "[ui]\r\nwinwidth=222\r\n");
+        DeleteFileA((user + "\\setting.ini").c_str());
+        DeleteFileA((user + h.file).c_str());
+        RemoveFolder(run_dir);
+    }
 
     run_dir = dir_ + "\\gone";
-    EXPECT_EQ(ReadInteger(keys::winwidth), 111);
-    EXPECT_TRUE(WriteSetting(keys::winwidth, "444"));
-    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=444\r\n");
-    EXPECT_EQ(ReadInteger(keys::winwidth), 444);
+    EXPECT_EQ(ReadInteger(keys::winwidth), 530);
+    EXPECT_TRUE(WriteSetting(keys::winwidth, "555"));
+    EXPECT_EQ(ReadFileBytes(user + "\\setting.ini"), "[ui]\r\nwinwidth=555\r\n");
 
     SetEnvironmentVariableA("APPDATA", saved);
     RemoveFolder(app_data);
+}
+
+// Files above their limits are passed over as unreadable ones are, without being read: the
+// defaults, the built-in picture. (Their ends are holes: the sizes cost no disk.)
+TEST_F(SettingsFileTest, FilesAboveTheirLimitsReadAsMissing) {
+    const std::string ini = "[ui]\r\nwinwidth=300\r\n", bmp = "BM";
+    const struct {
+        const char* name;
+        const std::string& head;
+        uint64_t size;
+        bool read;
+    } cases[] = {
+        {"setting.ini", ini, 32 << 20, true},
+        {"setting.ini", ini, (32 << 20) + 1, false},
+        {"setting.ini", ini, (uint64_t{1} << 32) + 100, false},  // small in its low 32 bits
+        {"background.pic", bmp, (128 << 20) + 1, false},
+        {"background.pic", bmp, uint64_t{3} << 30, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " of " + std::to_string(c.size));
+        WriteFileBytes(dir_ + "\\" + c.name, c.head, c.size);
+        if (c.name == std::string("setting.ini")) {
+            EXPECT_EQ(ReadInteger(keys::winwidth), c.read ? 300 : 530);
+        } else {
+            EXPECT_EQ(LoadBackgroundPicture() == DefaultPictureBytes(), !c.read);
+        }
+        DeleteFileA((dir_ + "\\" + c.name).c_str());
+    }
 }
 
 }  // namespace
