@@ -34,7 +34,7 @@ TEST(GbkUnitTest, EveryScanDividesTextTheSameWay) {
         {"年b", "P2 S1"},
         {"\xB1|*", "P2 S1"},               // a lead takes a '|' or any other byte
         {"\xB1\r\n", "O2 S1"},             // and a line end, which it cannot spell
-        {"\xB1\x7F\xB1\xFF", "O2 O2"},      // nor 7F or FF
+        {"\xB1\x7F\xB1\xFF", "O2 O2"},     // nor 7F or FF
         {"ab\xC4", "S1 S1 L1"},            // a lead byte at the end of the text
         {"\xC4\0a"sv, "L1 S1 S1"},         // a lead byte before a NUL
         {"\x81\x30\x81\x30", "F4"},        // U+0080
