@@ -317,13 +317,14 @@ TEST_F(SingleInstance, SecondCopyFromTheSameFileEndsAtOnceWithCodeZero) {
     EXPECT_TRUE(first->TrayIconPresent());
 }
 
+// The same name as Windows compares file names: letter case does not count, beyond ASCII too.
 TEST_F(SingleInstance, SecondCopyUnderTheSameNameInAnotherFolderEndsToo) {
-    ProgramRun* first = LaunchReady(folder_);
+    ProgramRun* first = LaunchReady(folder_, "倒计时ω.exe");
     ASSERT_NE(first, nullptr);
     TempFolder other;
     ASSERT_TRUE(WriteSettings(other, kDebugOn));
 
-    ProgramRun* second = Launch(other);
+    ProgramRun* second = Launch(other, "倒计时Ω.EXE");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->WaitForExit(Milliseconds(10000)), std::optional<DWORD>(0));
     EXPECT_FALSE(FolderExists(other / "Log"));

@@ -754,12 +754,10 @@ TEST(FacilitiesSystem, RunDirectoryAndExecutableFileNameMakeTheModulePath) {
     EXPECT_NE(RunDirectory().back(), '\\');
 }
 
-// The single-instance mutex is named as Windows compares file names: letter case does not
-// count (also beyond ASCII), and a name too long for a kernel object still tells itself apart.
-TEST(FacilitiesSystem, SingleInstanceNameIgnoresLetterCaseAndFitsAKernelObject) {
-    EXPECT_EQ(SingleInstanceName(L"torvekQuindle.exe"), L"Local\\TorvekQuindle.TORVEKQUINDLE.EXE");
-    EXPECT_EQ(SingleInstanceName(L"\u00e9t\u00e9.exe"), SingleInstanceName(L"\u00c9T\u00c9.EXE"));
-    EXPECT_NE(SingleInstanceName(L"TorvekQuindle.exe"), SingleInstanceName(L"TorvekQuindle2.exe"));
+// A single-instance mutex named after a file name too long for a kernel object still tells
+// itself apart. (What a user sees of the name, one copy per file name whatever its letter
+// case, is tested end to end with the program's other start-up behaviour.)
+TEST(StartUp, SingleInstanceNameOfALongFileNameFitsAKernelObject) {
     const std::wstring long_a = std::wstring(250, L'a') + L"1.exe";
     const std::wstring long_b = std::wstring(250, L'a') + L"2.exe";
     EXPECT_LE(SingleInstanceName(long_a).size(), 259u);
