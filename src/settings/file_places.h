@@ -8,8 +8,9 @@
 // in use once it holds setting.ini or background.pic (the program put them there because its
 // own folder refused them, and they stay the user's wherever the program runs from). Only
 // when neither tells, and a write is due, does the program find out whether its own folder
-// takes new files, once per run. Reading never needs to know: a start-up creates no file and
-// costs one look for the user's folder, and one look for each file while that folder exists.
+// takes new files, once per run. Reading never needs to know: a start-up creates no file (its
+// debug log aside) and costs one look for the user's folder, and one look for each file while
+// that folder exists.
 #pragma once
 
 #include <string>
