@@ -276,11 +276,16 @@ bool PictureSizeAllowed(int64_t width, int64_t height) {
 }
 
 Bitmap DecodePicture(const uint8_t* data, size_t size, int want_width, int want_height) {
-    if (HasPrefix(data, size, "\xFF\xD8")) return DecodeJpeg(data, size, want_width, want_height);
-    if (HasPrefix(data, size, "GIF87a") || HasPrefix(data, size, "GIF89a")) {
-        return DecodeGif(data, size);
+    try {
+        if (HasPrefix(data, size, "\xFF\xD8"))
+            return DecodeJpeg(data, size, want_width, want_height);
+        if (HasPrefix(data, size, "GIF87a") || HasPrefix(data, size, "GIF89a")) {
+            return DecodeGif(data, size);
+        }
+        if (HasPrefix(data, size, "BM")) return DecodeBmp(data, size);
+    } catch (const std::bad_alloc&) {
+        // A picture this process finds no memory for is shown as no picture at all.
     }
-    if (HasPrefix(data, size, "BM")) return DecodeBmp(data, size);
     return {};
 }
 
@@ -492,11 +497,9 @@ uint32_t PackChannel(float value, int shift) {
 
 }  // namespace
 
-Bitmap ScaleBitmap(const Bitmap& source, int width, int height) {
-    if (!PictureSizeAllowed(source.width, source.height) ||
-        source.pixels.size() != static_cast<size_t>(source.width) * source.height) {
-        return {};
-    }
+namespace {
+
+Bitmap Scale(const Bitmap& source, int width, int height) {
     if (width == source.width && height == source.height) return source;
     Bitmap target;
     if (!Allocate(target, width, height, kOpaqueBlack)) return {};
@@ -536,6 +539,20 @@ Bitmap ScaleBitmap(const Bitmap& source, int width, int height) {
         }
     }
     return target;
+}
+
+}  // namespace
+
+Bitmap ScaleBitmap(const Bitmap& source, int width, int height) {
+    if (!PictureSizeAllowed(source.width, source.height) ||
+        source.pixels.size() != static_cast<size_t>(source.width) * source.height) {
+        return {};
+    }
+    try {
+        return Scale(source, width, height);
+    } catch (const std::bad_alloc&) {
+        return {};  // as for a decoded picture: no memory, no picture
+    }
 }
 
 }  // namespace tq

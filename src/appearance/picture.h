@@ -32,7 +32,8 @@ bool PictureSizeAllowed(int64_t width, int64_t height);
 // Recognises the format by its first bytes (JPEG FF D8, "GIF87a"/"GIF89a", "BM") and decodes
 // it. Anything unrecognised, malformed, truncated or over the limits gives an empty bitmap.
 // A positive want_width / want_height lets a JPEG be decoded smaller (see DecodeJpeg); GIF
-// and BMP are always decoded at full size.
+// and BMP are always decoded at full size. A picture this process finds no memory for gives an
+// empty bitmap too, here and in ScaleBitmap.
 Bitmap DecodePicture(const uint8_t* data, size_t size, int want_width = 0, int want_height = 0);
 
 // Baseline or progressive JPEG (grayscale, YCbCr, RGB, CMYK or YCCK). With a positive want

@@ -442,8 +442,8 @@ void Form::DecodePictureBitmap() {
             }
         }
     }
-    constexpr size_t kLargePictureBytes = 256 * 1024;
-    if (read_picture_again_ && picture_.size() > kLargePictureBytes) {
+    constexpr size_t kLargestPictureCopyKept = 256 * 1024;
+    if (read_picture_again_ && picture_.size() > kLargestPictureCopyKept) {
         std::string().swap(picture_);
         picture_released_ = true;
     }

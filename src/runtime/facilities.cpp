@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "runtime/font_names.h"
 #include "runtime/gbk.h"
@@ -256,30 +257,35 @@ int32_t FileSize(std::string_view path) {
     return static_cast<int32_t>(found.nFileSizeLow);
 }
 
-std::string ReadWholeFile(std::string_view path) {
-    if (path.empty()) return {};
+std::optional<std::string> ReadWholeFile(std::string_view path, uint64_t largest) {
+    if (path.empty()) return std::nullopt;
     // Others may keep the file open for writing (the debug log does); reading it anyway
     // is what a reader of a whole file wants. Sharing deletion as well lets a save's rename
     // replace the file while it is being read.
     HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::optional<std::string> bytes;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        size_t filled = 0;
-        while (filled < bytes.size()) {
-            DWORD read = 0;
-            if (!ReadFile(file, &bytes[filled], static_cast<DWORD>(bytes.size() - filled), &read,
-                          nullptr) ||
-                read == 0) {
-                break;
+    if (GetFileSizeEx(file, &size) &&
+        static_cast<uint64_t>(size.QuadPart) <= std::min<uint64_t>(largest, std::string().max_size())) {
+        try {
+            bytes.emplace(static_cast<size_t>(size.QuadPart), '\0');
+            size_t filled = 0;
+            while (filled < bytes->size()) {
+                DWORD read = 0;
+                if (!ReadFile(file, &(*bytes)[filled], static_cast<DWORD>(bytes->size() - filled),
+                              &read, nullptr) ||
+                    read == 0) {
+                    break;
+                }
+                filled += read;
             }
-            filled += read;
+            bytes->resize(filled);
+        } catch (const std::bad_alloc&) {
+            bytes.reset();  // a file the process has no room for cannot be read
         }
-        bytes.resize(filled);
     }
     CloseHandle(file);
     return bytes;

@@ -41,8 +41,9 @@ LOGFONTA FromPlatformFont(const LOGFONTW& font);
 bool FileExists(std::string_view path);
 // The low 32 bits of the size a file search reports; -1 when nothing is found.
 int32_t FileSize(std::string_view path);
-// The whole file; empty for an empty path or a missing or unreadable file.
-std::string ReadWholeFile(std::string_view path);
+// The whole file; nothing for an empty path, a missing or unreadable file, a file of more than
+// `largest` bytes (not read at all) or one this process finds no memory for.
+std::optional<std::string> ReadWholeFile(std::string_view path, uint64_t largest);
 // Creates or truncates the file, held exclusively while the non-empty parts are written in
 // order. False for an empty path, when the file cannot be opened or a write fails.
 bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_view> parts);

@@ -26,7 +26,7 @@ GbkUnit GbkUnitAt(std::string_view text, size_t i) {
         IsDigitByte(byte(3))) {
         return {GbkUnitKind::FourBytes, 4};
     }
-    return {GbkUnitKind::Pair, 2};
+    return {IsGbkTrailByte(byte(1)) ? GbkUnitKind::Pair : GbkUnitKind::OddPair, 2};
 }
 
 uint32_t DecodeFourBytes(std::string_view bytes) {

@@ -14,10 +14,18 @@ namespace tq {
 // What the bytes at one place of a text are.
 enum class GbkUnitKind {
     Single,     // a byte below 81, or FF
-    Pair,       // a lead byte (81..FE) and the byte after it
+    Pair,       // a lead byte (81..FE) and a byte that can follow it (40..FE, not 7F)
     FourBytes,  // GB18030's lead, digit, lead, digit
     LoneLead,   // a lead byte at the end of the text or before a NUL: nothing to take
+    OddPair,    // a lead byte and any other byte after it: taken all the same
 };
+
+// Whether code page 936 decodes the unit to a character of its own; it shows a lone lead byte
+// or an odd pair as '?'. (A four-byte character is two odd pairs to code page 936, but a
+// character to GB18030 and to the program.)
+constexpr bool IsWholeCharacter(GbkUnitKind kind) {
+    return kind != GbkUnitKind::LoneLead && kind != GbkUnitKind::OddPair;
+}
 
 struct GbkUnit {
     GbkUnitKind kind;
@@ -25,12 +33,13 @@ struct GbkUnit {
 };
 
 constexpr bool IsGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+constexpr bool IsGbkTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 // The unit that starts at byte i (i < text.size()). A lead byte takes the byte after it
 // whatever that is (a '|', '=', quote, blank or line end), as code page 936 decodes it, except
 // a NUL, which ends a zero-terminated text: a lead byte before a NUL, or at the end of the
 // text, is a unit of its own. Lead, digit, lead, digit is one four-byte character; a sequence
-// cut short of its four bytes is a pair (lead and digit) and what follows.
+// cut short of its four bytes is an odd pair (lead and digit) and what follows.
 GbkUnit GbkUnitAt(std::string_view text, size_t i);
 
 // The code point of a GB18030 four-byte sequence (4 bytes of kind FourBytes); U+FFFD for a

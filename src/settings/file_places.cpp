@@ -13,7 +13,7 @@ namespace {
 struct Places {
     std::string run_dir;
     std::optional<bool> user_folder_exists;
-    // Decided once: a folder that refuses new files today does so for the rest of the run.
+    // Decided once: a folder in use stays in use for the rest of the run.
     std::optional<bool> beside_executable;
 };
 
@@ -23,11 +23,34 @@ Places& Known() {
     return places;
 }
 
-bool BesideExecutable() {
+bool UserFolderExists() {
     Places& places = Known();
-    if (!places.beside_executable)
-        places.beside_executable = UserFolder().empty() || CanCreateFilesIn(run_dir);
-    return *places.beside_executable;
+    if (!places.user_folder_exists) places.user_folder_exists = FolderExists(UserFolder());
+    return *places.user_folder_exists;
+}
+
+bool UserFolderHolds(std::string_view name) {
+    return UserFolderExists() && FileExists(UserFolder() + std::string(name));
+}
+
+// Whether the program's folder is in use, when what exists tells.
+std::optional<bool> BesideExecutableByWhatExists() {
+    Places& places = Known();
+    if (!places.beside_executable) {
+        if (UserFolder().empty()) {
+            places.beside_executable = true;
+        } else if (UserFolderHolds(kSettingsFileName) || UserFolderHolds(kPictureFileName)) {
+            places.beside_executable = false;
+        }
+    }
+    return places.beside_executable;
+}
+
+// The same when a write is due: otherwise the program's folder is in use exactly when it takes
+// a new file.
+bool BesideExecutable() {
+    if (const std::optional<bool> known = BesideExecutableByWhatExists()) return *known;
+    return *(Known().beside_executable = CanCreateFilesIn(run_dir));
 }
 
 }  // namespace
@@ -38,28 +61,21 @@ std::string UserFolder() {
 }
 
 std::string PathToRead(std::string_view name) {
-    Places& places = Known();
-    if (!places.beside_executable) {
-        // Without a user's folder every file is read from beside the executable, whichever
-        // folder turns out to be in use: no need to find out yet.
-        if (!places.user_folder_exists) places.user_folder_exists = FolderExists(UserFolder());
-        if (!*places.user_folder_exists) return run_dir + std::string(name);
-    }
-    const std::string own = PathInUse(name);
-    return BesideExecutable() || StampOf(own) ? own : run_dir + std::string(name);
+    return (UserFolderHolds(name) ? UserFolder() : run_dir) + std::string(name);
 }
 
 std::string PathInUse(std::string_view name) {
-    return (BesideExecutable() ? run_dir : UserFolder()) + std::string(name);
+    const std::string beside = run_dir + std::string(name);
+    // Neither folder holds the file while nothing tells which is in use: any of the two paths
+    // names no file, and no write is due.
+    if (!BesideExecutableByWhatExists() && !FileExists(beside)) return beside;
+    return BesideExecutable() ? beside : UserFolder() + std::string(name);
 }
 
 std::string PathToWrite(std::string_view name) {
-    if (!BesideExecutable()) {
-        Places& places = Known();
-        if (!places.user_folder_exists.value_or(false)) {
-            CreateDirectoryAt(UserFolder());
-            places.user_folder_exists = FolderExists(UserFolder());
-        }
+    if (!BesideExecutable() && !UserFolderExists()) {
+        CreateDirectoryAt(UserFolder());
+        Known().user_folder_exists = FolderExists(UserFolder());
     }
     return PathInUse(name);
 }

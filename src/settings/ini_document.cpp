@@ -10,25 +10,16 @@ namespace {
 
 // The platform decodes the file with code page 936, in which a lead byte (81..FE) takes the
 // byte after it whatever that is, unless it is a NUL: a stray lead byte swallows a following
-// '=', ']', quote, blank or line end. Scanning in the same units keeps every line, name and
-// value where the platform sees them, and no trail byte (40..FE: '[', ']', '\\', letters) is
-// taken for a character of its own. A GB18030 four-byte character is two such units for the
-// platform; it is kept as one character here, so that the program's own text survives.
-constexpr bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-constexpr bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-
+// '=', ']', quote, blank or line end. Scanning in the same units (GbkUnitAt) keeps every
+// line, name and value where the platform sees them, and no trail byte (40..FE: '[', ']',
+// '\\', letters) is taken for a character of its own. A GB18030 four-byte character is two
+// such units for the platform; it is kept as one character here, so that the program's own
+// text survives.
 unsigned char ByteAt(std::string_view text, size_t i) {
     return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
 }
 
 size_t UnitLength(std::string_view text, size_t i) { return GbkUnitAt(text, i).length; }
-
-// A unit the platform decodes to a character of its own; any other (a lead byte alone or
-// with a byte that cannot follow it) shows as '?'.
-bool IsWholeCharacter(std::string_view text, size_t i, size_t length) {
-    if (length == 1) return !IsLead(ByteAt(text, i));
-    return length == 4 || IsTrail(ByteAt(text, i + 1));
-}
 
 // Ctrl-Z counts as a blank: it is the old end-of-file mark.
 constexpr bool IsBlank(char c) {
@@ -66,8 +57,9 @@ size_t FindUnit(std::string_view text, char c, bool last = false) {
 std::string AsShown(std::string_view text) {
     std::string shown;
     for (size_t i = 0; i < text.size() && text[i] != '\0';) {
-        const size_t n = UnitLength(text, i);
-        if (IsWholeCharacter(text, i, n)) {
+        const GbkUnit unit = GbkUnitAt(text, i);
+        const size_t n = unit.length;
+        if (IsWholeCharacter(unit.kind)) {
             shown.append(text.substr(i, n));
         } else {
             shown += '?';
@@ -313,9 +305,10 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
     std::string written(key);
     written += '=';
     for (size_t i = 0; i < value.size() && value[i] != '\r' && value[i] != '\n';) {
-        const size_t n = UnitLength(value, i);
+        const GbkUnit unit = GbkUnitAt(value, i);
+        const size_t n = unit.length;
         if (value[i] == '\0') break;
-        if (IsWholeCharacter(value, i, n)) {
+        if (IsWholeCharacter(unit.kind)) {
             written.append(value.substr(i, n));
         } else {
             written += '?';

@@ -1,6 +1,8 @@
 #include "settings/picture_store.h"
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include <windows.h>
 
@@ -33,9 +35,11 @@ std::string DefaultPictureBytes() {
     return std::string(reinterpret_cast<const char*>(kDefaultPicture), kDefaultPictureSize);
 }
 
+// A background.pic that cannot be read whole (locked, too large, no memory for it) is passed
+// over as a missing one is.
 std::string LoadBackgroundPicture() {
-    const std::string path = PathToRead(kPictureFileName);
-    return FileExists(path) ? ReadWholeFile(path) : DefaultPictureBytes();
+    std::optional<std::string> bytes = ReadWholeFile(PathToRead(kPictureFileName), kLargestPicture);
+    return bytes ? std::move(*bytes) : DefaultPictureBytes();
 }
 
 void ChooseBackgroundPicture() {
@@ -46,17 +50,18 @@ void ChooseBackgroundPicture() {
         TellUser("您未选择图像。");
         return;
     }
-    const std::string bytes = ReadWholeFile(name);
-    if (!IsPicture(bytes)) {
+    std::optional<std::string> bytes = ReadWholeFile(name, kLargestPicture);
+    if (!bytes || !IsPicture(*bytes)) {
         TellUser("所选文件无法读取，或不是 bmp、jpg、gif 图像。背景图片没有改变。");
         return;
     }
     // A write that fails half-way (disk full, file locked) leaves the old picture whole.
-    if (!WriteFileInOneStep(PathToWrite(kPictureFileName), bytes)) {
+    if (!WriteFileInOneStep(PathToWrite(kPictureFileName), *bytes)) {
         TellUser("背景图片未能保存（磁盘空间不足或文件被其他程序占用）。原来的背景图片没有改变。");
         return;
     }
-    main_window.SetPicture(LoadBackgroundPicture(), LoadBackgroundPicture);
+    // The bytes just stored, without a second copy of a large picture.
+    main_window.SetPicture(std::move(*bytes), LoadBackgroundPicture);
     TellUser("背景图片已设置！");
     if (FileSize(name) > kLargePictureBytes) {
         TellUser(

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include <new>
 #include <optional>
 
 #include "app/globals.h"
@@ -13,6 +14,10 @@ namespace tq {
 namespace {
 
 constexpr size_t kLongestValue = 10239;
+// Room for the twelve-megabyte files that work today and more. A larger file is read as an
+// unreadable one is, as no settings at all: the document and its conversion from UTF-16 take
+// up to four times the file's size, which a 32-bit process may not find.
+constexpr uint64_t kLargestSettingsFile = 32 << 20;
 
 std::string SkipLeadingControls(std::string_view text) {
     size_t i = 0;
@@ -55,20 +60,26 @@ public:
     bool Begin(const std::string& source, const std::string& target) {
         if (save_) return false;
         Load(source);
-        save_ = Save{source, target, false};
+        save_ = Save{source, target};
         return true;
     }
     bool Saving(const std::string& path) const { return save_ && save_->source == path; }
+    // A document that finds no memory for the value fails the save.
     void Set(std::string_view section, std::string_view key, std::string_view value) {
-        document_.Set(section, key, value);
         save_->changed = true;
+        try {
+            if (!save_->failed) document_.Set(section, key, value);
+        } catch (const std::bad_alloc&) {
+            save_->failed = true;
+        }
     }
     // True when nothing was written or the file was written whole.
     bool End() {
         const Save save = *save_;
         save_.reset();
         if (!save.changed) return true;
-        if (!WriteFileInOneStep(save.target, document_.Bytes())) {
+        const std::optional<std::string> bytes = save.failed ? std::nullopt : BytesOf(document_);
+        if (!bytes || !WriteFileInOneStep(save.target, *bytes)) {
             stamp_.reset();
             source_.clear();  // the file keeps what it had: read it again
             return false;
@@ -78,17 +89,34 @@ public:
         return true;
     }
 
+    // A missing file reads as empty; an empty file is the same to every reader, and so is one
+    // that cannot be read or held in memory: every reader takes its default.
+    static IniDocument Parse(const std::string& path, const std::optional<FileStamp>& stamp) {
+        try {
+            std::optional<std::string> bytes;
+            if (stamp) bytes = ReadWholeFile(path, kLargestSettingsFile);
+            return IniDocument::Parse(bytes ? std::move(*bytes) : std::string(), NarrowUtf16,
+                                      WidenToUtf16);
+        } catch (const std::bad_alloc&) {
+            return IniDocument();
+        }
+    }
+    // The file's new bytes; none when they find no memory, which fails the save.
+    static std::optional<std::string> BytesOf(const IniDocument& document) {
+        try {
+            return document.Bytes();
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
+        }
+    }
+
 private:
     struct Save {
         std::string source, target;
-        bool changed;
+        bool changed = false;
+        bool failed = false;
     };
 
-    // A missing file reads as empty; an empty file is the same to every reader.
-    static IniDocument Parse(const std::string& path, const std::optional<FileStamp>& stamp) {
-        return IniDocument::Parse(stamp ? ReadWholeFile(path) : std::string(), NarrowUtf16,
-                                  WidenToUtf16);
-    }
     void Load(const std::string& path) {
         std::optional<FileStamp> stamp = StampOf(path);
         if (path == source_ && stamp == stamp_) return;
@@ -119,7 +147,12 @@ std::string ReadSetting(std::string_view file, std::string_view section, std::st
     const std::string s = SkipLeadingControls(section);
     const std::string k = SkipLeadingControls(key);
     if (f.empty() || s.empty() || k.empty()) return {};
-    const std::optional<std::string> value = settings_file().Read(f).Find(s, k);
+    std::optional<std::string> value;
+    try {
+        value = settings_file().Read(f).Find(s, k);
+    } catch (const std::bad_alloc&) {
+        // A value the process finds no memory for reads as missing: the default.
+    }
     return std::string(WholeCharactersWithin(value ? *value : default_text, kLongestValue));
 }
 
@@ -136,9 +169,14 @@ bool WriteSetting(std::string_view file, std::string_view section, std::string_v
         return settings.End();
     }
     // Another file is being saved: this one is written at once, by itself.
-    IniDocument document = IniDocument::Parse(ReadWholeFile(path), NarrowUtf16, WidenToUtf16);
-    document.Set(section, key, value);
-    return WriteFileInOneStep(path, document.Bytes());
+    IniDocument document = SettingsFile::Parse(path, StampOf(path));
+    try {
+        document.Set(section, key, value);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::optional<std::string> bytes = SettingsFile::BytesOf(document);
+    return bytes && WriteFileInOneStep(path, *bytes);
 }
 
 std::string ReadSetting(const SettingKey& key, Reader reader) {

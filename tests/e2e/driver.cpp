@@ -398,6 +398,24 @@ std::vector<std::string> FilesIn(const std::string& folder, const std::string& p
     return names;
 }
 
+FolderWatch::FolderWatch(std::initializer_list<std::string> folders) {
+    for (const std::string& folder : folders) {
+        handles_.push_back(FindFirstChangeNotificationA(
+            folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME));
+    }
+}
+
+FolderWatch::~FolderWatch() {
+    for (HANDLE handle : handles_) {
+        if (handle != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handle);
+    }
+}
+
+bool FolderWatch::Changed() const {
+    return WaitForMultipleObjects(static_cast<DWORD>(handles_.size()), handles_.data(), FALSE,
+                                  1000) != WAIT_TIMEOUT;
+}
+
 // ---- Windows of the desktop --------------------------------------------------------------
 
 std::string ClassOf(HWND window) {

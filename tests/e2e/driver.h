@@ -64,6 +64,21 @@ bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
 // Names (not paths) of the files in a folder matching a pattern such as "*.log".
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& pattern);
 
+// Watches folders (not their subfolders) from its making on for files or folders created,
+// deleted or renamed in them, even one created and gone again at once.
+class FolderWatch {
+public:
+    explicit FolderWatch(std::initializer_list<std::string> folders);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    // Whether a change was seen, allowing a notice on its way a second to arrive.
+    bool Changed() const;
+
+private:
+    std::vector<HANDLE> handles_;
+};
+
 // ---- Windows of the desktop --------------------------------------------------------------
 
 std::string ClassOf(HWND window);

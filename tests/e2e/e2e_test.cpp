@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -317,13 +318,14 @@ TEST_F(SingleInstance, SecondCopyFromTheSameFileEndsAtOnceWithCodeZero) {
     EXPECT_TRUE(first->TrayIconPresent());
 }
 
+// The same name as Windows compares file names: letter case does not count, beyond ASCII too.
 TEST_F(SingleInstance, SecondCopyUnderTheSameNameInAnotherFolderEndsToo) {
-    ProgramRun* first = LaunchReady(folder_);
+    ProgramRun* first = LaunchReady(folder_, "倒计时ω.exe");
     ASSERT_NE(first, nullptr);
     TempFolder other;
     ASSERT_TRUE(WriteSettings(other, kDebugOn));
 
-    ProgramRun* second = Launch(other);
+    ProgramRun* second = Launch(other, "倒计时Ω.EXE");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->WaitForExit(Milliseconds(10000)), std::optional<DWORD>(0));
     EXPECT_FALSE(FolderExists(other / "Log"));
@@ -1290,8 +1292,10 @@ private:
 
 // A program folder that refuses new files: setting.ini, the picture and the log go to the
 // user's folder, the first Apply starting from the administrator's setting.ini beside the
-// executable, which stays as it was; the next start reads the user's file; restoring the
-// defaults deletes it and brings the administrator's settings back.
+// executable, which stays as it was. The next start, from the folder now writable, reads the
+// user's file and creates no file in either folder (its log goes to the user's Log folder, not
+// watched); restoring the defaults deletes the user's file and brings the administrator's
+// settings back.
 TEST_F(SettingsWindowTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolder) {
     const std::string user_folder = UsersFolder();
     ASSERT_FALSE(FolderExists(user_folder)) << "left by an earlier run";
@@ -1303,8 +1307,8 @@ TEST_F(SettingsWindowTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolde
         "; the administrator's preset\r\n[ui]\r\nwinwidth=500\r\n[debug]\r\nmode=1\r\n";
     ASSERT_TRUE(WriteSettings(folder_, preset));
     ASSERT_TRUE(CopyFileA(ProgramUnderTest().c_str(), (folder_ / kExeName).c_str(), FALSE));
-    ReadOnlyFolder read_only(folder_.path());
-    if (!read_only.mounted()) GTEST_SKIP() << "no read-only bind mount here (root is needed)";
+    std::optional<ReadOnlyFolder> read_only(folder_.path());
+    if (!read_only->mounted()) GTEST_SKIP() << "no read-only bind mount here (root is needed)";
     const auto width = [](ProgramRun& run) {
         const RECT r = run.WindowRect();
         return r.right - r.left;
@@ -1325,13 +1329,17 @@ TEST_F(SettingsWindowTest, AReadOnlyProgramFolderKeepsTheSettingsInTheUsersFolde
     EXPECT_EQ(ReadFileBytes(folder_ / "setting.ini"), std::optional<std::string>(preset));
     EXPECT_EQ(FilesIn(user_folder + "\\Log", "*.log").size(), 1u);
     run->Kill();
+    read_only.reset();
 
+    const FolderWatch watch{folder_.path(), user_folder};
     run = LaunchReady(folder_);
     ASSERT_NE(run, nullptr);
     EXPECT_EQ(width(*run), 555);
+    EXPECT_FALSE(watch.Changed()) << "the start created a file";
     settings = OpenSettings(*run);
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(RestoreDefaults(*run, settings), "恢复默认设置成功！");
+    EXPECT_TRUE(watch.Changed()) << "the watch sees the deletion";
     EXPECT_TRUE(Closed(settings));
     EXPECT_FALSE(FileExists(user_folder + "\\setting.ini"));
     EXPECT_TRUE(WaitFor([&] { return width(*run) == 500; }, Milliseconds(3000)));

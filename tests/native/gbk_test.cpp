@@ -18,7 +18,7 @@ std::string Units(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const GbkUnit unit = GbkUnitAt(text, i);
         out += out.empty() ? "" : " ";
-        out += "SPFL"[static_cast<int>(unit.kind)];
+        out += "SPFLO"[static_cast<int>(unit.kind)];
         out += std::to_string(unit.length);
         i += unit.length;
     }
@@ -33,14 +33,15 @@ TEST(GbkUnitTest, EveryScanDividesTextTheSameWay) {
         {"a\x80\xFF", "S1 S1 S1"},
         {"年b", "P2 S1"},
         {"\xB1|*", "P2 S1"},               // a lead takes a '|' or any other byte
-        {"\xB1\r\n", "P2 S1"},             // and a line end
+        {"\xB1\r\n", "O2 S1"},             // and a line end, which it cannot spell
+        {"\xB1\x7F\xB1\xFF", "O2 O2"},     // nor 7F or FF
         {"ab\xC4", "S1 S1 L1"},            // a lead byte at the end of the text
         {"\xC4\0a"sv, "L1 S1 S1"},         // a lead byte before a NUL
         {"\x81\x30\x81\x30", "F4"},        // U+0080
         {"\xE3\x32\x9A\x35!", "F4 S1"},    // U+10FFFF
-        {"\x81\x30\x81", "P2 L1"},         // four bytes cut after three
-        {"\x81\x30", "P2"},                // and after two
-        {"\x81\x30\x81\0"sv, "P2 L1 S1"},  // or by a NUL
+        {"\x81\x30\x81", "O2 L1"},         // four bytes cut after three
+        {"\x81\x30", "O2"},                // and after two
+        {"\x81\x30\x81\0"sv, "O2 L1 S1"},  // or by a NUL
         {"\x81\x30\x81\x30\x81", "F4 L1"},
     };
     for (const auto& c : cases) EXPECT_EQ(Units(c.text), c.units) << testing::PrintToString(c.text);

@@ -5,6 +5,7 @@
 
 #include "app/globals.h"
 #include "runtime/value.h"
+#include "settings/picture_store.h"
 #include "test_support.h"
 
 namespace tq {
@@ -133,30 +134,61 @@ TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
     EXPECT_EQ(SplitLines(file)[1], "fontloc=3");
 }
 
-// The user's folder (%APPDATA%\TorvekQuindle, from a run whose folder refused new files)
-// counts only while the program's folder refuses them; a missing program folder is one.
-TEST_F(SettingsFileTest, TheUsersFolderIsUsedOnlyWhileTheProgramsFolderRefusesNewFiles) {
+// The user's folder (%APPDATA%\TorvekQuindle) is in use once it holds setting.ini or
+// background.pic, whichever folder the program runs from; an empty one counts only while the
+// program's folder refuses new files (a missing program folder is one).
+TEST_F(SettingsFileTest, TheUsersFolderIsInUseWhenItHoldsTheFilesOrTheProgramsFolderRefusesThem) {
     char saved[MAX_PATH] = {};
     GetEnvironmentVariableA("APPDATA", saved, MAX_PATH);
-    const std::string app_data = MakeTempFolder(), user_ini = app_data + "\\TorvekQuindle\\setting.ini";
+    const std::string app_data = MakeTempFolder(), user = app_data + "\\TorvekQuindle";
     SetEnvironmentVariableA("APPDATA", app_data.c_str());
-    CreateDirectoryA((app_data + "\\TorvekQuindle").c_str(), nullptr);
-    WriteFileBytes(user_ini, "[ui]\r\nwinwidth=111\r\n");
+    CreateDirectoryA(user.c_str(), nullptr);
     WriteIni("[ui]\r\nwinwidth=222\r\n");
 
-    EXPECT_EQ(ReadInteger(keys::winwidth), 222);
     EXPECT_TRUE(WriteSetting(keys::winhight, "333"));
     EXPECT_EQ(ReadFileBytes(dir_ + "\\setting.ini"), "[ui]\r\nwinwidth=222\r\nwinhight=333\r\n");
-    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=111\r\n");
+    EXPECT_FALSE(FileExistsForTest(user + "\\setting.ini"));
+
+    const struct {
+        const char* file;
+        const char* bytes;
+        const char* saved;  // the user's setting.ini after a write
+    } held[] = {
+        {"\\setting.ini", "[ui]\r\nwinwidth=111\r\n", "[ui]\r\nwinwidth=111\r\nwinhight=444\r\n"},
+        // the first save starts from the settings beside the executable
+        {"\\background.pic", "", "[ui]\r\nwinwidth=222\r\nwinhight=444\r\n"},
+    };
+    for (const auto& h : held) {
+        SCOPED_TRACE(h.file);
+        run_dir = MakeTempFolder();  // another run, from a folder that takes new files
+        WriteIni("[ui]\r\nwinwidth=222\r\n");
+        WriteFileBytes(user + h.file, h.bytes);
+        EXPECT_TRUE(WriteSetting(keys::winhight, "444"));
+        EXPECT_EQ(ReadFileBytes(user + "\\setting.ini"), h.saved);
+        EXPECT_EQ(ReadFileBytes(run_dir + "\\setting.ini"), "[ui]\r\nwinwidth=222\r\n");
+        DeleteFileA((user + "\\setting.ini").c_str());
+        DeleteFileA((user + h.file).c_str());
+        RemoveFolder(run_dir);
+    }
 
     run_dir = dir_ + "\\gone";
-    EXPECT_EQ(ReadInteger(keys::winwidth), 111);
-    EXPECT_TRUE(WriteSetting(keys::winwidth, "444"));
-    EXPECT_EQ(ReadFileBytes(user_ini), "[ui]\r\nwinwidth=444\r\n");
-    EXPECT_EQ(ReadInteger(keys::winwidth), 444);
+    EXPECT_EQ(ReadInteger(keys::winwidth), 530);
+    EXPECT_TRUE(WriteSetting(keys::winwidth, "555"));
+    EXPECT_EQ(ReadFileBytes(user + "\\setting.ini"), "[ui]\r\nwinwidth=555\r\n");
 
     SetEnvironmentVariableA("APPDATA", saved);
     RemoveFolder(app_data);
+}
+
+// setting.ini and background.pic above their limits are passed over unread, as unreadable ones
+// are: the defaults, the built-in picture. (Their ends are holes: the sizes cost no disk.)
+TEST_F(SettingsFileTest, FilesAboveTheirLimitsReadAsMissing) {
+    for (const uint64_t size : {uint64_t{32} << 20, (uint64_t{32} << 20) + 1}) {
+        WriteFileBytes(dir_ + "\\setting.ini", "[ui]\r\nwinwidth=300\r\n", size);
+        EXPECT_EQ(ReadInteger(keys::winwidth), size == uint64_t{32} << 20 ? 300 : 530) << size;
+    }
+    WriteFileBytes(dir_ + "\\background.pic", "BM", (128 << 20) + 1);
+    EXPECT_TRUE(LoadBackgroundPicture() == DefaultPictureBytes());
 }
 
 }  // namespace

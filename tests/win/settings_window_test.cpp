@@ -482,6 +482,7 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         bool lock_chosen, lock_stored;
         std::vector<std::string> messages;
         bool stored;
+        uint64_t size = 0;  // the chosen file's, when larger than the bytes
     };
     const std::string set = "背景图片已设置！";
     const std::string large =
@@ -494,6 +495,7 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         {BmpOfSize(600000), false, false, {set}, true},
         {BmpOfSize(600001), false, false, {set, large}, true},
         {noise, false, false, {unusable}, false},
+        {BmpOfSize(50000), false, false, {unusable}, false, (128 << 20) + 1},
         {BmpOfSize(50000), true, false, {unusable}, false},
         {BmpOfSize(50000),
          false,
@@ -506,7 +508,7 @@ TEST_F(SettingsWindowAtWork, ChosenPicturesAreStoredOnlyWhenUsable) {
         SCOPED_TRACE(c.messages.back());
         Open("[ui]\r\ntransparency=1\r\n");  // colour-key mode: a chosen picture shows all the same
         WriteFileBytes(dir_ + "\\background.pic", old_picture);
-        WriteFileBytes(path, c.chosen);
+        WriteFileBytes(path, c.chosen, c.size);
         FileLock chosen_lock(c.lock_chosen ? path : std::string(), 0);
         FileLock stored_lock(c.lock_stored ? dir_ + "\\background.pic" : std::string());
         std::vector<DialogAnswerer::Action> actions = {

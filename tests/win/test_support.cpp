@@ -41,12 +41,15 @@ void RemoveFolder(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
+void WriteFileBytes(const std::string& path, const std::string& bytes, uint64_t size) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (size > bytes.size() && SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) SetEndOfFile(file);
     CloseHandle(file);
 }
 

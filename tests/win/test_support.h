@@ -2,6 +2,7 @@
 // done directly through the platform, independent of the code under test.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,7 +16,8 @@ namespace tq {
 
 std::string MakeTempFolder();
 void RemoveFolder(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
+// A larger `size` extends the file with zero bytes, which take no disk space here.
+void WriteFileBytes(const std::string& path, const std::string& bytes, uint64_t size = 0);
 std::string ReadFileBytes(const std::string& path);
 bool FileExistsForTest(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);  // at "\r\n" or "\n"
