@@ -91,6 +91,15 @@ void ComboBox::AddItem(std::string_view text) {
                      reinterpret_cast<LPARAM>(Widen(items_.back()).c_str()));
 }
 
+void ComboBox::AddItems(const std::vector<std::string>& texts) {
+    if (hwnd_) {
+        size_t bytes = 0;
+        for (const std::string& text : texts) bytes += (text.size() + 1) * sizeof(wchar_t);
+        SendMessageW(hwnd_, CB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+    }
+    for (const std::string& text : texts) AddItem(text);
+}
+
 void ComboBox::ClearItems() {
     items_.clear();
     index_ = -1;

@@ -247,6 +247,15 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
     return hwnd;
 }
 
+namespace {
+
+// A control of the platform's that paints its sunken edge with its visual style.
+bool DrawsThemedClientEdge(HWND hwnd) {
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) && lazy::GetWindowTheme(hwnd);
+}
+
+}  // namespace
+
 LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR, DWORD_PTR data) {
     auto* control = reinterpret_cast<Control*>(data);
@@ -257,6 +266,18 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
         control->hwnd_ = nullptr;
         control->AfterDestroy();
+    } else if (message == WM_NCPAINT && wparam == 1 && DrawsThemedClientEdge(hwnd)) {
+        // The system asks for the whole frame with the region value 1, which is no region's
+        // handle. A themed edit box or date picker draws its client edge in a DC from
+        // GetDCEx with that value as its clipping region, as the message's documentation
+        // shows; Windows' GetDCEx knows the value, Wine's takes it for a handle (two GDI calls
+        // on the invalid handle 1 per control at each painting of its frame). The frame's
+        // rectangle in screen coordinates, a real region, asks for the same; GetDCEx takes
+        // it over and deletes it with the DC.
+        RECT frame;
+        GetWindowRect(hwnd, &frame);
+        if (HRGN whole = CreateRectRgnIndirect(&frame))
+            return lazy::DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(whole), lparam);
     } else if (message == WM_GETOBJECT && control->label_) {
         const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
         if (LRESULT object = AnswerAccessibleObjectRequest(hwnd, wparam, lparam, name))
