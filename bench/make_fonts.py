@@ -2,9 +2,8 @@
 """Writes COUNT small TrueType fonts into FOLDER, each a family of its own ("Bench Family
 0001", ...): one outline font of a few glyphs, copied under many family names, so that the
 benchmark can install about a thousand families in a Wine prefix. Each font names itself in
-English and, as a family of an East Asian font does, in Simplified Chinese (a name that the
-platform lists only under a Chinese system), so that a search of the fonts' own names has
-as many names to read as a real designer's machine. Needs Debian's python3-fonttools.
+English and, as an East Asian font does, in Simplified and Traditional Chinese, so that a
+search of the fonts' own names has names of other languages to find. Needs Debian's python3-fonttools.
 
 Usage: make_fonts.py FOLDER COUNT
 """
@@ -44,9 +43,13 @@ def font_bytes(number):
         "fullName": family,
         "psName": "BenchFamily%04d-Regular" % number,
     })
-    # Windows platform, Unicode BMP, Simplified Chinese (PRC)
+    # Windows platform, Unicode BMP: Simplified Chinese (PRC) and Traditional Chinese (Taiwan).
+    # Under a Simplified Chinese system the platform lists the first and takes the English
+    # name too; the Traditional name only the table knows.
     builder.font["name"].setName("测试字体%04d" % number, 1, 3, 1, 0x0804)
-    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200)
+    builder.font["name"].setName("測試字體%04d" % number, 1, 3, 1, 0x0404)
+    builder.setupOS2(sTypoAscender=800, sTypoDescender=-200, usWinAscent=800, usWinDescent=200,
+                     ulCodePageRange1=1)  # Latin 1
     builder.setupPost()
     out = io.BytesIO()
     builder.save(out)

@@ -160,6 +160,7 @@ void Control::ResetCommonState() {
     visible_ = initial_visible_;
     disabled_ = initial_disabled_;
     tag.clear();
+    platform_proc_ = nullptr;
 }
 
 RECT Control::ClientRect() const {
@@ -242,6 +243,7 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
                         r.top, r.right - r.left, r.bottom - r.top, form_window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
+        platform_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
     return hwnd;

@@ -1141,8 +1141,8 @@ TEST_F(SettingsWindowTest, EveryCodePageShowsTheSameTextsAndSavesTheSameBytes) {
         const std::vector<RECT> labels = run->LabelRects();
         ASSERT_EQ(labels.size(), 2u);
         const auto ink_width = [&] {
-            const RECT ink = InkBox(
-                {labels[0].left, labels[0].top, labels[0].right, labels[1].top}, RGB(255, 255, 255));
+            const RECT ink = InkBox({labels[0].left, labels[0].top, labels[0].right, labels[1].top},
+                                    RGB(255, 255, 255));
             return ink.right - ink.left;
         };
         if (!title_ink_width) {
