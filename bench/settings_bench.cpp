@@ -21,7 +21,8 @@
 // writes; with a stored font name given, both labels' fontname is that name at every opening
 // (the first opening, which may read the fonts' name tables, is reported on its own). The
 // last line is the figures for scripts: "fonts=N first_opening_cpu_ms=... opening_cpu_ms=...
-// font_list_cpu_ms=... first_opening_ms=... opening_ms=... font_list_ms=...". Usage: settings_bench.exe [rounds [stored font name]]
+// font_list_cpu_ms=... first_opening_ms=... opening_ms=... font_list_ms=... opening_writes=...
+// font_list_writes=...". Usage: settings_bench.exe [rounds [stored font name]]
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -233,10 +234,12 @@ int Run(int rounds, const std::string& stored_font) {
     };
     std::printf(
         "fonts=%d first_opening_cpu_ms=%.1f opening_cpu_ms=%.1f font_list_cpu_ms=%.1f "
-        "first_opening_ms=%.1f opening_ms=%.1f font_list_ms=%.1f\n",
+        "first_opening_ms=%.1f opening_ms=%.1f font_list_ms=%.1f opening_writes=%.0f "
+        "font_list_writes=%.0f\n",
         settings_window.标题标签字体组合框.count(), first_opening.cpu_ms,
         median(opening, &Cost::cpu_ms), median(font_list, &Cost::cpu_ms), first_opening.ms,
-        median(opening, &Cost::ms), median(font_list, &Cost::ms));
+        median(opening, &Cost::ms), median(font_list, &Cost::ms), median(opening, &Cost::writes),
+        median(font_list, &Cost::writes));
     std::fflush(stdout);
     DeleteFileA((folder + "\\setting.ini").c_str());
     RemoveDirectoryA(folder.c_str());

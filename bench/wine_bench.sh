@@ -431,8 +431,10 @@ if [ "$font_ok" = 1 ]; then
     echo "== the font scale: $font_families more families in $font_prefix"
     gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
     # The variants: prefix, stored fontname of both labels ("" for none).
+    # min-std and min-many: the bare window in each prefix, what the platform's own start
+    # costs more with the fonts.
     declare -A font_variant_prefix=([std]=$WINEPREFIX [many]=$font_prefix [nomatch]=$font_prefix
-        [listed]=$font_prefix [other]=$font_prefix)
+        [listed]=$font_prefix [other]=$font_prefix [min-std]=$WINEPREFIX [min-many]=$font_prefix)
     declare -A font_variant_name=([std]="" [many]="" [nomatch]="Nothing Like It 1234"
         [listed]="测试字体0500" [other]="測試字體0500")
     for v in std many; do  # untimed: the new prefix registers its fonts at its first start
@@ -442,20 +444,22 @@ if [ "$font_ok" = 1 ]; then
         fi
     done
     for run in $(seq "$font_runs"); do
-        for v in std many nomatch listed other; do
-            dir=$(prepare "f$run-$v" TorvekQuindle.exe)
+        for v in std many nomatch listed other min-std min-many; do
+            exe=TorvekQuindle.exe
+            [ "${v#min-}" != "$v" ] && exe=minimal_window.exe
+            dir=$(prepare "f$run-$v" "$exe")
             if [ -n "${font_variant_name[$v]}" ]; then
                 { printf '[mtfont]\r\nfontname='; gbk "${font_variant_name[$v]}"
                   printf '\r\n[ttfont]\r\nfontname='; gbk "${font_variant_name[$v]}"; printf '\r\n'; } >"$dir/setting.ini"
             fi
-            WINEPREFIX=${font_variant_prefix[$v]} launch "$dir" TorvekQuindle.exe || continue
+            WINEPREFIX=${font_variant_prefix[$v]} launch "$dir" "$exe" || continue
             font_cpu[$v]+=" $L_CPU_MS"
             record fonts "$run" "$v" start_cpu_ms "$L_CPU_MS"
             sleep 0.5
             WINEPREFIX=${font_variant_prefix[$v]} stop "$L_UPID" "$L_WINPID"
         done
     done
-    echo "  start-up CPU, ms: standard fonts${font_cpu[std]:-}; many${font_cpu[many]:-}; no match${font_cpu[nomatch]:-}; listed name${font_cpu[listed]:-}; other-language name${font_cpu[other]:-}"
+    echo "  start-up CPU, ms: standard fonts${font_cpu[std]:-}; many${font_cpu[many]:-}; no match${font_cpu[nomatch]:-}; listed name${font_cpu[listed]:-}; other-language name${font_cpu[other]:-}; bare window${font_cpu[min-std]:-} /${font_cpu[min-many]:-}"
     settings_font "$WINEPREFIX" std
     settings_font "$WINEPREFIX" std-nomatch "Nothing Like It 1234"
     settings_font "$font_prefix" many
@@ -533,6 +537,8 @@ mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, 
         echo "| Font scale: $font_families more families, medians of $font_runs alternating starts | with | against | Ratio | Goal | Met |"
         echo "|---|---|---|---|---|---|"
         row "Start-up CPU time, ms: many fonts against the standard fonts, no stored name" "$(median ${font_cpu[many]:-})" "$(median ${font_cpu[std]:-})" 1.25
+        row "Start-up CPU time, ms: the bare window with many fonts against the standard fonts (the platform's share)" "$(median ${font_cpu[min-many]:-})" "$(median ${font_cpu[min-std]:-})" n/a
+        row "Start-up CPU time added by the fonts, ms: the program against the bare window" "$(awk -v a="$(median ${font_cpu[many]:-})" -v b="$(median ${font_cpu[std]:-})" 'BEGIN { printf "%.1f", a - b }')" "$(awk -v a="$(median ${font_cpu[min-many]:-})" -v b="$(median ${font_cpu[min-std]:-})" 'BEGIN { printf "%.1f", a - b }')" n/a
         row "Start-up CPU time, ms: a stored name that no family has against none (many fonts)" "$(median ${font_cpu[nomatch]:-})" "$(median ${font_cpu[many]:-})" 1.25
         row "Start-up CPU time, ms: a name only the font's table knows against its listed name (many fonts)" "$(median ${font_cpu[other]:-})" "$(median ${font_cpu[listed]:-})" 1.25
         for k in "" -nomatch; do
@@ -542,9 +548,10 @@ mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, 
             what="no stored name"; [ -n "$k" ] && what="a stored name that no family has"
             # A growth within the baseline's noise (under 1 ms) is compared with 1 ms.
             row "Settings window's opening, growth of CPU ms from $(field "$b" fonts) to $(field "$a" fonts) fonts, $what, against a program listing them into a combo box" "$growth" "$(awk -v g="$list_growth" 'BEGIN { print (g < 1 ? 1 : g) }')" 2
+            row "The same growth in write system calls (wineserver requests and X flushes)" "$(awk -v a="$(field "$a" opening_writes)" -v b="$(field "$b" opening_writes)" 'BEGIN { print a - b }')" "$(awk -v a="$(field "$a" font_list_writes)" -v b="$(field "$b" font_list_writes)" 'BEGIN { d = a - b; print (d < 1 ? 1 : d) }')" n/a
         done
         echo
-        echo "Start-up CPU time, ms: standard fonts${font_cpu[std]:-}; many fonts${font_cpu[many]:-}; no family's name${font_cpu[nomatch]:-}; listed name 测试字体0500${font_cpu[listed]:-}; its Traditional name 測試字體0500${font_cpu[other]:-}."
+        echo "Start-up CPU time, ms: standard fonts${font_cpu[std]:-}; many fonts${font_cpu[many]:-}; no family's name${font_cpu[nomatch]:-}; listed name 测试字体0500${font_cpu[listed]:-}; its Traditional name 測試字體0500${font_cpu[other]:-}; the bare window with the standard fonts${font_cpu[min-std]:-} and with many${font_cpu[min-many]:-}."
         echo "Settings window (settings_bench.exe, $font_settings_rounds rounds; the first opening reads the name tables when the stored name is not listed):"
         for k in std std-nomatch many many-nomatch; do echo "- $k: ${font_settings[$k]:-not measured}"; done
     fi
