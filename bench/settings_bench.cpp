@@ -145,9 +145,8 @@ int CALLBACK AddFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM c
 void ListFontsIntoComboBox() {
     HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
-    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST,
-                                 0, 0, 200, 200, window, nullptr, GetModuleHandleW(nullptr),
-                                 nullptr);
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+                                 0, 200, 200, window, nullptr, GetModuleHandleW(nullptr), nullptr);
     HDC screen = GetDC(nullptr);
     LOGFONTW all{};
     all.lfCharSet = DEFAULT_CHARSET;

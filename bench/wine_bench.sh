@@ -448,7 +448,7 @@ if [ "$font_ok" = 1 ]; then
             exe=TorvekQuindle.exe
             [ "${v#min-}" != "$v" ] && exe=minimal_window.exe
             dir=$(prepare "f$run-$v" "$exe")
-            if [ -n "${font_variant_name[$v]}" ]; then
+            if [ -n "${font_variant_name[$v]:-}" ]; then
                 { printf '[mtfont]\r\nfontname='; gbk "${font_variant_name[$v]}"
                   printf '\r\n[ttfont]\r\nfontname='; gbk "${font_variant_name[$v]}"; printf '\r\n'; } >"$dir/setting.ini"
             fi
