@@ -32,6 +32,18 @@
 #              0 skips it) at second accuracy and as long at minute accuracy, and compares
 #              every change with the clock: lag from the second in which the new value
 #              became true, values skipped or repeated                     goal <= 50 ms
+#   fonts      the font scale: a second prefix with BENCH_FONT_FAMILIES (1000; 0 skips it)
+#              more families installed (bench/make_fonts.py: one small font under many
+#              family names, made in build/bench-fonts, never committed). Start-up CPU time
+#              (as above, medians of BENCH_FONT_RUNS alternating starts) with no stored font
+#              name in both prefixes; in the large one also with a stored fontname that no
+#              family has against none, and with a family's Traditional Chinese name (which
+#              only its name table knows under the Simplified Chinese system) against its
+#              listed name                                              goal <= 1.25x each
+#              The settings window's opening (settings_bench.exe, BENCH_FONT_SETTINGS_ROUNDS)
+#              in both prefixes, with no stored name and with one that no family has: its
+#              growth in CPU time from the standard to the large prefix against that of a
+#              program that only lists the fonts into one combo box            goal <= 2x
 #
 # Every program runs from its own copy in its own temporary folder, one at a time (the
 # program ends a second instance of the same file name). The results go to
@@ -71,8 +83,8 @@ fi
 memory_at=${BENCH_MEMORY_AT:-10}
 results=${BENCH_RESULTS:-$root/build/bench-wine}
 python=/usr/bin/python3  # Debian's, which has python3-pil
-for f in TorvekQuindle.exe minimal_window.exe structural_window.exe probe.exe; do
-    [ -f "$build/$f" ] || { echo "missing $build/$f (build the targets TorvekQuindle minimal_window structural_window probe)"; exit 1; }
+for f in TorvekQuindle.exe minimal_window.exe structural_window.exe probe.exe settings_bench.exe; do
+    [ -f "$build/$f" ] || { echo "missing $build/$f (build the targets TorvekQuindle minimal_window structural_window probe settings_bench)"; exit 1; }
 done
 
 mkdir -p "$results"
@@ -379,6 +391,84 @@ if [ "$tick_seconds" -gt 0 ]; then
     done
 fi
 
+# ---- fonts: start-up and the settings window's opening with many families installed ---------
+font_families=${BENCH_FONT_FAMILIES:-1000}
+font_runs=${BENCH_FONT_RUNS:-$([ "$quick" = 1 ] && echo 3 || echo 9)}
+font_settings_rounds=${BENCH_FONT_SETTINGS_ROUNDS:-$([ "$quick" = 1 ] && echo 5 || echo 11)}
+font_prefix=${BENCH_FONT_PREFIX:-$root/build/wineprefix-bench-fonts}
+declare -A font_cpu font_settings
+font_ok=0
+# settings_font <prefix> <label> [stored name]: one settings_bench.exe run, its figures line
+settings_font() {
+    local out
+    out=$(WINEPREFIX=$1 wine "$build/settings_bench.exe" "$font_settings_rounds" ${3:+"$3"} \
+        2>>"$results/wine-stderr.txt" | tail -n 1)
+    font_settings[$2]=$out
+    record fonts 1 "$2" settings "${out// /,}"
+    echo "  settings window, $2: $out"
+}
+if [ "$font_families" -gt 0 ] && [ -f "$build/settings_bench.exe" ]; then
+    font_dir=$root/build/bench-fonts
+    if [ "$(ls "$font_dir" 2>/dev/null | wc -l)" != "$font_families" ]; then
+        rm -rf "$font_dir"
+        "$python" bench/make_fonts.py "$font_dir" "$font_families" ||
+            echo "  the fonts could not be made (is python3-fonttools installed?)"
+    fi
+    if [ ! -f "$font_prefix/system.reg" ]; then
+        mkdir -p "$font_prefix"
+        WINEPREFIX=$font_prefix wineboot -i >/dev/null 2>&1 </dev/null
+        WINEPREFIX=$font_prefix wineserver -w
+    fi
+    if [ "$(ls "$font_dir" 2>/dev/null | wc -l)" = "$font_families" ]; then
+        cp "$font_dir"/*.ttf "$font_prefix/drive_c/windows/Fonts/"
+        WINEPREFIX=$font_prefix wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+            /d "$bench_dpi" /f >/dev/null 2>&1
+        WINEPREFIX=$font_prefix wineserver -p >/dev/null 2>&1 </dev/null
+        font_ok=1
+    fi
+fi
+if [ "$font_ok" = 1 ]; then
+    echo "== the font scale: $font_families more families in $font_prefix"
+    gbk() { printf '%s' "$1" | iconv -f UTF-8 -t GBK; }
+    # The variants: prefix, stored fontname of both labels ("" for none).
+    # min-std and min-many: the bare window in each prefix, what the platform's own start
+    # costs more with the fonts.
+    declare -A font_variant_prefix=([std]=$WINEPREFIX [many]=$font_prefix [nomatch]=$font_prefix
+        [listed]=$font_prefix [other]=$font_prefix [min-std]=$WINEPREFIX [min-many]=$font_prefix)
+    declare -A font_variant_name=([std]="" [many]="" [nomatch]="Nothing Like It 1234"
+        [listed]="测试字体0500" [other]="測試字體0500")
+    for v in std many; do  # untimed: the new prefix registers its fonts at its first start
+        dir=$(prepare "fwarm-$v" TorvekQuindle.exe)
+        if WINEPREFIX=${font_variant_prefix[$v]} launch "$dir" TorvekQuindle.exe; then
+            WINEPREFIX=${font_variant_prefix[$v]} stop "$L_UPID" "$L_WINPID"
+        fi
+    done
+    for run in $(seq "$font_runs"); do
+        for v in std many nomatch listed other min-std min-many; do
+            exe=TorvekQuindle.exe
+            [ "${v#min-}" != "$v" ] && exe=minimal_window.exe
+            dir=$(prepare "f$run-$v" "$exe")
+            if [ -n "${font_variant_name[$v]:-}" ]; then
+                { printf '[mtfont]\r\nfontname='; gbk "${font_variant_name[$v]}"
+                  printf '\r\n[ttfont]\r\nfontname='; gbk "${font_variant_name[$v]}"; printf '\r\n'; } >"$dir/setting.ini"
+            fi
+            WINEPREFIX=${font_variant_prefix[$v]} launch "$dir" "$exe" || continue
+            font_cpu[$v]+=" $L_CPU_MS"
+            record fonts "$run" "$v" start_cpu_ms "$L_CPU_MS"
+            sleep 0.5
+            WINEPREFIX=${font_variant_prefix[$v]} stop "$L_UPID" "$L_WINPID"
+        done
+    done
+    echo "  start-up CPU, ms: standard fonts${font_cpu[std]:-}; many${font_cpu[many]:-}; no match${font_cpu[nomatch]:-}; listed name${font_cpu[listed]:-}; other-language name${font_cpu[other]:-}; bare window${font_cpu[min-std]:-} /${font_cpu[min-many]:-}"
+    settings_font "$WINEPREFIX" std
+    settings_font "$WINEPREFIX" std-nomatch "Nothing Like It 1234"
+    settings_font "$font_prefix" many
+    settings_font "$font_prefix" many-nomatch "Nothing Like It 1234"
+    WINEPREFIX=$font_prefix wineserver -k >/dev/null 2>&1
+fi
+# field <figures line> <key>
+field() { sed -nE "s/.*(^| )$2=([^ ]*).*/\2/p" <<<"$1"; }
+
 # ---- summary -------------------------------------------------------------------------------
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 elapsed=$(( $(date +%s) - started_at ))
@@ -441,6 +531,29 @@ mem_row() {  # mem_row <measure> <kB list a> <kB list b> <goal>: medians in MB, 
         echo
         echo "Time label against the clock over ${tick_seconds} s, read every 2 ms (lag from the second in which the value became true):"
         echo "second accuracy: ${ticks[0]:-not measured}; minute accuracy: ${ticks[1]:-not measured}."
+    fi
+    if [ "$font_ok" = 1 ]; then
+        echo
+        echo "| Font scale: $font_families more families, medians of $font_runs alternating starts | with | against | Ratio | Goal | Met |"
+        echo "|---|---|---|---|---|---|"
+        row "Start-up CPU time, ms: many fonts against the standard fonts, no stored name" "$(median ${font_cpu[many]:-})" "$(median ${font_cpu[std]:-})" 1.25
+        row "Start-up CPU time, ms: the bare window with many fonts against the standard fonts (the platform's share)" "$(median ${font_cpu[min-many]:-})" "$(median ${font_cpu[min-std]:-})" n/a
+        row "Start-up CPU time added by the fonts, ms: the program against the bare window" "$(awk -v a="$(median ${font_cpu[many]:-})" -v b="$(median ${font_cpu[std]:-})" 'BEGIN { printf "%.1f", a - b }')" "$(awk -v a="$(median ${font_cpu[min-many]:-})" -v b="$(median ${font_cpu[min-std]:-})" 'BEGIN { printf "%.1f", a - b }')" n/a
+        row "Start-up CPU time, ms: a stored name that no family has against none (many fonts)" "$(median ${font_cpu[nomatch]:-})" "$(median ${font_cpu[many]:-})" 1.25
+        row "Start-up CPU time, ms: a name only the font's table knows against its listed name (many fonts)" "$(median ${font_cpu[other]:-})" "$(median ${font_cpu[listed]:-})" 1.25
+        for k in "" -nomatch; do
+            a=${font_settings[many$k]:-}; b=${font_settings[std$k]:-}
+            growth=$(awk -v a="$(field "$a" opening_cpu_ms)" -v b="$(field "$b" opening_cpu_ms)" 'BEGIN { printf "%.1f", a - b }')
+            list_growth=$(awk -v a="$(field "$a" font_list_cpu_ms)" -v b="$(field "$b" font_list_cpu_ms)" 'BEGIN { printf "%.1f", a - b }')
+            what="no stored name"; [ -n "$k" ] && what="a stored name that no family has"
+            # A growth within the baseline's noise (under 1 ms) is compared with 1 ms.
+            row "Settings window's opening, growth of CPU ms from $(field "$b" fonts) to $(field "$a" fonts) fonts, $what, against a program listing them into a combo box" "$growth" "$(awk -v g="$list_growth" 'BEGIN { print (g < 1 ? 1 : g) }')" 2
+            row "The same growth in write system calls (wineserver requests and X flushes)" "$(awk -v a="$(field "$a" opening_writes)" -v b="$(field "$b" opening_writes)" 'BEGIN { print a - b }')" "$(awk -v a="$(field "$a" font_list_writes)" -v b="$(field "$b" font_list_writes)" 'BEGIN { d = a - b; print (d < 1 ? 1 : d) }')" n/a
+        done
+        echo
+        echo "Start-up CPU time, ms: standard fonts${font_cpu[std]:-}; many fonts${font_cpu[many]:-}; no family's name${font_cpu[nomatch]:-}; listed name 测试字体0500${font_cpu[listed]:-}; its Traditional name 測試字體0500${font_cpu[other]:-}; the bare window with the standard fonts${font_cpu[min-std]:-} and with many${font_cpu[min-many]:-}."
+        echo "Settings window (settings_bench.exe, $font_settings_rounds rounds; the first opening reads the name tables when the stored name is not listed):"
+        for k in std std-nomatch many many-nomatch; do echo "- $k: ${font_settings[$k]:-not measured}"; done
     fi
     echo
     if [ "$soak_ok" = 1 ]; then

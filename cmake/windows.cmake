@@ -3,6 +3,7 @@ add_link_options(-static)
 
 add_library(tq_win STATIC
     src/runtime/facilities.cpp
+    src/runtime/font_names.cpp
     src/settings/file_places.cpp
     src/settings/settings_file.cpp
     src/settings/picture_store.cpp

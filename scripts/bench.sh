@@ -2,8 +2,10 @@
 # `make bench`: builds what the benchmarks need and runs them.
 #   1. The Windows program, the minimal window and its structural variant it is compared
 #      with, and the probe, in the Windows tree (build/win32, or TQ_BENCH_BUILD), then
-#      bench/wine_bench.sh under Wine: whole-process ratios against those baselines and the
-#      time label against the clock (about 14 minutes; BENCH_QUICK=1 for about two).
+#      bench/wine_bench.sh under Wine: whole-process ratios against those baselines, the
+#      time label against the clock, and the font scale (start-up and the settings window's
+#      opening with 1,000 more font families in a second prefix) (about 18 minutes;
+#      BENCH_QUICK=1 for about four).
 #   2. bench/settings_bench.cpp under Wine: the settings window's opening and Apply
 #      against baselines in the same run (SETTINGS_BENCH_ROUNDS, 15).
 #   3. The picture benchmark (bench/picture_bench.cpp): natively in build/bench, a Release

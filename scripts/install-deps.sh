@@ -10,7 +10,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     libjpeg62-turbo-dev libgif-dev nasm
     xvfb xauth imagemagick x11-utils locales fonts-wqy-microhei fonts-dejavu-core
-    python3 python3-pil icoutils dpkg-dev
+    python3 python3-pil python3-fonttools icoutils dpkg-dev
     wine wine32:i386 wine64
     nsis zip
 )

@@ -11,6 +11,7 @@
 #include "countdown/countdown.h"
 #include "forms/forms.h"
 #include "runtime/facilities.h"
+#include "runtime/font_names.h"
 #include "runtime/value.h"
 #include "settings/picture_store.h"
 #include "settings/settings_file.h"
@@ -20,15 +21,10 @@ namespace tq {
 namespace {
 
 // A stored family may be named in another language than the system's (Apply stores it as
-// the font list shows it at that time), which FontFaceFor finds in the fonts' own names. With
-// no name stored, the default face is taken as the forms take theirs, without that search,
-// which would cost every start-up without a settings file a few milliseconds. No value read
-// from the file holds a line end, so "\n" stands for the missing key.
-std::string LabelFace(const SettingKey& fontname) {
-    const std::string stored =
-        ReadSetting(SettingsFilePath(), fontname.section, fontname.key, "\n");
-    return stored == "\n" ? fontname.default_text : FontFaceFor(stored);
-}
+// the font list shows it at that time): the platform's font mapping takes the family's
+// English name and its name in the system's language, and FontFaceFor gives the listed name
+// of a family the settings window has found by another name in this run. It reads nothing.
+std::string LabelFace(const SettingKey& fontname) { return FontFaceFor(ReadSetting(fontname)); }
 
 // The stored colour of a label's text, or the scheme's window text in high contrast.
 COLORREF LabelColour(const keys::FontKeys& keys) {

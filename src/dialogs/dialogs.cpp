@@ -1,5 +1,6 @@
 #include "dialogs/dialogs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "forms/forms.h"
 #include "resources/version.h"
 #include "runtime/facilities.h"
+#include "runtime/font_names.h"
 #include "runtime/value.h"
 #include "settings/file_places.h"
 #include "settings/picture_store.h"
@@ -79,27 +81,21 @@ void SelectStoredIndex(forms::ComboBox& combo, const SettingKey& key) {
 // removed, and its order follows the system's language, so a stored index alone may point
 // at another font. The name may also be the family's name in another language (the list
 // shows the English name where the system's language is not the font's), which only the
-// fonts' own name tables know; they are read only when no item has the name itself. A name
-// no font has falls back to the stored index; without that the first font called 宋体 is
-// taken, and when none is, the scan ends on the last font.
+// fonts' own name tables know (FindFontFamilyByAnyName reads them once per run, and only
+// for a name the list does not hold). A name no font has falls back to the stored index;
+// without that the first font called 宋体 is taken, and when none is, the last font.
 void SelectFont(forms::ComboBox& combo, const keys::FontKeys& keys) {
     const std::string name =
         ReadSetting(SettingsFilePath(), keys.fontname.section, keys.fontname.key, "");
-    for (int i = 0; i < combo.count(); ++i) {
-        if (combo.item(i) != name) continue;
-        combo.SetIndex(i);
-        return;
-    }
     if (const int found = FindFontFamilyByAnyName(installed_fonts, name); found >= 0) {
         combo.SetIndex(found);
         return;
     }
     SelectStoredIndex(combo, keys.fontloc);
     if (combo.index() >= 0) return;
-    for (int i = 0; i < combo.count(); ++i) {
-        combo.SetIndex(i);
-        if (combo.content() == "宋体") return;
-    }
+    const auto songti = std::find(installed_fonts.begin(), installed_fonts.end(), "宋体");
+    combo.SetIndex(static_cast<int>(songti - installed_fonts.begin()) -
+                   (songti == installed_fonts.end() ? 1 : 0));
 }
 
 void LoadLabelGroup(const LabelGroup& g) {
@@ -239,10 +235,8 @@ void LoadSettingsWindow() {
 void LoadTextPage() {
     auto& w = settings_window;
     installed_fonts = ListFontNames();
-    for (const std::string& name : installed_fonts) {
-        w.标题标签字体组合框.AddItem(name);
-        w.时间标签字体组合框.AddItem(name);
-    }
+    w.标题标签字体组合框.AddItems(installed_fonts);
+    w.时间标签字体组合框.AddItems(installed_fonts);
     LoadLabelGroup(TitleGroup());
     LoadLabelGroup(TimeGroup());
 }

@@ -91,6 +91,24 @@ void ComboBox::AddItem(std::string_view text) {
                      reinterpret_cast<LPARAM>(Widen(items_.back()).c_str()));
 }
 
+// The list's storage is reserved once, and the items go straight to the platform's combo box.
+void ComboBox::AddItems(const std::vector<std::string>& texts) {
+    items_.insert(items_.end(), texts.begin(), texts.end());
+    if (!hwnd_) return;
+    size_t bytes = 0;
+    for (const std::string& text : texts) bytes += (text.size() + 1) * sizeof(wchar_t);
+    SendMessageW(hwnd_, CB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+    for (const std::string& text : texts) {
+        const std::wstring wide = Widen(text);
+        const auto item = reinterpret_cast<LPARAM>(wide.c_str());
+        if (platform_proc_) {
+            CallWindowProcW(platform_proc_, hwnd_, CB_ADDSTRING, 0, item);
+        } else {
+            SendMessageW(hwnd_, CB_ADDSTRING, 0, item);
+        }
+    }
+}
+
 void ComboBox::ClearItems() {
     items_.clear();
     index_ = -1;

@@ -160,6 +160,7 @@ void Control::ResetCommonState() {
     visible_ = initial_visible_;
     disabled_ = initial_disabled_;
     tag.clear();
+    platform_proc_ = nullptr;
 }
 
 RECT Control::ClientRect() const {
@@ -242,12 +243,29 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
                         r.top, r.right - r.left, r.bottom - r.top, form_window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (hwnd && route_input) {
+        platform_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
         // Named as soon as it exists, before any reader asks, as the platform's guidance does.
         if (label_) AnnotateAccessibleName(hwnd, NameFromCaption(Widen(label_->caption())));
     }
     return hwnd;
 }
+
+namespace {
+
+// Wine's GetDCEx, unlike Windows', has no meaning for the region value 1 (the whole frame).
+bool GetDCExTakesOneForAHandle() {
+    static const bool wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// A control of the platform's that paints its sunken edge with its visual style.
+bool DrawsThemedClientEdge(HWND hwnd) {
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) && lazy::GetWindowTheme(hwnd);
+}
+
+}  // namespace
 
 LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR, DWORD_PTR data) {
@@ -260,6 +278,20 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         if (control->label_) ClearAccessibleName(hwnd);
         control->hwnd_ = nullptr;
         control->AfterDestroy();
+    } else if (message == WM_NCPAINT && wparam == 1 && GetDCExTakesOneForAHandle() &&
+               DrawsThemedClientEdge(hwnd)) {
+        // The system asks for the whole frame with the region value 1, which is no region's
+        // handle. A themed edit box or date picker draws its client edge in a DC from
+        // GetDCEx with that value as its clipping region, as the message's documentation
+        // shows; Windows' GetDCEx knows the value, Wine's takes it for a handle (two GDI calls
+        // on the invalid handle 1 per control at each painting of its frame). There, the
+        // frame's rectangle in screen coordinates, a real region, asks for the same; Wine's
+        // GetDCEx takes it over and deletes it with the DC. Windows is left the value it
+        // knows: its frame painting need not delete a region it did not make.
+        RECT frame;
+        GetWindowRect(hwnd, &frame);
+        if (HRGN whole = CreateRectRgnIndirect(&frame))
+            return lazy::DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(whole), lparam);
     } else if (message == WM_GETOBJECT && control->label_ &&
                static_cast<LONG>(lparam) == OBJID_CLIENT) {
         // Annotated again at each request, so that the name follows the label's caption. The

@@ -249,6 +249,8 @@ public:
     int count() const { return static_cast<int>(items_.size()); }
     const std::string& item(int index) const { return items_.at(index); }
     void AddItem(std::string_view text);
+    // Appends many items, the list's storage reserved for them first.
+    void AddItems(const std::vector<std::string>& texts);
     void ClearItems();
     int index() const;
     // Negative selects nothing; beyond the last item selects the last.

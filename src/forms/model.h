@@ -218,6 +218,12 @@ protected:
     // The label whose caption names the control for screen readers, for the types whose own
     // window text is not their name (an edit box's text is its content, a list's its item).
     const Label* label_ = nullptr;
+    // The window procedure of the platform's class, before the program's subclass: a
+    // message that the program's procedures have nothing to do with may go straight to it.
+    // Under Wine each message through a subclass costs three wineserver requests (the
+    // subclass's window property is looked up three times), which a list of a thousand fonts
+    // notices.
+    WNDPROC platform_proc_ = nullptr;
 
 private:
     static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/font_names.h"
 #include "runtime/gbk.h"
 #include "runtime/value.h"
 
@@ -639,130 +638,6 @@ std::string ExecutableFileName() {
     const std::string path = ModulePath();
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-namespace {
-
-// The 'name' table's tag as GetFontData takes it: its four letters in memory order.
-constexpr DWORD kNameTableTag = 'n' | 'a' << 8 | 'm' << 16 | 'e' << 24;
-
-// A face name is kept to the 31 bytes a font description holds, cut before a character
-// that would not fit whole.
-int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
-    const std::string face = Narrow({font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE)});
-    reinterpret_cast<std::vector<std::string>*>(names)->emplace_back(
-        WholeCharactersWithin(face, LF_FACESIZE - 1));
-    return 1;
-}
-
-}  // namespace
-
-std::vector<std::string> ListFontNames() {
-    std::vector<std::string> reported;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return reported;
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;  // with an empty face name: every family, every charset
-    EnumFontFamiliesExW(screen, &wanted, CollectFontFamily, reinterpret_cast<LPARAM>(&reported), 0);
-    ReleaseDC(nullptr, screen);
-
-    // A family comes once per character set, in a row; keep one of each such run.
-    std::vector<std::string> names;
-    for (auto name = reported.rbegin(); name != reported.rend(); ++name) {
-        if (names.empty() || names.back() != *name) names.push_back(std::move(*name));
-    }
-    return names;
-}
-
-namespace {
-
-LOGFONTW FaceDescription(std::string_view face) {
-    LOGFONTA font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    const std::string_view fits = WholeCharactersWithin(face, LF_FACESIZE - 1);
-    std::memcpy(font.lfFaceName, fits.data(), fits.size());
-    return ToPlatformFont(font);
-}
-
-int CALLBACK NoteFamilyFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;  // one is enough
-}
-
-// True when the platform enumerates a family by that name (its English name or its name in
-// the system's language).
-bool PlatformKnowsFamily(std::string_view name) {
-    bool found = false;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return false;
-    LOGFONTW wanted = FaceDescription(name);
-    EnumFontFamiliesExW(screen, &wanted, NoteFamilyFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
-    return found;
-}
-
-// The family's name table as the font selected for that face gives it; empty for a font
-// without one (a bitmap or vector font).
-std::string NameTableOf(HDC dc, std::string_view family) {
-    const LOGFONTW description = FaceDescription(family);
-    HFONT font = CreateFontIndirectW(&description);
-    if (!font) return {};
-    HGDIOBJ previous = SelectObject(dc, font);
-    std::string table;
-    const DWORD size = GetFontData(dc, kNameTableTag, 0, nullptr, 0);
-    if (size != GDI_ERROR && size > 0) {
-        table.resize(size);
-        if (GetFontData(dc, kNameTableTag, 0, table.data(), size) != size) table.clear();
-    }
-    SelectObject(dc, previous);
-    DeleteObject(font);
-    return table;
-}
-
-// Face names compare without letter case, as the platform compares them.
-bool SameFaceName(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-}  // namespace
-
-int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name) {
-    if (name.empty()) return -1;
-    const bool vertical = name[0] == '@';
-    const std::wstring wanted = Widen(name.substr(vertical ? 1 : 0));
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return -1;
-    int found = -1;
-    for (size_t i = 0; i < families.size() && found < 0; ++i) {
-        if (families[i].empty() || (families[i][0] == '@') != vertical) continue;
-        const std::string table = NameTableOf(dc, families[i]);
-        for (const std::u16string& own : FamilyNamesInNameTable(table)) {
-            // Cut as a listed name is, so that a long name stored from a list still matches.
-            const std::string listed =
-                Narrow({reinterpret_cast<const wchar_t*>(own.data()), own.size()});
-            const std::string_view cut =
-                WholeCharactersWithin(listed, LF_FACESIZE - 1 - (vertical ? 1 : 0));
-            if (SameFaceName(wanted, Widen(cut))) {
-                found = static_cast<int>(i);
-                break;
-            }
-        }
-    }
-    DeleteDC(dc);
-    return found;
-}
-
-std::string FontFaceFor(std::string_view name) {
-    if (name.empty() || PlatformKnowsFamily(name)) return std::string(name);
-    static std::string searched_name, searched_face;
-    if (name != searched_name) {
-        const std::vector<std::string> families = ListFontNames();
-        const int found = FindFontFamilyByAnyName(families, name);
-        searched_name = name;
-        searched_face = found >= 0 ? families[found] : searched_name;
-    }
-    return searched_face;
 }
 
 }  // namespace tq

@@ -190,25 +190,4 @@ Function LibraryFunction(const wchar_t* library, const char* name) {
 std::string RunDirectory();
 std::string ExecutableFileName();
 
-// The installed font family names for all character sets, in the reverse of the order
-// the platform reports them, a name equal to the one kept just before it skipped; each
-// name at most 31 bytes.
-std::vector<std::string> ListFontNames();
-
-// The index in `families` (names as ListFontNames gives them) of the family whose font calls
-// itself `name` in its own name table: a family name in any language, cut to a list name's
-// length and compared without letter case; a vertical family ("@" first) only for a name
-// with "@" first. -1 for an empty name or when no font calls itself so. The platform may know
-// a family only by its English name and its name in the system's language (Wine does), so a
-// name stored under another language may be found only this way. Reads every family's
-// table: for names that match nothing directly.
-int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name);
-
-// The face to create a font of for a stored family name: the name itself when the platform
-// knows a family by it, else the listed name of the installed family that calls itself so in
-// another language (FindFontFamilyByAnyName), else the name itself, for which the platform
-// substitutes a face. The last search of the tables is remembered for the run: the labels
-// ask for the same name at every Apply.
-std::string FontFaceFor(std::string_view name);
-
 }  // namespace tq

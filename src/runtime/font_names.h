@@ -1,9 +1,15 @@
-// The family names a font gives itself in its own 'name' table, in every language it names
-// itself in. The platform knows a family only by its English name and by its name in the
-// system's language; a name stored under another language is found again through these.
-// Portable: reads the table's bytes, no platform calls.
+// Every rule about installed font families' names: the list the settings window shows, the
+// family names a font gives itself in its own 'name' table, and finding a family by a name in
+// another language than the system's. The platform knows a family only by its English name
+// and by its name in the system's language; a name stored under another language is found
+// again through the fonts' own tables, which are read at most once per run and only when a
+// name is not listed. The portable part (the table reader and FontNameCache) makes no
+// platform calls; the rest is the Windows program's.
 #pragma once
 
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,5 +21,55 @@ namespace tq {
 // OpenType 'name' table, in the order of the records. Records that reach past the table's
 // end, and a table too short for its own header, give nothing.
 std::vector<std::u16string> FamilyNamesInNameTable(std::string_view table);
+
+// What the program has learnt of the installed families' own names in this run. Names are
+// GBK texts; they compare without the letter case of their ASCII letters, a family's own name
+// cut as a listed name is (31 bytes, 30 after a vertical family's "@"). A vertical family
+// ("@" first) is found only for a name with "@" first, by the names of its horizontal twin.
+class FontNameCache {
+public:
+    // The family names each of the listed families gives itself (FamilyNamesInNameTable, in
+    // GBK), one list per family, empty for a family without a table.
+    using TableReader =
+        std::function<std::vector<std::vector<std::string>>(const std::vector<std::string>&)>;
+    explicit FontNameCache(TableReader read_tables) : read_tables_(std::move(read_tables)) {}
+
+    // The index in `families` of the family `name` names; -1 for an empty name and when no
+    // family has the name. A listed name is found without reading any table. Otherwise the
+    // tables of the listed families not read before in this run are read, in one call, and
+    // the first family (in the order read) that calls itself so is taken.
+    int Find(const std::vector<std::string>& families, std::string_view name);
+
+    // The listed family a search of this run found `name` to be, without reading anything;
+    // empty when no search has found it.
+    std::string FoundFamily(std::string_view name) const;
+
+    // How many families' tables have been read in this run.
+    size_t tables_read() const { return read_.size(); }
+
+private:
+    TableReader read_tables_;
+    std::set<std::string> read_;                    // listed families whose tables were read
+    std::map<std::string, std::string> owners_[2];  // [vertical] key of an own name -> family
+};
+
+// The installed font family names for all character sets, in the reverse of the order the
+// platform reports them, a name equal to the one kept just before it skipped; each name at
+// most 31 bytes. One enumeration.
+std::vector<std::string> ListFontNames();
+
+// The run's FontNameCache, reading the tables through the fonts the platform creates.
+FontNameCache& InstalledFontNames();
+
+// InstalledFontNames().Find: the family of `families` (names as ListFontNames gives them)
+// that `name` names, reading the fonts' tables once per run when the name is not listed.
+int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name);
+
+// The face to create a font of for a stored family name: the listed family a search of this
+// run found the name to be (the settings window searches when it opens), else the name
+// itself, which the platform's font mapping takes by the family's English name or its name
+// in the system's language, and for which it substitutes a face otherwise. Reads nothing, so
+// that no start-up pays for the fonts' tables.
+std::string FontFaceFor(std::string_view name);
 
 }  // namespace tq

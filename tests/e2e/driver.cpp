@@ -1025,13 +1025,19 @@ std::optional<SYSTEMTIME> ParseLogStamp(std::string_view stamp, int year) {
 
 std::unique_ptr<ProgramRun> ProgramRun::StartInLocale(const std::string& folder,
                                                       const std::string& exe_name,
-                                                      const std::string& locale) {
+                                                      const std::string& locale,
+                                                      const std::string& gdi_warnings) {
     std::unique_ptr<ProgramRun> run(new ProgramRun());
     run->folder_ = folder;
     run->icons_before_ = TrayIconWindows();
     // Wine takes a process's code page from its Unix locale, which a Windows parent cannot
     // set: the program is started through env and wine, from its own folder.
     std::string command_line = "/usr/bin/env LC_ALL=" + locale + " wine \"" + exe_name + "\"";
+    if (!gdi_warnings.empty()) {
+        command_line = "/usr/bin/env LC_ALL=" + locale +
+                       " WINEDEBUG=warn+gdi sh -c \"exec wine \\\"$0\\\" 2>\\\"$1\\\"\" \"" +
+                       exe_name + "\" \"" + gdi_warnings + "\"";
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

@@ -244,9 +244,12 @@ public:
                                              const std::wstring& desktop = L"");
     // Starts it under another Unix locale, and so another code page ("zh_TW.UTF-8": 950).
     // Only one copy of that file name may run in the prefix meanwhile.
+    // With `gdi_warnings`, Wine's warnings of the gdi channel (an invalid handle passed to a
+    // GDI call among them) go to that file of the folder.
     static std::unique_ptr<ProgramRun> StartInLocale(const std::string& folder,
                                                      const std::string& exe_name,
-                                                     const std::string& locale);
+                                                     const std::string& locale,
+                                                     const std::string& gdi_warnings = "");
     // Where StartHeldTogether holds each copy: at the first call of a function of the
     // system's libraries whose wide-text argument (counted from 1; 0: none is looked at)
     // begins with the prefix.

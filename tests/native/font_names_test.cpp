@@ -1,6 +1,7 @@
 // The family names read from a font's own name table.
 #include "runtime/font_names.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,56 @@ TEST(FontNamesTest, RecordsOutsideTheTableGiveNothing) {
     EXPECT_EQ(FamilyNamesInNameTable(table.substr(0, 6 + 12)), std::vector<std::u16string>{});
     EXPECT_EQ(FamilyNamesInNameTable(table.substr(0, 5)), std::vector<std::u16string>{});
     EXPECT_EQ(FamilyNamesInNameTable(""), std::vector<std::u16string>{});
+}
+
+// The name cache's rules, with a reader that records which families' tables it is asked for.
+TEST(FontNamesTest, TheCacheReadsEachTableOncePerRunAndOnlyForANameNotListed) {
+    const std::string long_name(40, 'L');  // cut to 31 bytes as listed, 30 after "@"
+    std::map<std::string, std::vector<std::string>> own = {
+        {"宋体", {"SimSun", "宋体"}},
+        {"文泉驿微米黑", {"WenQuanYi Micro Hei", "文泉驛微米黑"}},
+        {"LongFamily", {long_name}},
+        {"Gbk", {"\x81\x61"}},  // a second byte that looks like a letter is not one
+    };
+    std::vector<std::string> asked;
+    FontNameCache cache([&](const std::vector<std::string>& families) {
+        std::vector<std::vector<std::string>> names;
+        for (const std::string& f : families) asked.push_back(f), names.push_back(own[f]);
+        return names;
+    });
+    std::vector<std::string> families = {"宋体", "@文泉驿微米黑", "文泉驿微米黑", "LongFamily"};
+    const struct {
+        const char* name;
+        int index;
+        size_t tables_read;  // after the search
+    } cases[] = {
+        {"文泉驿微米黑", 2, 0},  // listed: nothing read
+        {"", -1, 0},
+        {"wenquanyi MICRO hei", 2, 3},  // every horizontal family's table, once
+        {"simsun", 0, 3},
+        {"@文泉驛微米黑", 1, 3},
+        {"文泉驛微米黑", 2, 3},
+        {"@SimSun", -1, 3},  // no vertical twin listed
+        {"Nothing Like It", -1, 3},
+        {"Nothing Like It", -1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(cache.Find(families, c.name), c.index);
+        EXPECT_EQ(cache.tables_read(), c.tables_read);
+    }
+    EXPECT_EQ(asked, (std::vector<std::string>{"宋体", "文泉驿微米黑", "LongFamily"}));
+    EXPECT_EQ(cache.Find(families, long_name.substr(0, 31)), 3);
+    EXPECT_EQ(cache.FoundFamily("@" + long_name.substr(0, 30)), "@LongFamily");
+    EXPECT_EQ(cache.FoundFamily("simsun"), "宋体");
+    EXPECT_EQ(cache.FoundFamily("Not Searched"), "");
+
+    families = {"Gbk", "文泉驿微米黑"};  // a family installed, two removed
+    EXPECT_EQ(cache.Find(families, "simsun"), -1);
+    EXPECT_EQ(cache.Find(families, "\x81\x61"), 0);
+    EXPECT_EQ(cache.Find(families, "\x81\x41"), -1);
+    EXPECT_EQ(cache.tables_read(), 4u);
+    EXPECT_EQ(asked.back(), "Gbk");
 }
 
 }  // namespace

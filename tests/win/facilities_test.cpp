@@ -2,6 +2,7 @@
 // the registry, real message boxes answered from a second thread, the message queue,
 // ending the process, layered windows and the system queries.
 #include "runtime/facilities.h"
+#include "runtime/font_names.h"
 
 #include <gtest/gtest.h>
 
@@ -818,13 +819,16 @@ TEST(FacilitiesSystem, FontFamiliesAreFoundByTheirNameInAnyLanguage) {
         return at == names.end() ? -1 : static_cast<int>(at - names.begin());
     };
     ASSERT_GE(index_of("文泉驿等宽微米黑"), 0) << "the WenQuanYi fonts are installed";
+    const size_t tables_read = InstalledFontNames().tables_read();
+    FontFaceFor("Ein Name, den keine Schrift hat");
+    EXPECT_EQ(InstalledFontNames().tables_read(), tables_read) << "drawing reads no table";
     const struct {
         const char* stored;
         const char* listed;  // nullptr: no font calls itself so
-        const char* drawn;   // the face FontFaceFor gives
+        const char* drawn;   // the face FontFaceFor gives after the search
     } cases[] = {
         {"文泉驛等寬微米黑", "文泉驿等宽微米黑", "文泉驿等宽微米黑"},  // Traditional
-        {"wenquanyi micro hei mono", "文泉驿等宽微米黑", "wenquanyi micro hei mono"},
+        {"wenquanyi micro hei mono", "文泉驿等宽微米黑", "文泉驿等宽微米黑"},
         {"文泉驿微米黑", "文泉驿微米黑", "文泉驿微米黑"},  // not the vertical "@文泉驿微米黑"
         {"@文泉驛微米黑", "@文泉驿微米黑", "@文泉驿微米黑"},
         {"宋体", nullptr, "宋体"},

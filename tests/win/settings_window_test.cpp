@@ -21,6 +21,7 @@
 #include "countdown/countdown.h"
 #include "forms/forms.h"
 #include "runtime/facilities.h"
+#include "runtime/font_names.h"
 #include "runtime/value.h"
 #include "settings/picture_store.h"
 #include "settings/settings_file.h"
