@@ -148,7 +148,10 @@ void TrayIcon::ShowPendingBalloon() {
     if (balloon_icon_) DestroyIcon(balloon_icon_);
     balloon_icon_ = IconFromFile(icon_file_, IconSize(window_, SM_CXICON));
     data.hBalloonIcon = balloon_icon_;
-    if (forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data)) balloon_pending_ = false;
+    // Asked for once the icon is there: one the shell refuses is not shown later, at some
+    // unrelated update of the icon, when the moment it told of has long passed.
+    balloon_pending_ = false;
+    forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 
 void TrayIcon::Retry() {

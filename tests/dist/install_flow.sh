@@ -120,7 +120,10 @@ all_users_key=${uninstall_key/HKCU/HKLM}
 quiet=$(reg_value "$all_users_key" QuietUninstallString)
 check "its entry under HKLM names its mode" [ "$quiet" = "\"$program_files\\TorvekQuindle\\uninstall.exe\" /S /AllUsers _?=$program_files\\TorvekQuindle" ]
 # Opened by hand, without the entry's mode, the uninstaller finds the entry naming its folder.
-wine "$program_files\\TorvekQuindle\\uninstall.exe" /S "_?=$program_files\\TorvekQuindle"
+# NSIS takes _?= only unquoted at the end of its command line (else it runs a copy of itself
+# from %TEMP% and returns at once): the folder's blanks go in as separate words.
+read -r -a by_hand <<<"/S _?=$program_files\\TorvekQuindle"
+wine "$program_files\\TorvekQuindle\\uninstall.exe" "${by_hand[@]}"
 check "uninstalled by hand: the entry is gone" key_absent "$all_users_key"
 check "uninstalled by hand: the folder is gone" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "the zip holds the same program" python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read('TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
