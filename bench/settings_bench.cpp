@@ -179,7 +179,8 @@ int Run(int rounds, const std::string& stored_font) {
     const Cost first_opening = Measure([] { OpenSettingsWindow(); });
     ApplySettings();
     StoreFontName(stored_font);
-    const std::vector<Entry> entries = Entries(ReadWholeFile(SettingsFilePath()));
+    const std::vector<Entry> entries =
+        Entries(ReadWholeFile(SettingsFilePath(), 32 << 20).value_or(""));
     const std::string ini_path = SettingsFilePath();
 
     std::vector<Cost> opening, empty_form, apply, bare, font_list;
