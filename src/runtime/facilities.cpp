@@ -267,8 +267,8 @@ std::optional<std::string> ReadWholeFile(std::string_view path, uint64_t largest
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::optional<std::string> bytes;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) &&
-        static_cast<uint64_t>(size.QuadPart) <= std::min<uint64_t>(largest, std::string().max_size())) {
+    if (GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) <=
+                                          std::min<uint64_t>(largest, std::string().max_size())) {
         try {
             bytes.emplace(static_cast<size_t>(size.QuadPart), '\0');
             size_t filled = 0;
