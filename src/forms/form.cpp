@@ -21,8 +21,7 @@ constexpr wchar_t kFormClass[] = L"TorvekQuindleForm";
 // the form's message hook.
 constexpr UINT_PTR kScreensSettledTimer = 1;
 constexpr UINT kScreensSettleMs = 1000;
-// Windows 8.1 and 10 messages, not in the headers for Windows 7 that the program builds with.
-constexpr UINT kDpiChangedMessage = 0x02E0;        // WM_DPICHANGED
+// A Windows 10 message, not in the headers for Windows 7 that the program builds with.
 constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;  // WM_GETDPISCALEDSIZE
 
 std::vector<Form*>& LoadedForms() {

@@ -29,6 +29,9 @@ enum : UINT {
     kTrayUpdateMessage,                 // hand the icon to the notification area now
 };
 
+// WM_DPICHANGED (Windows 8.1), not in the headers for Windows 7 that the program builds with.
+inline constexpr UINT kDpiChangedMessage = 0x02E0;
+
 struct Rect {
     int left = 0;
     int top = 0;

@@ -20,7 +20,6 @@ constexpr size_t kTipBytes = 62;
 constexpr UINT_PTR kRetryTimer = 2;
 constexpr UINT kRetryMs = 2000;
 constexpr int kRetries = 150;
-constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, not in the Windows 7 headers
 
 UINT TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
@@ -201,7 +200,7 @@ bool TrayIcon::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
             if (wparam != kRetryTimer) return false;
             Retry();
             return true;
-        case kDpiChangedMessage:
+        case forms::kDpiChangedMessage:
             if (icon_) {
                 MakeIcon();
                 Notify();

@@ -14,6 +14,16 @@ namespace {
 
 std::vector<int> tray_actions;
 
+// The notification area's own answer about the program's icon (identifier 100) of `window`:
+// NIM_ADD fails while the icon is there, NIM_DELETE succeeds only then.
+bool ShellIcon(DWORD message, HWND window) {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = 100;
+    return Shell_NotifyIconA(message, &data) != FALSE;
+}
+
 // A hidden window that owns an icon, as the tray menu window does.
 struct TrayForm : forms::Form {
     TrayForm()
@@ -44,26 +54,22 @@ TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
     EXPECT_EQ(form.icon.tip(), "third");
     // A second icon with the same identifier would make NIM_ADD succeed again; the icon
     // exists, so adding must fail while modifying works.
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
-    DestroyWindow(form.handle());
+    HWND window = form.handle();
+    EXPECT_FALSE(ShellIcon(NIM_ADD, window));
+    DestroyWindow(window);
     EXPECT_FALSE(form.icon.added()) << "closing the window removes the icon";
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
+    EXPECT_FALSE(ShellIcon(NIM_DELETE, window));
 
     form.Load();
-    data.hWnd = form.handle();
+    window = form.handle();
     ASSERT_TRUE(form.Set("closed before the loop runs"));
-    DestroyWindow(form.handle());
+    DestroyWindow(window);
     PumpMessagesFor(50);
-    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data)) << "no icon outlives its window";
+    EXPECT_FALSE(ShellIcon(NIM_DELETE, window)) << "no icon outlives its window";
     form.Load();
-    data.hWnd = form.handle();
     ASSERT_TRUE(form.Set("loaded again"));
     PumpMessagesFor(50);
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "a new window gets its icon";
+    EXPECT_TRUE(ShellIcon(NIM_DELETE, form.handle())) << "a new window gets its icon";
     DestroyWindow(form.handle());
 }
 
@@ -105,13 +111,9 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     form.Load();
     ASSERT_TRUE(form.Set("tip"));
     PumpMessagesFor(50);
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));  // as if Explorer had restarted
+    ASSERT_TRUE(ShellIcon(NIM_DELETE, form.handle()));  // as if Explorer had restarted
     SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon was added again";
+    EXPECT_TRUE(ShellIcon(NIM_DELETE, form.handle())) << "the icon was added again";
     DestroyWindow(form.handle());
 }
 
@@ -154,11 +156,7 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     EXPECT_TRUE(form.icon.added());
     EXPECT_EQ(adds, 3);
     EXPECT_GE(GetTickCount() - start, 3500u);
-    NOTIFYICONDATAA data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = form.handle();
-    data.uID = 100;
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the icon is in the notification area";
+    EXPECT_TRUE(ShellIcon(NIM_DELETE, form.handle())) << "the icon is in the notification area";
 
     // A taskbar that starts adds the icon even when no add ever succeeded.
     refusals = 1000;
@@ -169,7 +167,7 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     refusals = 0;
     SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(form.icon.added());
-    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data)) << "the new taskbar has the icon";
+    EXPECT_TRUE(ShellIcon(NIM_DELETE, form.handle())) << "the new taskbar has the icon";
 
     ASSERT_TRUE(form.Set("modified"));
     PumpMessagesFor(50);
