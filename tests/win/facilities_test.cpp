@@ -907,5 +907,27 @@ TEST(FacilitiesResources, RepeatedCallsLeaveNoHandlesBehind) {
     RemoveFolder(dir);
 }
 
+// --- The stack protector (app/stack_protector.cpp, linked into the tests as into the program) --
+
+extern "C" uintptr_t __stack_chk_guard;
+
+// Writes `past` bytes beyond a buffer of eight, over the canary above it.
+__attribute__((noinline)) void Overrun(size_t past) {
+    char buffer[8];
+    volatile char* bytes = buffer;
+    for (size_t i = 0; i < sizeof buffer + past; ++i) bytes[i] = 'x';
+}
+
+// The canary is the system's random number, seeded before the tests began, its low byte zero;
+// an overwritten canary ends the process at once with the overrun status.
+TEST(StackProtector, TheCanaryIsSeededAndAnOverrunEndsTheProcess) {
+    EXPECT_NE(__stack_chk_guard, 0xff0a0000u);
+    EXPECT_EQ(__stack_chk_guard & 0xff, 0u);
+    EXPECT_NE(__stack_chk_guard, 0u);
+    Overrun(0);
+    EXPECT_EXIT(
+        Overrun(8), [](int code) { return static_cast<DWORD>(code) == 0xC0000409; }, "");
+}
+
 }  // namespace
 }  // namespace tq

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
+#include "runtime/facilities.h"
 #include "runtime/value.h"
 #include "settings/picture_store.h"
 #include "test_support.h"
@@ -189,6 +190,42 @@ TEST_F(SettingsFileTest, FilesAboveTheirLimitsReadAsMissing) {
     }
     WriteFileBytes(dir_ + "\\background.pic", "BM", (128 << 20) + 1);
     EXPECT_TRUE(LoadBackgroundPicture() == DefaultPictureBytes());
+}
+
+// A setting.ini another program holds without sharing reads as no settings, is never written
+// over, and is read again as soon as it can be, though its stamp did not change.
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsNeverWrittenOverAndIsReadAgainOnceItCanBe) {
+    const std::string before = "[ui]\r\nwinwidth=300\r\n[debug]\r\nmode=1\r\n";
+    WriteIni(before);
+    HANDLE held = CreateFileA(SettingsFilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadInteger(keys::winwidth), 530);
+    EXPECT_FALSE(WriteSetting(keys::winwidth, "310"));
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(SettingsFilePath()), before);
+    EXPECT_EQ(ReadInteger(keys::winwidth), 300);
+}
+
+// A setting.ini with a second name (a package manager's kept copy) stays one file through a
+// save. A save in place stopped in the middle leaves the old file whole beside it: the readers
+// take that, and the next save finishes the file and removes it.
+TEST_F(SettingsFileTest, AHardLinkedFileStaysOneFileAndAStoppedSaveLeavesTheOldOneWhole) {
+    WriteIni("[ui]\r\nwinwidth=300\r\n");
+    const std::string kept = dir_ + "\\kept.ini";
+    ASSERT_TRUE(CreateHardLinkA(kept.c_str(), SettingsFilePath().c_str(), nullptr));
+    EXPECT_TRUE(WriteSetting(keys::winwidth, "310"));
+    EXPECT_EQ(ReadFileBytes(kept), "[ui]\r\nwinwidth=310\r\n");
+    EXPECT_TRUE(HasOtherNames(SettingsFilePath()));
+
+    const std::string backup = BackupDuringSave(SettingsFilePath());
+    WriteFileBytes(backup, "[ui]\r\nwinwidth=310\r\n");
+    WriteFileBytes(SettingsFilePath(), "[ui]\r\nwin");  // cut in the middle of the rewrite
+    EXPECT_EQ(ReadInteger(keys::winwidth), 310);
+    EXPECT_TRUE(WriteSetting(keys::winhight, "210"));
+    EXPECT_EQ(ReadFileBytes(kept), "[ui]\r\nwinwidth=310\r\nwinhight=210\r\n");
+    EXPECT_FALSE(FileExistsForTest(backup));
+    EXPECT_TRUE(HasOtherNames(SettingsFilePath()));
 }
 
 }  // namespace
