@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -911,22 +912,32 @@ TEST(FacilitiesResources, RepeatedCallsLeaveNoHandlesBehind) {
 
 extern "C" uintptr_t __stack_chk_guard;
 
-// Writes `past` bytes beyond a buffer of eight, over the canary above it.
+// Write `past` bytes beyond a buffer of eight: by hand, over the canary above it, or through
+// the C library's copy, which knows the buffer's size.
 __attribute__((noinline)) void Overrun(size_t past) {
     char buffer[8];
-    volatile char* bytes = buffer;
+    char* bytes = buffer;
+    asm volatile("" : "+r"(bytes));  // the compiler no longer knows where the bytes go
     for (size_t i = 0; i < sizeof buffer + past; ++i) bytes[i] = 'x';
+    asm volatile("" : : "r"(bytes) : "memory");
+}
+__attribute__((noinline)) void OverrunByCopy(size_t past) {
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer + past);
+    asm volatile("" : : "r"(buffer) : "memory");
 }
 
 // The canary is the system's random number, seeded before the tests began, its low byte zero;
-// an overwritten canary ends the process at once with the overrun status.
+// an overwritten canary or an oversized copy ends the process at once with the overrun status.
 TEST(StackProtector, TheCanaryIsSeededAndAnOverrunEndsTheProcess) {
     EXPECT_NE(__stack_chk_guard, 0xff0a0000u);
     EXPECT_EQ(__stack_chk_guard & 0xff, 0u);
     EXPECT_NE(__stack_chk_guard, 0u);
     Overrun(0);
-    EXPECT_EXIT(
-        Overrun(8), [](int code) { return static_cast<DWORD>(code) == 0xC0000409; }, "");
+    OverrunByCopy(0);
+    const auto overrun_status = [](int code) { return static_cast<DWORD>(code) == 0xC0000409; };
+    EXPECT_EXIT(Overrun(8), overrun_status, "");
+    EXPECT_EXIT(OverrunByCopy(1), overrun_status, "");
 }
 
 }  // namespace
