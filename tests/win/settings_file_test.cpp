@@ -192,19 +192,32 @@ TEST_F(SettingsFileTest, FilesAboveTheirLimitsReadAsMissing) {
     EXPECT_TRUE(LoadBackgroundPicture() == DefaultPictureBytes());
 }
 
-// A setting.ini another program holds without sharing reads as no settings, is never written
-// over, and is read again as soon as it can be, though its stamp did not change.
-TEST_F(SettingsFileTest, AFileThatCannotBeReadIsNeverWrittenOverAndIsReadAgainOnceItCanBe) {
+// A setting.ini another program holds without sharing reads as no settings and is never
+// written over. A save begun while it was held reads it again at its end and keeps its lines.
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsNeverWrittenOverAndIsReadAgainAtTheSave) {
     const std::string before = "[ui]\r\nwinwidth=300\r\n[debug]\r\nmode=1\r\n";
     WriteIni(before);
-    HANDLE held = CreateFileA(SettingsFilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto hold = [this] {
+        return CreateFileA(SettingsFilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE held = hold();
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadInteger(keys::winwidth), 530);
     EXPECT_FALSE(WriteSetting(keys::winwidth, "310"));
     CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(SettingsFilePath()), before);
     EXPECT_EQ(ReadInteger(keys::winwidth), 300);
+
+    WriteIni(before + "; a note\r\n");
+    {
+        held = hold();
+        SettingsSave save;
+        EXPECT_TRUE(WriteSetting(keys::winwidth, "310"));
+        CloseHandle(held);
+    }
+    EXPECT_EQ(ReadFileBytes(SettingsFilePath()),
+              "[ui]\r\nwinwidth=310\r\n[debug]\r\nmode=1\r\n; a note\r\n");
 }
 
 // A setting.ini with a second name (a package manager's kept copy) stays one file through a
