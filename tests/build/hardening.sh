@@ -35,14 +35,10 @@ grep -qE ' T ___(memcpy|memmove|memset|strcpy|strcat)_chk$' <<<"$symbols" || fai
 # first constructor, run before any other but the compiler's frame registration (which loads
 # nothing), is the one that restricts the search.
 map=${exe%.exe}.map
-if [ ! -f "$map" ]; then
-    fail "no linker map beside it"
-elif grep -q 'libssp\.a(ssp\.o)' "$map"; then
-    fail "libssp's constructor object (ssp.o) is linked: its canary seeding loads libraries by name"
-fi
-crypto=$("$objdump" -p "$exe" | awk 'NF == 3 && $3 ~ /^Crypt/ {print $3}')
-[ -z "$crypto" ] && [ -z "$("$objdump" -p "$exe" | grep -iE 'DLL Name: (crypt|bcrypt|rsaenh)')" ] ||
-    fail "imports the crypto provider: $(echo $crypto)"
+[ -f "$map" ] || fail "no linker map beside it"
+! grep -qs 'libssp\.a(ssp\.o)' "$map" || fail "libssp's constructor object (ssp.o) is linked"
+! grep -qiE '^\s+[0-9a-f]+\s+[0-9]+\s+Crypt|DLL Name: (b?crypt|rsaenh)' <<<"$header" ||
+    fail "imports the crypto provider"
 # The constructors run from the end of the list that starts at __CTOR_LIST__ with -1 and ends
 # with a zero; the list lies in .text, whose bytes the stripped executable keeps.
 ctor_list=$(awk '$3 == "___CTOR_LIST__" {print $1; exit}' <<<"$symbols")
