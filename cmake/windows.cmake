@@ -35,7 +35,11 @@ target_link_libraries(tq_win PUBLIC tq_core tq_resources
 target_compile_definitions(tq_win PUBLIC WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0800
     NOMINMAX WIN32_LEAN_AND_MEAN)
 
-add_executable(TorvekQuindle WIN32 src/app/main.cpp src/resources/TorvekQuindle.rc)
+# The stack protector's own guard (src/app/stack_protector.cpp) is an object of the program
+# itself, not of a library, so that it always comes before libssp, whose constructor object is
+# then never linked; a linker map beside the executable shows what was linked.
+add_executable(TorvekQuindle WIN32 src/app/main.cpp src/app/stack_protector.cpp
+    src/resources/TorvekQuindle.rc)
 target_link_libraries(TorvekQuindle PRIVATE tq_win)
 # Built lean for shipping. Sections aligned to the page in the file let the loader map the
 # image from the file instead of copying it (Wine copies an image whose sections are aligned
@@ -43,7 +47,8 @@ target_link_libraries(TorvekQuindle PRIVATE tq_win)
 # TorvekQuindle.debug beside the executable, which names it (a GNU debug link) for a
 # debugger or a crash's analysis; the executable that ships and that the tests run is the
 # stripped one.
-target_link_options(TorvekQuindle PRIVATE -Wl,--file-alignment,4096 -Wl,--gc-sections)
+target_link_options(TorvekQuindle PRIVATE -Wl,--file-alignment,4096 -Wl,--gc-sections
+    -Wl,-Map,${CMAKE_BINARY_DIR}/TorvekQuindle.map)
 add_custom_command(TARGET TorvekQuindle POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TorvekQuindle> TorvekQuindle.debug
     COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:TorvekQuindle>
@@ -69,6 +74,7 @@ add_executable(win_tests
     tests/win/dialog_forms_test.cpp
     tests/win/countdown_live_test.cpp
     tests/win/settings_window_test.cpp
+    src/app/stack_protector.cpp
 )
 target_link_libraries(win_tests PRIVATE tq_win comctl32 comdlg32 shell32 oleacc ole32 oleaut32
     uuid gtest gtest_main)

@@ -7,8 +7,9 @@
 #include "forms/model.h"
 #include "runtime/facilities.h"
 
+// Where libraries come from is restricted before this, by the program's first constructor
+// (app/stack_protector.cpp).
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    tq::RestrictLibrarySearch();
     tq::RegisterCleanup(tq::ProgramCleanup);
     // Loading the main window raises its created event, which runs the start-up sequence.
     tq::main_window.Load();

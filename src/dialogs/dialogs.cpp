@@ -168,6 +168,7 @@ void ReapplyStoredSettings() {
 // 应用; false when setting.ini could not be written, which the user has been told.
 bool SaveAndApply() {
     failed_setting_writes = 0;
+    unreadable_setting_saves = 0;
     {
         SettingsSave save;
         SaveTitleLabelSettings();
@@ -178,6 +179,14 @@ bool SaveAndApply() {
     ReapplyStoredSettings();
     main_window.SetTopmost(false);  // restored when the settings window goes
     if (failed_setting_writes == 0) return true;
+    if (unreadable_setting_saves > 0) {
+        ShowMessageBox(
+            "设置未能保存！setting.ini 存在但无法读取（可能正被其他程序占用、是尚未下载到本机的云端文"
+            "件，或大于 32 MB），为免其中原有的内容丢失，本次没有写入。请解决后再按“应用”，您的修改仍"
+            "保留在设置窗口中。",
+            MB_OK | MB_ICONEXCLAMATION, "警示信息");
+        return false;
+    }
     ShowMessageBox(
         "设置未能保存！setting.ini "
         "可能是只读文件、所在文件夹不允许写入，或正被其他程序占用。请解决后再按“应用”，您的修改仍保"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "runtime/gbk.h"
@@ -113,6 +114,30 @@ void WaitKeepingWindowsAlive(DWORD milliseconds) {
                                       QS_PAINT | QS_TIMER | QS_SENDMESSAGE);
         }
     }
+}
+
+// Runs a step of a save until it succeeds, fails for another reason than another program
+// holding the file for a moment (access denied, a sharing or lock violation), or the time since
+// `started` runs out: one time limit for all the steps of a save, the user waits for the whole.
+template <typename Step>
+bool RetriedWhileHeld(DWORD started, Step step) {
+    for (;;) {
+        if (step()) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+             error != ERROR_LOCK_VIOLATION) ||
+            GetTickCount() - started >= kRetryForMs) {
+            return false;
+        }
+        WaitKeepingWindowsAlive(kRetryStepMs);
+    }
+}
+
+// The platform refuses to rename over a read-only file (Wine alone lets it pass) and to open
+// one for writing; that refusal does not pass, so it is not waited for.
+bool IsReadOnlyFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 // --- Registry ------------------------------------------------------------------------------
@@ -311,28 +336,10 @@ bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str(
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     const std::wstring target = Widen(path);
     const std::wstring staged = target + L".new";
-    // The platform refuses to rename over a read-only file (Wine alone lets it pass); that
-    // refusal does not pass, so it is not waited for.
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return false;
-    }
-    // One time limit for both steps: the user waits for the whole save.
+    if (IsReadOnlyFile(target)) return false;
     const DWORD started = GetTickCount();
-    const auto retried = [started](auto step) {
-        for (;;) {
-            if (step()) return true;
-            const DWORD error = GetLastError();
-            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-                 error != ERROR_LOCK_VIOLATION) ||
-                GetTickCount() - started >= kRetryForMs) {
-                return false;
-            }
-            WaitKeepingWindowsAlive(kRetryStepMs);
-        }
-    };
     HANDLE file = INVALID_HANDLE_VALUE;
-    const bool opened = retried([&] {
+    const bool opened = RetriedWhileHeld(started, [&] {
         file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         return file != INVALID_HANDLE_VALUE;
@@ -340,7 +347,7 @@ bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     if (opened) {
         const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
         CloseHandle(file);
-        if (written && retried([&] {
+        if (written && RetriedWhileHeld(started, [&] {
                 return MoveFileExW(staged.c_str(), target.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
             })) {
@@ -349,6 +356,56 @@ bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
     }
     DeleteFileW(staged.c_str());
     return false;
+}
+
+bool HasOtherNames(std::string_view path) {
+    // Opened for its attributes only, which no share mode of another program refuses.
+    HANDLE file = CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool linked =
+        GetFileInformationByHandle(file, &information) && information.nNumberOfLinks > 1;
+    CloseHandle(file);
+    return linked;
+}
+
+std::string BackupDuringSave(std::string_view path) {
+    return std::string(path) + ".old-during-save";
+}
+
+bool WriteFileInPlace(std::string_view path, std::string_view bytes) {
+    const std::wstring target = Widen(path);
+    if (IsReadOnlyFile(target)) return false;
+    const std::string backup = BackupDuringSave(path);
+    const std::wstring wide_backup = Widen(backup);
+    // A backup left by a save that was stopped is the whole old file, and the file itself may
+    // be cut: it stays the backup.
+    const bool had_backup = GetFileAttributesW(wide_backup.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!had_backup) {
+        const std::optional<std::string> old_bytes =
+            ReadWholeFile(path, std::numeric_limits<uint64_t>::max());
+        if (!old_bytes || !WriteFileInOneStep(backup, *old_bytes)) return false;
+    }
+    const DWORD started = GetTickCount();
+    HANDLE file = INVALID_HANDLE_VALUE;
+    const bool opened = RetriedWhileHeld(started, [&] {
+        file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    if (!opened) {
+        // Nothing was touched: the file is whole as it was.
+        if (!had_backup) DeleteFileW(wide_backup.c_str());
+        return false;
+    }
+    const bool written = WriteAll(file, bytes) && SetEndOfFile(file) && FlushFileBuffers(file);
+    CloseHandle(file);
+    // After a failed write the file may be cut: the backup stays for the readers, and so it
+    // does while it cannot be deleted (the save then counts as failed).
+    return written &&
+           RetriedWhileHeld(started, [&] { return DeleteFileW(wide_backup.c_str()) != 0; });
 }
 
 std::optional<FileStamp> StampOf(std::string_view path) {

@@ -57,6 +57,17 @@ bool DeleteFileAt(std::string_view path);
 // A read-only file is not replaced. False when a step still failed; the
 // old file is then as it was and nothing is left beside it.
 bool WriteFileInOneStep(std::string_view path, std::string_view bytes);
+// True when the file has more than one name (hard links: a package manager that keeps a
+// portable program's settings across its versions links the file into the program's folder).
+bool HasOtherNames(std::string_view path);
+// Rewrites the file where it is, so that every name it has sees the new bytes. The old bytes
+// are first put whole beside it, under BackupDuringSave(path) (in one step, as above), then the
+// file is overwritten, cut to its new length and flushed, and the backup is deleted. A stop
+// at any moment leaves the file whole, old or new, or else that backup whole beside it, which
+// readers of the file take for it (WriteFileInPlace keeps a backup it finds: the file may be
+// cut). Holding and read-only files as with WriteFileInOneStep. False when a step failed.
+bool WriteFileInPlace(std::string_view path, std::string_view bytes);
+std::string BackupDuringSave(std::string_view path);
 // When a file was last written, and its size: what tells a changed file from the one read.
 struct FileStamp {
     uint64_t last_write = 0;
@@ -164,7 +175,9 @@ void OpenWebAddress(std::string_view address);
 
 // --- System -----------------------------------------------------------------------------
 
-// Run first thing at start: every library loaded by name from now on, by the program or by
+// Run before anything else of the program, by its first constructor (a library may be loaded
+// in a constructor, and the runtime runs them before WinMain): every library loaded by name from
+// now on, by the program or by
 // the system's own libraries on its behalf, is looked for in System32 only, never in the
 // program's folder (a user's Downloads folder holds whatever a web page put there) nor in
 // the current folder. Both calls are looked up at run time: Windows 7 without its 2011

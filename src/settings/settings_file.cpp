@@ -2,6 +2,7 @@
 
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "app/globals.h"
 #include "runtime/facilities.h"
@@ -34,6 +35,26 @@ std::u16string WidenToUtf16(std::string_view text) {
     return {reinterpret_cast<const char16_t*>(wide.data()), wide.size()};
 }
 
+// A setting.ini with other names (hard links) is rewritten where it is, so that it stays one
+// file under all of them; any other file is replaced in one step. A backup that a stopped save
+// in place left beside the file goes once the file is whole and new.
+bool WriteSettingsBytes(const std::string& path, std::string_view bytes) {
+    if (HasOtherNames(path)) return WriteFileInPlace(path, bytes);
+    if (!WriteFileInOneStep(path, bytes)) return false;
+    const std::string backup = BackupDuringSave(path);
+    return !FileExists(backup) || DeleteFileAt(backup);
+}
+
+// A file read: its document, and whether it existed but could not be read (held by another
+// program without sharing, a cloud file not at hand, above the size limit, no memory). Such a
+// file reads as no settings, every reader takes its default, and it is never written over.
+struct ParsedFile {
+    IniDocument document;
+    bool unreadable = false;
+};
+
+enum class SaveOutcome { Saved, NotWritten, Unreadable };
+
 // setting.ini as the program holds it: the parsed document, the file it was read from with
 // the stamp that file had then, and the save in progress. The rule between them:
 // - Outside a save the document is what `source_` held at `stamp_`. Every read checks the
@@ -42,13 +63,16 @@ std::u16string WidenToUtf16(std::string_view text) {
 // - During a save the document also holds the writes that wait for it, so it is not read
 //   again, and a read of any other file is parsed beside it. The save's end writes this
 //   document, and only it, whole to the save's target; from then on it is that file's.
+// - A file that could not be read is read again at every read until it can be, and a save
+//   from it reads it again at its end and writes its values into what the file holds then;
+//   when it still cannot be read, the save is refused and the file keeps its bytes.
 class SettingsFile {
 public:
     const IniDocument& Read(const std::string& path) {
         if (!save_) {
             Load(path);
         } else if (path != save_->source) {
-            other_ = Parse(path, StampOf(path));
+            other_ = Parse(path, StampOf(path)).document;
             return other_;
         }
         return document_;
@@ -68,37 +92,61 @@ public:
     void Set(std::string_view section, std::string_view key, std::string_view value) {
         save_->changed = true;
         try {
-            if (!save_->failed) document_.Set(section, key, value);
+            if (save_->failed) return;
+            document_.Set(section, key, value);
+            if (unreadable_) {
+                save_->writes.push_back(
+                    {std::string(section), std::string(key), std::string(value)});
+            }
         } catch (const std::bad_alloc&) {
             save_->failed = true;
         }
     }
-    // True when nothing was written or the file was written whole.
-    bool End() {
-        const Save save = *save_;
+    // Saved also when nothing was written.
+    SaveOutcome End() {
+        Save save = std::move(*save_);
         save_.reset();
-        if (!save.changed) return true;
+        if (!save.changed) return SaveOutcome::Saved;
+        if (unreadable_ && !save.failed) {
+            ParsedFile again = Parse(save.source, StampOf(save.source));
+            if (again.unreadable) {
+                source_.clear();  // read it again at the next read
+                return SaveOutcome::Unreadable;
+            }
+            try {
+                for (const Write& write : save.writes) {
+                    again.document.Set(write.section, write.key, write.value);
+                }
+                document_ = std::move(again.document);
+                unreadable_ = false;
+            } catch (const std::bad_alloc&) {
+                save.failed = true;
+            }
+        }
         const std::optional<std::string> bytes = save.failed ? std::nullopt : BytesOf(document_);
-        if (!bytes || !WriteFileInOneStep(save.target, *bytes)) {
+        if (!bytes || !WriteSettingsBytes(save.target, *bytes)) {
             stamp_.reset();
             source_.clear();  // the file keeps what it had: read it again
-            return false;
+            return SaveOutcome::NotWritten;
         }
         source_ = save.target;
         stamp_ = StampOf(save.target);
-        return true;
+        return SaveOutcome::Saved;
     }
 
-    // A missing file reads as empty; an empty file is the same to every reader, and so is one
-    // that cannot be read or held in memory: every reader takes its default.
-    static IniDocument Parse(const std::string& path, const std::optional<FileStamp>& stamp) {
+    // A missing file reads as empty, and an empty file is the same to every reader. A backup
+    // left beside the file by a save in place that was stopped is the whole old file, while
+    // the file itself may be cut: it is read instead.
+    static ParsedFile Parse(const std::string& path, const std::optional<FileStamp>& stamp) {
+        if (!stamp) return {};
         try {
-            std::optional<std::string> bytes;
-            if (stamp) bytes = ReadWholeFile(path, kLargestSettingsFile);
-            return IniDocument::Parse(bytes ? std::move(*bytes) : std::string(), NarrowUtf16,
-                                      WidenToUtf16);
+            const std::string backup = BackupDuringSave(path);
+            std::optional<std::string> bytes =
+                ReadWholeFile(FileExists(backup) ? backup : path, kLargestSettingsFile);
+            if (!bytes) return {IniDocument(), true};
+            return {IniDocument::Parse(std::move(*bytes), NarrowUtf16, WidenToUtf16), false};
         } catch (const std::bad_alloc&) {
-            return IniDocument();
+            return {IniDocument(), true};
         }
     }
     // The file's new bytes; none when they find no memory, which fails the save.
@@ -111,16 +159,22 @@ public:
     }
 
 private:
+    struct Write {
+        std::string section, key, value;
+    };
     struct Save {
         std::string source, target;
         bool changed = false;
         bool failed = false;
+        std::vector<Write> writes;  // kept while the source could not be read
     };
 
     void Load(const std::string& path) {
         std::optional<FileStamp> stamp = StampOf(path);
-        if (path == source_ && stamp == stamp_) return;
-        document_ = Parse(path, stamp);
+        if (path == source_ && stamp == stamp_ && !unreadable_) return;
+        ParsedFile read = Parse(path, stamp);
+        document_ = std::move(read.document);
+        unreadable_ = read.unreadable;
         source_ = path;
         stamp_ = stamp;
     }
@@ -128,6 +182,7 @@ private:
     std::string source_;  // empty until a file was read
     std::optional<FileStamp> stamp_;
     IniDocument document_;
+    bool unreadable_ = false;  // document_ stands for a file that could not be read
     IniDocument other_;
     std::optional<Save> save_;
 };
@@ -166,17 +221,18 @@ bool WriteSetting(std::string_view file, std::string_view section, std::string_v
     }
     if (settings.Begin(path, path)) {
         settings.Set(section, key, value);
-        return settings.End();
+        return settings.End() == SaveOutcome::Saved;
     }
     // Another file is being saved: this one is written at once, by itself.
-    IniDocument document = SettingsFile::Parse(path, StampOf(path));
+    ParsedFile read = SettingsFile::Parse(path, StampOf(path));
+    if (read.unreadable) return false;
     try {
-        document.Set(section, key, value);
+        read.document.Set(section, key, value);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const std::optional<std::string> bytes = SettingsFile::BytesOf(document);
-    return bytes && WriteFileInOneStep(path, *bytes);
+    const std::optional<std::string> bytes = SettingsFile::BytesOf(read.document);
+    return bytes && WriteSettingsBytes(path, *bytes);
 }
 
 std::string ReadSetting(const SettingKey& key, Reader reader) {
@@ -207,7 +263,9 @@ SettingsSave::SettingsSave() {
 bool SettingsSave::End() {
     if (!owner_) return true;
     owner_ = false;
-    if (settings_file().End()) return true;
+    const SaveOutcome outcome = settings_file().End();
+    if (outcome == SaveOutcome::Saved) return true;
+    if (outcome == SaveOutcome::Unreadable) ++unreadable_setting_saves;
     ++failed_setting_writes;
     return false;
 }

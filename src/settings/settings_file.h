@@ -43,8 +43,11 @@ bool WriteSetting(const SettingKey& key, std::string_view value);
 
 // While one lives, writes go to the file's text in memory (reads see them) and its end
 // puts the whole new file in place with one rename: a save stopped at any moment leaves
-// the old file or the new one, never a mix. A failed save counts once in
-// failed_setting_writes.
+// the old file or the new one, never a mix. A file with other names (hard links) is instead
+// rewritten where it is, so that it stays one file, with the old one kept whole beside it
+// until the new one is (runtime/facilities.h, WriteFileInPlace). A save from a file that
+// could not be read reads it again at its end and is refused when it still cannot be. A
+// failed save counts once in failed_setting_writes.
 // A SettingsSave begun while another lives adds its writes to that one.
 class SettingsSave {
 public:
@@ -63,5 +66,8 @@ private:
 // Saves that failed since the counter was last reset: the settings window resets it
 // before saving and tells the user once when it is no longer 0.
 inline int failed_setting_writes = 0;
+// Those of them refused because the file existed but could not be read, even when read again
+// at the save: it is not written over, so that no line of it is lost.
+inline int unreadable_setting_saves = 0;
 
 }  // namespace tq

@@ -33,21 +33,21 @@ bool NamesThisExecutable(std::string value) {
     return CompareStringOrdinal(named.c_str(), -1, own.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-// True when no machine-wide entry starts this executable any more. An entry of another
-// program or of another copy is not this one's to remove.
-bool RemoveMachineEntry() {
-    const auto value = ReadRegistryText(kStartupMachineRoot, kStartupEntry);
-    return !value || !NamesThisExecutable(*value) ||
-           DeleteRegistryValue(kStartupMachineRoot, kStartupEntry);
+// True when no entry under the root starts this executable any more. An entry of another
+// program that chose the same name, or of another copy (a portable one on a USB stick), is not
+// this one's to remove.
+bool RemoveStartupEntry(int root) {
+    const auto value = ReadRegistryText(root, kStartupEntry);
+    return !value || !NamesThisExecutable(*value) || DeleteRegistryValue(root, kStartupEntry);
 }
 
 }  // namespace
 
 void RegisterStartup() {
     auto& box = settings_window.开机启动_勾选框;
-    const bool machine_gone = RemoveMachineEntry();
+    const bool machine_gone = RemoveStartupEntry(kStartupMachineRoot);
     if (!box.checked()) {
-        const bool user_gone = DeleteRegistryValue(kStartupUserRoot, kStartupEntry);
+        const bool user_gone = RemoveStartupEntry(kStartupUserRoot);
         if (machine_gone && user_gone) {
             WriteSetting(keys::startup, "0");
             return;

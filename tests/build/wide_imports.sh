@@ -11,10 +11,9 @@ dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
 objdump=i686-w64-mingw32-objdump
 
 # ANSI functions that only ever see fixed ASCII texts: the compiler's start-up code
-# (crtbegin.o) and the C runtime's clock look up their own libraries by name with these, and
-# GCC's stack protector (libssp) seeds its canary through CryptAcquireContextA with no texts at
-# all. The program's own code must not call them (checked in its libraries below).
-allowed=(GetModuleHandleA LoadLibraryA CryptAcquireContextA)
+# (crtbegin.o) and the C runtime's clock look up their own libraries by name with these. The
+# program's own code must not call them (checked in its libraries below).
+allowed=(GetModuleHandleA LoadLibraryA)
 
 exports() { "$objdump" -p "$dlls/$1.dll" | sed -n 's/^\s*\[ *[0-9]*\] \([A-Za-z0-9_]*A\)$/\1/p'; }
 ansi_exports=$( { for dll in user32 gdi32 comdlg32 shell32 advapi32 comctl32; do exports "$dll"; done

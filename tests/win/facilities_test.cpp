@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -905,6 +906,34 @@ TEST(FacilitiesResources, RepeatedCallsLeaveNoHandlesBehind) {
     EXPECT_EQ(next_after, next_before);
     CloseHandle(next_after);
     RemoveFolder(dir);
+}
+
+// --- The stack protector (app/stack_protector.cpp, linked into the tests as into the program) --
+
+extern "C" uintptr_t __stack_chk_guard;
+
+// Past a buffer of eight bytes: by hand over the canary, or by a copy that knows the size.
+__attribute__((noinline)) void Overrun(size_t past) {
+    char buffer[8];
+    char* bytes = buffer;
+    asm volatile("" : "+r"(bytes));  // the compiler no longer knows where the bytes go
+    for (size_t i = 0; i < sizeof buffer + past; ++i) bytes[i] = 'x';
+    asm volatile("" : : "r"(bytes) : "memory");
+}
+__attribute__((noinline)) void OverrunByCopy(size_t past) {
+    char buffer[8];
+    asm volatile("" : "+r"(past));  // nor how far they go
+    std::memset(buffer, 'x', sizeof buffer + past);
+    asm volatile("" : : "r"(buffer) : "memory");
+}
+
+TEST(StackProtector, TheCanaryIsSeededAndAnOverrunEndsTheProcessAtOnce) {
+    EXPECT_NE(__stack_chk_guard, 0xff0a0000u);  // the value before the seeding
+    EXPECT_EQ(__stack_chk_guard & 0xff, 0u);
+    EXPECT_NE(__stack_chk_guard, 0u);
+    const auto overrun_status = [](int code) { return static_cast<DWORD>(code) == 0xC0000409; };
+    EXPECT_EXIT(Overrun(8), overrun_status, "");
+    EXPECT_EXIT(OverrunByCopy(1), overrun_status, "");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/globals.h"
+#include "runtime/facilities.h"
 #include "runtime/value.h"
 #include "settings/picture_store.h"
 #include "test_support.h"
@@ -189,6 +190,21 @@ TEST_F(SettingsFileTest, FilesAboveTheirLimitsReadAsMissing) {
     }
     WriteFileBytes(dir_ + "\\background.pic", "BM", (128 << 20) + 1);
     EXPECT_TRUE(LoadBackgroundPicture() == DefaultPictureBytes());
+}
+
+// A save in place of a hard-linked setting.ini stopped in the middle leaves the old file whole
+// beside it: the readers take that, and the next save finishes the file under both names.
+TEST_F(SettingsFileTest, AStoppedSaveOfAHardLinkedFileLeavesTheOldOneWhole) {
+    WriteIni("[ui]\r\nwinwidth=300\r\n");
+    const std::string kept = dir_ + "\\kept.ini", backup = BackupDuringSave(SettingsFilePath());
+    ASSERT_TRUE(CreateHardLinkA(kept.c_str(), SettingsFilePath().c_str(), nullptr));
+    WriteFileBytes(backup, "[ui]\r\nwinwidth=300\r\n");
+    WriteFileBytes(SettingsFilePath(), "[ui]\r\nwin");  // cut in the middle of the rewrite
+    EXPECT_EQ(ReadInteger(keys::winwidth), 300);
+    EXPECT_TRUE(WriteSetting(keys::winhight, "210"));
+    EXPECT_EQ(ReadFileBytes(kept), "[ui]\r\nwinwidth=300\r\nwinhight=210\r\n");
+    EXPECT_FALSE(FileExistsForTest(backup));
+    EXPECT_TRUE(HasOtherNames(SettingsFilePath()));
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,11 @@ protected:
         CloseWindows();
         DeleteFileA(SettingsFilePath().c_str());
         if (!ini.empty()) WriteFileBytes(SettingsFilePath(), ini);
+        OpenAsItIs();
+    }
+    // The same with setting.ini as it is.
+    void OpenAsItIs() {
+        CloseWindows();
         ApplyLabelSettings();
         ApplyWindowSettings();
         OpenSettingsWindow();
@@ -406,6 +413,46 @@ TEST_F(SettingsWindowAtWork, AFailedSaveIsToldAndOkKeepsTheWindowOpen) {
     EXPECT_EQ(Stored("ui", "wintitle"), "typed");
 }
 
+// A setting.ini held without sharing when the program read it (a sync or backup tool) shows the
+// defaults, and 应用 never writes over it: still held, the save is refused and the user told;
+// let go, the file is read again and keeps every line the window does not write.
+TEST_F(SettingsWindowAtWork, ASettingsFileHeldAtStartKeepsEveryLine) {
+    const std::string before =
+        "; the administrator's\r\n[ui]\r\nwintitle=kept\r\n[debug]\r\nmode=0\r\n";
+    WriteFileBytes(SettingsFilePath(), before);
+    std::optional<FileLock> lock(std::in_place, SettingsFilePath(), 0);
+    OpenAsItIs();
+    EXPECT_EQ(w.窗口托盘标题文字_编辑框.content(), "TorvekQuindle 2.0");
+    w.窗口托盘标题文字_编辑框.SetContent("typed");
+    {
+        DialogAnswerer user({DialogAnswerer::Press(IDOK)});
+        Click(w.应用按钮);
+        ASSERT_EQ(user.Seen().size(), 1u);
+        EXPECT_EQ(user.Seen()[0].caption, "警示信息");
+        EXPECT_NE(user.Seen()[0].text.find("存在但无法读取"), std::string::npos);
+    }
+    lock.reset();
+    EXPECT_EQ(ReadFileBytes(SettingsFilePath()), before);
+    Click(w.应用按钮);
+    const std::string after = ReadFileBytes(SettingsFilePath());
+    EXPECT_EQ(after.find("; the administrator's\r\n[ui]\r\n"), 0u) << after;
+    EXPECT_NE(after.find("[debug]\r\nmode=0\r\n"), std::string::npos) << after;
+    EXPECT_EQ(Stored("ui", "wintitle"), "typed");
+}
+
+// A setting.ini that is a hard link (a package manager keeps it across versions) is one file
+// under both names after 应用.
+TEST_F(SettingsWindowAtWork, AHardLinkedSettingsFileStaysOneFile) {
+    Open("[ui]\r\nwintitle=old\r\n");
+    const std::string kept = dir_ + "\\persist.ini";
+    ASSERT_TRUE(CreateHardLinkA(kept.c_str(), SettingsFilePath().c_str(), nullptr));
+    w.窗口托盘标题文字_编辑框.SetContent("new title");
+    Click(w.应用按钮);
+    EXPECT_EQ(ReadSetting(kept, "ui", "wintitle", ""), "new title");
+    EXPECT_EQ(ReadFileBytes(kept), ReadFileBytes(SettingsFilePath()));
+    EXPECT_TRUE(HasOtherNames(SettingsFilePath()));
+}
+
 TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     run_dir = dir_ + "\\with blank";
     CreateDirectoryA(run_dir.c_str(), nullptr);
@@ -426,6 +473,17 @@ TEST_F(SettingsWindowAtWork, StartUpEntryFollowsTheCheckBox) {
     EXPECT_EQ(RunValue(), "<none>");
     EXPECT_EQ(Stored("main", "startup"), "0");
     Click(w.应用按钮);  // nothing to remove: silent
+    EXPECT_EQ(Stored("main", "startup"), "0");
+    // Another copy's value (a portable one on a USB stick) stays; this one's goes, unquoted and
+    // in other letter case too.
+    ASSERT_TRUE(WriteRegistryValue(kStartupUserRoot, kStartupEntry, "E:\\TorvekQuindle.exe"));
+    Click(w.应用按钮);
+    EXPECT_EQ(RunValue(), "E:\\TorvekQuindle.exe");
+    std::string upper = quoted.substr(1, quoted.size() - 2);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_TRUE(WriteRegistryValue(kStartupUserRoot, kStartupEntry, upper));
+    Click(w.应用按钮);
+    EXPECT_EQ(RunValue(), "<none>");
     EXPECT_EQ(Stored("main", "startup"), "0");
 
     // A standard user may not change the machine-wide Run key. An entry an administrator
