@@ -454,8 +454,10 @@ Function .onInit
         ${If} ${Silent}
         ${OrIf} $ModeFixed = 1
             Call RelaunchForAllUsers
-            SetErrorLevel 5  ; elevation refused
-            Quit
+            ${If} $R4 = 5  ; elevation refused
+                SetErrorLevel 5
+                Quit
+            ${EndIf}
         ${EndIf}
     ${EndIf}
 FunctionEnd
@@ -508,8 +510,9 @@ FunctionEnd
 ; For all users: an unelevated process (or one told /AsParent) starts this installer again
 ; elevated as its child, waits, starts the program when the child asks it to (the child's
 ; exit code), and ends with the child's outcome. An administrator's process returns and
-; installs itself. Returns also when elevation was refused.
+; installs itself ($R4 = 0); $R4 = 5 when elevation was refused.
 Function RelaunchForAllUsers
+    StrCpy $R4 0
     UserInfo::GetAccountType
     Pop $R0
     ${If} $R0 == "Admin"
