@@ -293,7 +293,7 @@ FunctionEnd
 !insertmacro WAIT_FOR_WRITABLE_FUNCTION "un."
 
 ; $R2 becomes 1 when the file name $R1 is one the program gives its debug logs (month.day-
-; hour_minute_second.log, numbers without leading zeros), else 0. Uses $R3 to $R6.
+; hour_minute_second.log, numbers without leading zeros), else 0. Uses $R3 to $R7.
 !macro IS_LOG_NAME_FUNCTION PREFIX
 Function ${PREFIX}IsLogName
     StrCpy $R2 0
@@ -438,7 +438,7 @@ Function .onInit
     ${If} $OldDir != ""
         StrCpy $WelcomeText "$WelcomeText这台电脑上已装有 ${PRODUCT} $OldVersion，本次安装将把它升级到 ${VERSION}，你的设置和背景图片都会保留。$\r$\n$\r$\n"
     ${EndIf}
-    StrCpy $WelcomeText "$WelcomeText$_CLICK"
+    StrCpy $WelcomeText "$WelcomeText$(^ClickNext)"
 
     ${If} ${Silent}
         Call IsDriveRoot
@@ -746,9 +746,12 @@ FunctionEnd
 
 Function FinishPageShow
     ; No 运行 when the program starts again anyway, nor where nothing may start it.
-    ${If} $StartPending = 1
-    ${OrIf} $Mode == "AllUsers"
+    StrCpy $R0 $StartPending
+    ${If} $Mode == "AllUsers"
     ${AndIf} $HasParent != 1
+        StrCpy $R0 1
+    ${EndIf}
+    ${If} $R0 = 1
         SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
         ShowWindow $mui.FinishPage.Run ${SW_HIDE}
     ${EndIf}

@@ -143,6 +143,14 @@ wine "$setup" /S /D=C:\\Tools
 check "/D= installs into the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
 check "the entry names the user's folder" [ "$(reg_value "$uninstall_key" InstallLocation)" = 'C:\Tools' ]
 printf '%s' "$settings" >"$tools/setting.ini"
+# A plain /S upgrades in the install's own folder, and waits while something (a scanner, here
+# cmd's input redirection) holds the executable for a moment.
+printf 'stale' >>"$tools/TorvekQuindle.exe"
+(wine cmd /c 'type nul >C:\lock-taken & ping -n 5 127.0.0.1 >nul <C:\Tools\TorvekQuindle.exe' >/dev/null 2>&1 &)
+wait_until 10 [ -e "$WINEPREFIX/drive_c/lock-taken" ]
+wine "$setup" /S
+check "a plain /S over a briefly locked executable ends with 0" [ $? -eq 0 ]
+check "and replaces it in the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
 wine reg add "HKCU\\$run_key" /v Countdown /d 'C:\Tools\TorvekQuindle.exe' /f >/dev/null 2>&1
 moved_win='C:\我的 程序\倒计时'
 moved=$(unix "$moved_win")
