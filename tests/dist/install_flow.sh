@@ -137,8 +137,17 @@ check "the machine's Run value is gone" [ -z "$(reg_value "HKLM\\$run_key" Count
 tools=$(unix 'C:\Tools')
 mkdir -p "$tools/Log"
 printf 'mine' >"$tools/notes.txt"
-declare -A log_kept=([2026-12-01.log]=1 [12.1-9_5_300.log]=1 [x12.1-9_5_3.log]=1 [12.1-9_5_3.log]=0 [1.12-23_0_7.log]=0)
+# Log files by name: 0 for the names the program gives its logs (month.day-hour_minute_second).
+declare -A log_kept=(
+    [12.1-9_5_3.log]=0 [1.12-23_0_7.log]=0 [12.31-23_59_59.LOG]=0 [2026-12-01.log]=1
+    [12.1-9_5_300.log]=1 [x12.1-9_5_3.log]=1 [12.1-9_5.log]=1 [12.1-9_5_3_1.log]=1
+    [012.1-9_5_3.log]=1 [12.1-9_5_3.log.log]=1 [a.b-c_d_e.log]=1
+)
 for name in "${!log_kept[@]}"; do printf 'log' >"$tools/Log/$name"; done
+wine "$setup" /S /D=C:\\
+check "a drive root is refused (exit code 2)" [ $? -eq 2 ]
+check "and nothing is installed there" [ ! -e "$(unix 'C:\TorvekQuindle.exe')" ]
+check "nor registered" key_absent "$uninstall_key"
 wine "$setup" /S /D=C:\\Tools
 check "/D= installs into the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
 check "the entry names the user's folder" [ "$(reg_value "$uninstall_key" InstallLocation)" = 'C:\Tools' ]
@@ -188,7 +197,12 @@ words /S /AllUsers /AsParent "/D=$shared_win"
 wine "$setup" "${arguments[@]}"
 check "for all users through the elevated child ends with 0" [ $? -eq 0 ]
 check "/D= survives the relaunch" cmp -s "$shared/TorvekQuindle.exe" "$built"
-check "the entry is under HKLM" [ "$(reg_value "$all_users_key" InstallLocation)" = "$shared_win" ]
+expected=([DisplayIcon]="\"$shared_win\\TorvekQuindle.exe\",0" [InstallLocation]="$shared_win"
+    [UninstallString]="\"$shared_win\\uninstall.exe\" /AllUsers")
+for name in "${!expected[@]}"; do
+    check "the entry under HKLM: $name" [ "$(reg_value "$all_users_key" "$name")" = "${expected[$name]}" ]
+done
+check "the shortcut is the machine's" [ -e "$(unix 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\TorvekQuindle.lnk')" ]
 run_program "$shared"
 printf 'stale' >>"$shared/TorvekQuindle.exe"
 wine "$setup" /S
@@ -196,6 +210,8 @@ check "a plain /S over it ends with 0" [ $? -eq 0 ]
 check "and upgrades it in place" cmp -s "$shared/TorvekQuindle.exe" "$built"
 check "as all users, with no second entry" key_absent "$uninstall_key"
 check "an elevated process with no parent does not start the program" not program_runs 倒计时
+wine "$setup" /S /AllUsers /ElevatedChild
+check "a child with nothing to start ends with 0" [ $? -eq 0 ]
 run_program "$shared"
 wine "$setup" /S /AllUsers /ElevatedChild
 check "the child asks its parent to start the program (exit code 64)" [ $? -eq 64 ]
