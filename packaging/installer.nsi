@@ -429,6 +429,7 @@ Function .onInit
         ReadRegStr $R2 HKLM "${UNINSTALL_KEY}" "InstallLocation"
         ${If} $R1 == ""
         ${AndIf} $R2 != ""
+        ${AndIf} ${FileExists} "$R2\${EXE}"
             StrCpy $Mode "AllUsers"
         ${EndIf}
     ${EndIf}
