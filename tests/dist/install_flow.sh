@@ -3,7 +3,10 @@
 # the current user, the program run from the installed folder (writing its log there), an
 # upgrade over the running copy (closed, replaced, started again, the user's files kept), an
 # upgrade refused by a copy that does not close, and an uninstall through the entry's
-# QuietUninstallString that leaves nothing behind once it returns.
+# QuietUninstallString that leaves nothing behind. Then a folder of the user's own (/D=),
+# a move to another folder, an orphaned copy's uninstaller, and for all users the hand-over
+# between the unelevated parent and its elevated child (through the installer's switches:
+# under Wine every process is an administrator).
 # Usage: install_flow.sh <folder of TorvekQuindle-*-setup.exe> <the built TorvekQuindle.exe>
 set -uo pipefail
 setup=$(realpath "$1"/TorvekQuindle-*-setup.exe)
@@ -30,13 +33,30 @@ reg_value() {  # reg_value <key> <name>: the data, empty when missing (reg speak
     wine reg query "$1" /v "$2" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' |
         sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
-program_pids() { pgrep -f 'Programs[/\\]TorvekQuindle[/\\]TorvekQuindle.exe'; }
+program_pids() { pgrep -f "${1:-Programs[/\\]TorvekQuindle}[/\\]TorvekQuindle.exe"; }
 wait_until() {  # wait_until <seconds> <command...>
     local limit=$(($(date +%s) + $1))
     shift
     until "$@"; do [ "$(date +%s)" -ge $limit ] && return 1; sleep 0.2; done
 }
-logs_are() { [ "$(ls "$dir/Log" 2>/dev/null | wc -l)" -eq "$1" ]; }
+logs_are() { [ "$(ls "${2:-$dir}/Log" 2>/dev/null | wc -l)" -eq "$1" ]; }
+run_program() {  # run_program <folder>: starts the program there (debug log on) and waits for it
+    local logs
+    logs=$(($(ls "$1/Log" 2>/dev/null | wc -l) + 1))
+    [ -f "$1/setting.ini" ] || printf '%s' "$settings" >"$1/setting.ini"
+    (cd "$1" && wine "$1/TorvekQuindle.exe" >/dev/null 2>&1 &)
+    wait_until 20 logs_are "$logs" "$1"
+}
+program_runs() { program_pids "$@" >/dev/null; }
+words() { read -r -a arguments <<<"$*"; }  # NSIS takes /D= and _?= unquoted, blanks and all
+# Runs the uninstaller as an entry's QuietUninstallString says. NSIS runs a copy of it from
+# %TEMP% and returns at once: the uninstall is done when the executable is gone.
+quiet_uninstall() {  # quiet_uninstall <uninstall key>
+    local quiet
+    quiet=$(reg_value "$1" QuietUninstallString)
+    read -r -a arguments <<<"$(sed 's/^"[^"]*" //' <<<"$quiet")"
+    wine "$(sed 's/^"\([^"]*\)".*/\1/' <<<"$quiet")" "${arguments[@]}"
+}
 
 local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 win_dir="$local_app_data\\Programs\\TorvekQuindle"
@@ -58,14 +78,15 @@ check "the shortcut's target is the installed program" \
 declare -A expected=(
     [DisplayName]=TorvekQuindle [DisplayVersion]=2.0 [Publisher]="Torvek 倒计时小组"
     [DisplayIcon]="\"$win_dir\\TorvekQuindle.exe\",0" [InstallLocation]="$win_dir"
-    [UninstallString]="\"$win_dir\\uninstall.exe\" /CurrentUser _?=$win_dir"
-    [QuietUninstallString]="\"$win_dir\\uninstall.exe\" /S /CurrentUser _?=$win_dir"
+    [UninstallString]="\"$win_dir\\uninstall.exe\" /CurrentUser"
+    [QuietUninstallString]="\"$win_dir\\uninstall.exe\" /S /CurrentUser"
     [NoModify]=0x1 [NoRepair]=0x1
 )
 for name in "${!expected[@]}"; do
     check "uninstall entry $name" [ "$(reg_value "$uninstall_key" "$name")" = "${expected[$name]}" ]
 done
-check "uninstall entry EstimatedSize" [ "$(($(reg_value "$uninstall_key" EstimatedSize)))" -gt 1000 ]
+estimated=$(($(reg_value "$uninstall_key" EstimatedSize)))
+check "uninstall entry EstimatedSize ($estimated KB)" [ "$estimated" -gt 1000 ]
 check "no entry for all users" key_absent "${uninstall_key/HKCU/HKLM}"
 
 # --- Run from the installed folder, then upgrade over the running copy -----------------------
@@ -73,6 +94,7 @@ settings=$'[debug]\r\nmode=1\r\n[ui]\r\nwintitle=kept\r\n'
 printf '%s' "$settings" >"$dir/setting.ini"
 cp "$dir/setting.ini" "$WINEPREFIX/setting.ini"
 printf 'picture' >"$dir/background.pic"
+head -c 3000000 /dev/zero >"$dir/照片.bmp"  # the user's, not the program's size
 printf 'stale' >>"$exe"  # the old copy differs from what the upgrade brings
 (cd "$dir" && wine "$exe" >/dev/null 2>&1 &)
 check "the installed program runs and writes its log beside itself" wait_until 20 logs_are 1
@@ -85,6 +107,8 @@ check "the executable was replaced" cmp -s "$exe" "$built"
 check "setting.ini kept" cmp -s "$dir/setting.ini" "$WINEPREFIX/setting.ini"
 check "background.pic kept" [ "$(cat "$dir/background.pic")" = picture ]
 check "the new copy was started and logs beside the old log" wait_until 20 logs_are 2
+check "EstimatedSize counts the program's files only" [ "$(($(reg_value "$uninstall_key" EstimatedSize)))" -eq "$estimated" ]
+rm "$dir/照片.bmp"
 
 # --- A copy that does not close: the upgrade fails and changes nothing ------------------------
 new_pid=$(program_pids)
@@ -100,30 +124,112 @@ check "and the copy running" kill -0 "$new_pid"
 # --- Uninstall as the entry says, with the program running and starting with Windows --------
 wine reg add "HKCU\\$run_key" /v Countdown /d "\"$win_dir\\TorvekQuindle.exe\"" /f >/dev/null 2>&1
 wine reg add "HKLM\\$run_key" /v Countdown /d "$win_dir\\TorvekQuindle.exe" /f >/dev/null 2>&1
-quiet=$(reg_value "$uninstall_key" QuietUninstallString)
-uninstaller=$(sed 's/^"\([^"]*\)".*/\1/' <<<"$quiet")
-read -r -a arguments <<<"$(sed 's/^"[^"]*" //' <<<"$quiet")"
-wine "$uninstaller" "${arguments[@]}"
+quiet_uninstall "$uninstall_key"
 check "the uninstaller ends with 0" [ $? -eq 0 ]
+check "the folder, uninstall.exe with it, is gone" wait_until 20 [ ! -e "$dir" ]
 check "the running copy has ended" [ -z "$(program_pids)" ]
-check "the folder is gone" [ ! -e "$dir" ]
 check "the shortcut is gone" [ ! -e "$lnk" ]
 check "the uninstall entry is gone" key_absent "$uninstall_key"
 check "the user's Run value is gone" [ -z "$(reg_value "HKCU\\$run_key" Countdown)" ]
 check "the machine's Run value is gone" [ -z "$(reg_value "HKLM\\$run_key" Countdown)" ]
 
-# --- For all users on request, and the portable zip ------------------------------------------
-wine "$setup" /S /AllUsers
-program_files=$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')
-check "installed for all users into Program Files" cmp -s "$(unix "$program_files\\TorvekQuindle\\TorvekQuindle.exe")" "$built"
+# --- A folder of the user's own, a move to another folder, an orphaned copy ----------------
+tools=$(unix 'C:\Tools')
+mkdir -p "$tools/Log"
+printf 'mine' >"$tools/notes.txt"
+# Log files by name: 0 for the names the program gives its logs (month.day-hour_minute_second).
+declare -A log_kept=(
+    [12.1-9_5_3.log]=0 [1.12-23_0_7.log]=0 [12.31-23_59_59.LOG]=0 [2026-12-01.log]=1
+    [12.1-9_5_300.log]=1 [x12.1-9_5_3.log]=1 [12.1-9_5.log]=1 [12.1-9_5_3_1.log]=1
+    [012.1-9_5_3.log]=1 [12.1-9_5_3.log.log]=1 [a.b-c_d_e.log]=1
+)
+for name in "${!log_kept[@]}"; do printf 'log' >"$tools/Log/$name"; done
+wine "$setup" /S /D=C:\\
+check "a drive root is refused (exit code 2)" [ $? -eq 2 ]
+check "and nothing is installed there" [ ! -e "$(unix 'C:\TorvekQuindle.exe')" ]
+check "nor registered" key_absent "$uninstall_key"
+wine "$setup" /S /D=C:\\Tools
+check "/D= installs into the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
+check "the entry names the user's folder" [ "$(reg_value "$uninstall_key" InstallLocation)" = 'C:\Tools' ]
+printf '%s' "$settings" >"$tools/setting.ini"
+# A plain /S upgrades in the install's own folder, and waits while something (a scanner, here
+# cmd's input redirection) holds the executable for a moment.
+printf 'stale' >>"$tools/TorvekQuindle.exe"
+(wine cmd /c 'type nul >C:\lock-taken & ping -n 5 127.0.0.1 >nul <C:\Tools\TorvekQuindle.exe' >/dev/null 2>&1 &)
+wait_until 10 [ -e "$WINEPREFIX/drive_c/lock-taken" ]
+wine "$setup" /S
+check "a plain /S over a briefly locked executable ends with 0" [ $? -eq 0 ]
+check "and replaces it in the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
+wine reg add "HKCU\\$run_key" /v Countdown /d 'C:\Tools\TorvekQuindle.exe' /f >/dev/null 2>&1
+moved_win='C:\我的 程序\倒计时'
+moved=$(unix "$moved_win")
+words /S "/D=$moved_win"
+wine "$setup" "${arguments[@]}"
+check "a reinstall into another folder (blank, Chinese) ends with 0" [ $? -eq 0 ]
+check "the program is in the new folder" cmp -s "$moved/TorvekQuindle.exe" "$built"
+check "setting.ini went with it" cmp -s "$moved/setting.ini" "$WINEPREFIX/setting.ini"
+check "one entry, naming the new folder" [ "$(reg_value "$uninstall_key" InstallLocation)" = "$moved_win" ]
+check "the start-up value follows the program" [ "$(reg_value "HKCU\\$run_key" Countdown)" = "\"$moved_win\\TorvekQuindle.exe\"" ]
+for f in TorvekQuindle.exe uninstall.exe LICENSE.txt THIRD-PARTY-NOTICES.txt setting.ini; do
+    check "no orphan in the first folder: $f gone" [ ! -e "$tools/$f" ]
+done
+check "the user's file stays" [ "$(cat "$tools/notes.txt")" = mine ]
+for name in "${!log_kept[@]}"; do
+    check "Log/$name is ${log_kept[$name]/0/removed}" [ "$([ -e "$tools/Log/$name" ] && echo 1 || echo 0)" = "${log_kept[$name]}" ]
+done
+# A copy of the folder left behind (no entry names it): its uninstaller removes it, not the
+# registered copy.
+cp -r "$moved" "$(unix 'C:\旧副本')"
+wine 'C:\旧副本\uninstall.exe' /S
+check "the orphan's uninstaller removes its folder" wait_until 20 [ ! -e "$(unix 'C:\旧副本')" ]
+check "and leaves the registered copy" cmp -s "$moved/setting.ini" "$WINEPREFIX/setting.ini"
+check "and its entry" [ "$(reg_value "$uninstall_key" InstallLocation)" = "$moved_win" ]
+check "and its start-up value" [ -n "$(reg_value "HKCU\\$run_key" Countdown)" ]
+quiet_uninstall "$uninstall_key"
+check "the moved copy uninstalls whole" wait_until 20 [ ! -e "$moved" ]
+check "leaving the user's folder" [ -f "$tools/notes.txt" -a -f "$tools/Log/2026-12-01.log" ]
+
+# --- For all users: the parent and its elevated child, one copy per machine, the zip ---------
 all_users_key=${uninstall_key/HKCU/HKLM}
+shared_win='C:\所有 用户\倒计时'
+shared=$(unix "$shared_win")
+words /S /AllUsers /AsParent "/D=$shared_win"
+wine "$setup" "${arguments[@]}"
+check "for all users through the elevated child ends with 0" [ $? -eq 0 ]
+check "/D= survives the relaunch" cmp -s "$shared/TorvekQuindle.exe" "$built"
+expected=([DisplayIcon]="\"$shared_win\\TorvekQuindle.exe\",0" [InstallLocation]="$shared_win"
+    [UninstallString]="\"$shared_win\\uninstall.exe\" /AllUsers")
+for name in "${!expected[@]}"; do
+    check "the entry under HKLM: $name" [ "$(reg_value "$all_users_key" "$name")" = "${expected[$name]}" ]
+done
+check "the shortcut is the machine's" [ -e "$(unix 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\TorvekQuindle.lnk')" ]
+run_program "$shared"
+printf 'stale' >>"$shared/TorvekQuindle.exe"
+wine "$setup" /S
+check "a plain /S over it ends with 0" [ $? -eq 0 ]
+check "and upgrades it in place" cmp -s "$shared/TorvekQuindle.exe" "$built"
+check "as all users, with no second entry" key_absent "$uninstall_key"
+check "an elevated process with no parent does not start the program" not program_runs 倒计时
+wine "$setup" /S /AllUsers /ElevatedChild
+check "a child with nothing to start ends with 0" [ $? -eq 0 ]
+run_program "$shared"
+wine "$setup" /S /AllUsers /ElevatedChild
+check "the child asks its parent to start the program (exit code 64)" [ $? -eq 64 ]
+check "and starts nothing itself" not program_runs 倒计时
+run_program "$shared"
+wine "$setup" /S /AsParent
+check "the parent ends with 0" [ $? -eq 0 ]
+check "and starts the program again" wait_until 20 program_runs 倒计时
+program_files=$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')
+words /S /AllUsers "/D=$program_files\\TorvekQuindle"
+wine "$setup" "${arguments[@]}"
+check "moved into Program Files" cmp -s "$(unix "$program_files\\TorvekQuindle\\TorvekQuindle.exe")" "$built"
+check "nothing left in the first folder" [ ! -e "$shared" ]
 quiet=$(reg_value "$all_users_key" QuietUninstallString)
-check "its entry under HKLM names its mode" [ "$quiet" = "\"$program_files\\TorvekQuindle\\uninstall.exe\" /S /AllUsers _?=$program_files\\TorvekQuindle" ]
+check "its entry under HKLM names its mode" [ "$quiet" = "\"$program_files\\TorvekQuindle\\uninstall.exe\" /S /AllUsers" ]
 # Opened by hand, without the entry's mode, the uninstaller finds the entry naming its folder.
-# NSIS takes _?= only unquoted at the end of its command line (else it runs a copy of itself
-# from %TEMP% and returns at once): the folder's blanks go in as separate words.
-read -r -a by_hand <<<"/S _?=$program_files\\TorvekQuindle"
-wine "$program_files\\TorvekQuindle\\uninstall.exe" "${by_hand[@]}"
+wine "$program_files\\TorvekQuindle\\uninstall.exe" /S
+wait_until 20 [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "uninstalled by hand: the entry is gone" key_absent "$all_users_key"
 check "uninstalled by hand: the folder is gone" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "the zip holds the same program" python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read('TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
