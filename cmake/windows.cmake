@@ -1,5 +1,7 @@
 # The Windows program, its library of subsystems, and the tests that run under Wine.
-add_link_options(-static)
+# No link time in the PE header (it would make every build differ; the release's time is the
+# commit's, which the zip and the bill of materials carry).
+add_link_options(-static -Wl,--no-insert-timestamp)
 
 add_library(tq_win STATIC
     src/runtime/facilities.cpp
