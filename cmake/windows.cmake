@@ -44,12 +44,14 @@ target_link_libraries(TorvekQuindle PRIVATE tq_win)
 # to 512 bytes into private memory); unreferenced sections are dropped. The symbols go to
 # TorvekQuindle.debug beside the executable, which names it (a GNU debug link) for a
 # debugger or a crash's analysis; the executable that ships and that the tests run is the
-# stripped one.
+# stripped one. objcopy and strip write the time of their run into the PE header unless
+# SOURCE_DATE_EPOCH says otherwise: 0, as the linker leaves it, the same for every build.
 target_link_options(TorvekQuindle PRIVATE -Wl,--file-alignment,4096 -Wl,--gc-sections)
+set(no_time ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0)
 add_custom_command(TARGET TorvekQuindle POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TorvekQuindle> TorvekQuindle.debug
-    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:TorvekQuindle>
-    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=TorvekQuindle.debug $<TARGET_FILE:TorvekQuindle>
+    COMMAND ${no_time} ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TorvekQuindle> TorvekQuindle.debug
+    COMMAND ${no_time} ${CMAKE_STRIP} --strip-all $<TARGET_FILE:TorvekQuindle>
+    COMMAND ${no_time} ${CMAKE_OBJCOPY} --add-gnu-debuglink=TorvekQuindle.debug $<TARGET_FILE:TorvekQuindle>
     WORKING_DIRECTORY $<TARGET_FILE_DIR:TorvekQuindle>
     VERBATIM)
 
