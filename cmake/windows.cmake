@@ -129,3 +129,8 @@ add_test(NAME hardening COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/hardening.s
 # makes it before the tests run).
 add_test(NAME install_flow COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dist/install_flow.sh
     ${CMAKE_SOURCE_DIR}/build/dist $<TARGET_FILE:TorvekQuindle>)
+# What `make dist` published agrees with itself, builds again to the same bytes elsewhere, and
+# signs and verifies (a certificate authority made for the test).
+add_test(NAME release_check COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dist/release_check.sh
+    ${CMAKE_SOURCE_DIR}/build/dist $<TARGET_FILE:TorvekQuindle>)
+set_tests_properties(release_check PROPERTIES TIMEOUT 900)

@@ -16,6 +16,7 @@
 # installer as makensis writes them (scripts/sign.sh). Without it nothing is signed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+[ -z "${SIGN_PFX:-}" ] || SIGN_PFX=$(realpath "$SIGN_PFX")  # named from the caller's folder
 cd "$root"
 
 # Where the release is published: the package managers' manifests point there, and nothing
@@ -42,7 +43,6 @@ export SOURCE_DATE_EPOCH
 
 sign=()
 if [ -n "${SIGN_PFX:-}" ]; then
-    SIGN_PFX=$(realpath "$SIGN_PFX")
     export SIGN_PFX SIGN_PASSWORD SIGN_TIMESTAMP_URL
     sign=(bash "$root/scripts/sign.sh")
 fi

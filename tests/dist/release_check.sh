@@ -12,7 +12,7 @@ built=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/tq-release.XXXXXX)
 other="$work/another folder/TorvekQuindle"
-trap '[ -n "${WINEPREFIX:-}" ] && tq_wine_cleanup; rm -rf "$work"' EXIT
+trap 'declare -F tq_wine_cleanup >/dev/null && tq_wine_cleanup; rm -rf "$work"' EXIT
 
 failures=0
 check() {  # check <what> <command...>
@@ -113,10 +113,13 @@ SIGN_PFX=signer.pfx SIGN_PASSWORD=wrong bash "$other/scripts/dist.sh" >/dev/null
 check "a wrong password fails the build" [ $? -ne 0 ]
 SIGN_PFX=signer.pfx SIGN_PASSWORD=$password bash "$other/scripts/dist.sh" >sign.log 2>&1 || cat sign.log
 check "the signed installer verifies" verify "$signed/$setup"
-unzip -q -o "$signed/$zip" -d unzipped
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall("unzipped")' "$signed/$zip"
 check "the signed zip's program verifies" verify "unzipped/TorvekQuindle-$version/TorvekQuindle.exe"
-osslsigncode remove-signature -in "unzipped/TorvekQuindle-$version/TorvekQuindle.exe" -out unsigned.exe >/dev/null 2>&1
-check "and is the built program but for its signature" cmp unsigned.exe "$built"
+# What Authenticode signs: the file without its checksum, signature entry and signature.
+signed_content() { osslsigncode extract-data -h sha256 -in "$1" -out "$2" >/dev/null 2>&1; }
+signed_content "unzipped/TorvekQuindle-$version/TorvekQuindle.exe" signed.der
+signed_content "$built" built.der
+check "and is the built program but for its signature" cmp signed.der built.der
 check "SHA256SUMS holds the signed files' hashes" sums_match "$signed"
 export WINEPREFIX=$work/wineprefix
 source "$root/scripts/wine-env.sh"
