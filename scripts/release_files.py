@@ -22,7 +22,6 @@ DESCRIPTION = "桌面倒计时小工具：在桌面上的小窗口里显示距�
 GCC_RUNTIME_LICENCE = "GPL-3.0-or-later WITH GCC-exception-3.1"
 PUBLIC_DOMAIN = "LicenseRef-MinGW-w64-public-domain"
 GDTOA = "LicenseRef-gdtoa"
-SUN = "LicenseRef-Sun-freely-granted"
 # Licences without an SPDX identifier, quoted from their copyright statements.
 EXTRACTED_LICENCES = {
     PUBLIC_DOMAIN: "This file has no copyright assigned and is placed in the Public Domain.",
@@ -32,8 +31,6 @@ EXTRACTED_LICENCES = {
     "notice and warranty disclaimer appear in supporting documentation, and that the name of "
     "Lucent or any of its entities not be used in advertising or publicity pertaining to "
     "distribution of the software without specific, written prior permission.",
-    SUN: "Permission to use, copy, modify, and distribute this software is freely granted, "
-    "provided that this notice is preserved.",
 }
 
 
@@ -86,7 +83,7 @@ def components(deps_src):
          "Copyright (C) 1989 Gershon Elber; Copyright (C) 1997 Eric S. Raymond",
          "https://giflib.sourceforge.net/"),
         ("MinGW-w64 runtime", upstream(mingw), "mingw-w64", mingw,
-         f"ZPL-2.1 AND {PUBLIC_DOMAIN} AND {GDTOA} AND {SUN}",
+         f"ZPL-2.1 AND {PUBLIC_DOMAIN} AND {GDTOA}",
          "Copyright (c) 2009-2016 the mingw-w64 project", "https://www.mingw-w64.org/"),
         ("winpthreads", upstream(threads), "mingw-w64", threads, "MIT AND BSD-3-Clause",
          "Copyright (c) 2011-2016 mingw-w64 project; Copyright (c) 2010 Lockless Inc.",
