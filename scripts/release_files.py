@@ -13,6 +13,7 @@ import os
 import re
 import subprocess
 import time
+from urllib.parse import quote
 
 MINGW = "i686-w64-mingw32-gcc-posix"
 PRODUCT = "TorvekQuindle"
@@ -61,7 +62,7 @@ def toolchain_package(library):
                            capture_output=True, text=True).stdout.split(":")[0]
     version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", owner], check=True,
                              capture_output=True, text=True).stdout
-    return owner, version
+    return owner, re.sub(r"\+b\d+$", "", version)  # a rebuild's suffix is no source version
 
 
 def upstream(debian_version):
@@ -143,7 +144,7 @@ def write_spdx(path, args, exe, zip_url):
             "externalRefs": [{
                 "referenceCategory": "PACKAGE-MANAGER",
                 "referenceType": "purl",
-                "referenceLocator": f"pkg:deb/debian/{source}@{source_version.replace(':', '%3A')}"
+                "referenceLocator": f"pkg:deb/debian/{source}@{quote(source_version, safe='')}"
                                     "?arch=source&distro=debian-12",
             }],
         })
