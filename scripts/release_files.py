@@ -127,7 +127,8 @@ def write_spdx(path, args, exe, zip_url):
          "relatedSpdxElement": program},
         {"spdxElementId": program, "relationshipType": "CONTAINS", "relatedSpdxElement": exe_id},
     ]
-    for name, version, source, source_version, licence, copyright, home in components(args.deps_src):
+    for name, version, source, source_version, licence, copyright, home in components(
+            args.deps_src):
         packages.append({
             "SPDXID": spdx_id(name),
             "name": name,

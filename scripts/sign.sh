@@ -17,7 +17,8 @@ signed=$(mktemp "$file.XXXXXX")
 trap 'rm -f "$signed"' EXIT
 rm -f "$signed"  # osslsigncode writes a new file
 if [ -n "${SIGN_PASSWORD:-}" ]; then
-    printf '%s' "$SIGN_PASSWORD" | osslsigncode sign "${options[@]}" -readpass - -in "$file" -out "$signed" >/dev/null
+    printf '%s' "$SIGN_PASSWORD" |
+        osslsigncode sign "${options[@]}" -readpass - -in "$file" -out "$signed" >/dev/null
 else
     osslsigncode sign "${options[@]}" -in "$file" -out "$signed" >/dev/null
 fi
