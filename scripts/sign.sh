@@ -16,9 +16,11 @@ options=(-pkcs12 "$SIGN_PFX" -h sha256 -n TorvekQuindle)
 signed=$(mktemp "$file.XXXXXX")
 trap 'rm -f "$signed"' EXIT
 rm -f "$signed"  # osslsigncode writes a new file
+# The password through a pipe that osslsigncode opens as a file (Debian 12's osslsigncode 2.5
+# reads no password from its standard input).
 if [ -n "${SIGN_PASSWORD:-}" ]; then
-    printf '%s' "$SIGN_PASSWORD" |
-        osslsigncode sign "${options[@]}" -readpass - -in "$file" -out "$signed" >/dev/null
+    osslsigncode sign "${options[@]}" -readpass <(printf '%s' "$SIGN_PASSWORD") \
+        -in "$file" -out "$signed" >/dev/null
 else
     osslsigncode sign "${options[@]}" -in "$file" -out "$signed" >/dev/null
 fi

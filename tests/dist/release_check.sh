@@ -144,11 +144,21 @@ SIGN_PFX=signer.pfx SIGN_PASSWORD=$password bash "$other/scripts/dist.sh" >sign.
 check "the signed installer verifies" verify "$signed/$setup"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall("unzipped")' "$signed/$zip"
 check "the signed zip's program verifies" verify "unzipped/TorvekQuindle-$version/TorvekQuindle.exe"
-# What Authenticode signs: the file without its checksum, signature entry and signature.
-signed_content() { osslsigncode extract-data -h sha256 -in "$1" -out "$2" >/dev/null 2>&1; }
-signed_content "unzipped/TorvekQuindle-$version/TorvekQuindle.exe" signed.der
-signed_content "$built" built.der
-check "and is the built program but for its signature" cmp signed.der built.der
+# Without its signature, the signed program is the built one but for the PE checksum, which
+# signing recomputes, and the zeros that aligned the signature.
+osslsigncode remove-signature -in "unzipped/TorvekQuindle-$version/TorvekQuindle.exe" \
+    -out unsigned.exe >/dev/null 2>&1
+same_but_checksum() {
+    python3 - "$@" <<'EOF'
+import sys
+built, unsigned = (bytearray(open(path, "rb").read()) for path in sys.argv[1:])
+for image in built, unsigned:
+    at = int.from_bytes(image[0x3C:0x40], "little") + 88
+    image[at:at + 4] = bytes(4)
+sys.exit(unsigned[:len(built)] != built or any(unsigned[len(built):]))
+EOF
+}
+check "and is the built program but for its signature" same_but_checksum "$built" unsigned.exe
 check "SHA256SUMS holds the signed files' hashes" sums_match "$signed"
 export WINEPREFIX=$work/wineprefix
 source "$root/scripts/wine-env.sh"
