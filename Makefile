@@ -17,7 +17,8 @@ run: build
 test: deps
 	bash scripts/test.sh
 
-# The installer and the portable zip, into build/dist.
+# The installer, the portable zip, SHA256SUMS, the bill of materials and the package managers'
+# manifests, into build/dist; signed with `make dist SIGN_PFX=<file.pfx>` (SIGN_PASSWORD).
 dist: build
 	bash scripts/dist.sh
 

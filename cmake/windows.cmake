@@ -1,5 +1,7 @@
 # The Windows program, its library of subsystems, and the tests that run under Wine.
-add_link_options(-static)
+# No link time in the PE header (it would make every build differ; the release's time is the
+# commit's, which the zip and the bill of materials carry).
+add_link_options(-static -Wl,--no-insert-timestamp)
 
 add_library(tq_win STATIC
     src/runtime/facilities.cpp
@@ -46,13 +48,15 @@ target_link_libraries(TorvekQuindle PRIVATE tq_win)
 # to 512 bytes into private memory); unreferenced sections are dropped. The symbols go to
 # TorvekQuindle.debug beside the executable, which names it (a GNU debug link) for a
 # debugger or a crash's analysis; the executable that ships and that the tests run is the
-# stripped one.
+# stripped one. objcopy and strip write the time of their run into the PE header unless
+# SOURCE_DATE_EPOCH says otherwise: 0, as the linker leaves it, the same for every build.
 target_link_options(TorvekQuindle PRIVATE -Wl,--file-alignment,4096 -Wl,--gc-sections
     -Wl,-Map,${CMAKE_BINARY_DIR}/TorvekQuindle.map)
+set(no_time ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0)
 add_custom_command(TARGET TorvekQuindle POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TorvekQuindle> TorvekQuindle.debug
-    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:TorvekQuindle>
-    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=TorvekQuindle.debug $<TARGET_FILE:TorvekQuindle>
+    COMMAND ${no_time} ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:TorvekQuindle> TorvekQuindle.debug
+    COMMAND ${no_time} ${CMAKE_STRIP} --strip-all $<TARGET_FILE:TorvekQuindle>
+    COMMAND ${no_time} ${CMAKE_OBJCOPY} --add-gnu-debuglink=TorvekQuindle.debug $<TARGET_FILE:TorvekQuindle>
     WORKING_DIRECTORY $<TARGET_FILE_DIR:TorvekQuindle>
     VERBATIM)
 
@@ -131,3 +135,8 @@ add_test(NAME hardening COMMAND bash ${CMAKE_SOURCE_DIR}/tests/build/hardening.s
 # makes it before the tests run).
 add_test(NAME install_flow COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dist/install_flow.sh
     ${CMAKE_SOURCE_DIR}/build/dist $<TARGET_FILE:TorvekQuindle>)
+# What `make dist` published agrees with itself, builds again to the same bytes elsewhere, and
+# signs and verifies (a certificate authority made for the test).
+add_test(NAME release_check COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dist/release_check.sh
+    ${CMAKE_SOURCE_DIR}/build/dist $<TARGET_FILE:TorvekQuindle>)
+set_tests_properties(release_check PROPERTIES TIMEOUT 900)

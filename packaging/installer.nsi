@@ -11,6 +11,18 @@
 ; holding the files to install) and OUTFILE.
 Unicode true
 SetCompressor /SOLID lzma
+; --- Release: the same bytes from every build of a commit, and signing --------------------
+; No file times are stored (the installed files take the time of their installation), so
+; that two builds of one commit give the same installer whenever their files were written.
+SetDateSave off
+; With SIGN_SCRIPT (scripts/sign.sh, given by scripts/dist.sh when it signs) the uninstaller
+; is signed as makensis generates it, before it is packed, and the installer once written; a
+; signing that fails fails the build.
+!ifdef SIGN_SCRIPT
+    !uninstfinalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+    !finalize 'bash "${SIGN_SCRIPT}" "%1"' = 0
+!endif
+; -------------------------------------------------------------------------------------------
 ManifestDPIAware true
 
 !define PRODUCT "TorvekQuindle"

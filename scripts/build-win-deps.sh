@@ -37,14 +37,18 @@ fi
 
 nasm=$(command -v nasm) || { echo "nasm is missing (scripts/install-deps.sh installs it)"; exit 1; }
 # REQUIRE_SIMD makes a missing or unusable assembler an error instead of a quiet build
-# without SIMD; win32 is NASM's object format for 32-bit Windows (COFF).
+# without SIMD; win32 is NASM's object format for 32-bit Windows (COFF). The build folder is
+# mapped away from what the compiler writes, and NASM writes no time, so that the program
+# built on them is the same in any folder (see also the strip below).
 jpeg_options=(-DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF
     -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_ASM_NASM_COMPILER="$nasm"
-    -DCMAKE_ASM_NASM_OBJECT_FORMAT=win32)
+    -DCMAKE_ASM_NASM_OBJECT_FORMAT=win32 -DCMAKE_ASM_NASM_FLAGS=--reproducible
+    -DCMAKE_C_FLAGS="-ffile-prefix-map=$deps/src/=")
 gif_sources=(dgif_lib.c gif_err.c gifalloc.c gif_hash.c openbsd-reallocarray.c)
 config=$(
     echo "libjpeg-turbo ${jpeg_options[*]}"
     echo "giflib ${gif_sources[*]} -O2"
+    echo "file symbols stripped"
     echo "toolchain $(sha256sum <"$toolchain" | cut -d' ' -f1)"
     echo "$("$nasm" -v)"
 )
@@ -67,6 +71,10 @@ cmake -S jpeg -B jpeg-build -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_INSTALL_PREFIX="$prefix" "${jpeg_options[@]}" >jpeg-build.log
 cmake --build jpeg-build -j2 >>jpeg-build.log
 cmake --install jpeg-build >>jpeg-build.log
+# NASM names each object's source by its full path in a file symbol (COFF's .file), which the
+# program's symbol file keeps and the executable's debug link checksums: a build folder would
+# reach the executable. Those symbols are debugging symbols to binutils; nothing else goes.
+i686-w64-mingw32-objcopy --strip-debug "$prefix/lib/libjpeg.a"
 # The SIMD code is in the library: its inverse DCT entry points (SSE2 and AVX2), which the
 # decoder picks at run time by what the processor has.
 symbols=$(i686-w64-mingw32-nm "$prefix/lib/libjpeg.a" 2>/dev/null)

@@ -12,7 +12,7 @@ packages=(
     xvfb xauth imagemagick x11-utils locales fonts-wqy-microhei fonts-dejavu-core
     python3 python3-pil python3-fonttools icoutils dpkg-dev
     wine wine32:i386 wine64
-    nsis zip
+    nsis zip osslsigncode openssl
 )
 
 missing=()

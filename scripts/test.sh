@@ -67,7 +67,7 @@ wine_session() {  # wine_session <name> <ctest options...>: in the background, o
     session_pids+=($!)
     session_names+=("$name")
 }
-echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, and the install flow, side by side"
+echo "== Windows tests under Wine: win_tests and e2e_tests, $shards parts each, the install flow and the release check, side by side"
 session_pids=()
 session_names=()
 for ((shard = 0; shard < shards; shard++)); do
@@ -86,6 +86,15 @@ unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
 ) >"$results/dist.log" 2>&1 &
 session_pids+=($!)
 session_names+=(dist)
+# The release built again elsewhere to the same bytes, signed and verified (one program build
+# on one core, and an install under Wine in a prefix of its own).
+(
+    unset DISPLAY
+    run_ctest build/win32 "$win_results" -R '^release_check$'
+    exit $ctest_failed
+) >"$results/release.log" 2>&1 &
+session_pids+=($!)
+session_names+=(release)
 
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"

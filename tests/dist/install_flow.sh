@@ -232,7 +232,7 @@ wine "$program_files\\TorvekQuindle\\uninstall.exe" /S
 wait_until 20 [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "uninstalled by hand: the entry is gone" key_absent "$all_users_key"
 check "uninstalled by hand: the folder is gone" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
-check "the zip holds the same program" python3 -c "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read('TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
+check "the zip holds the same program in its one folder" python3 -c "import sys, zipfile; z = sys.argv[1]; sys.exit(zipfile.ZipFile(z).read(z.rsplit('/', 1)[1][:-len('-win32.zip')] + '/TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
 
 echo "$failures failed"
 [ $failures -eq 0 ]
