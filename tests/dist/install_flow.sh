@@ -14,11 +14,21 @@ setup=$(realpath "$1"/TorvekQuindle-*-setup.exe)
 built=$(realpath "$2")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX=$root/build/wineprefix-install
+prefix_pids() {  # prefix_pids <pattern>: the processes of this test's prefix whose command matches
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
+    done
+}
+# The copies of the program a run leaves (the all-users part ends with one running) go with it:
+# a copy left from an earlier run would answer for this one.
+end_programs() { kill -9 $(prefix_pids '^[A-Za-z]:.*[\]TorvekQuindle[.]exe') 2>/dev/null; }
+end_programs
 rm -rf "$WINEPREFIX"
 source "$root/scripts/wine-env.sh"
 # No desktop entries on the Linux side for the shortcuts.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-trap 'tq_wine_cleanup; rm -rf "$WINEPREFIX"' EXIT
+trap 'end_programs; tq_wine_cleanup; rm -rf "$WINEPREFIX"' EXIT
 
 failures=0
 check() {  # check <what> <command...>
@@ -33,7 +43,7 @@ reg_value() {  # reg_value <key> <name>: the data, empty when missing (reg speak
     wine reg query "$1" /v "$2" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r' |
         sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
-program_pids() { pgrep -f "${1:-Programs[/\\]TorvekQuindle}[/\\]TorvekQuindle.exe"; }
+program_pids() { prefix_pids "${1:-Programs[/\\]TorvekQuindle}[/\\]TorvekQuindle.exe"; }
 wait_until() {  # wait_until <seconds> <command...>
     local limit=$(($(date +%s) + $1))
     shift
@@ -47,7 +57,9 @@ run_program() {  # run_program <folder>: starts the program there (debug log on)
     (cd "$1" && wine "$1/TorvekQuindle.exe" >/dev/null 2>&1 &)
     wait_until 20 logs_are "$logs" "$1"
 }
-program_runs() { program_pids "$@" >/dev/null; }
+# A closed copy's Linux process may outlive its end under Wine for a moment: "not running" is
+# waited for (a copy that was started again stays, and fails it).
+program_runs() { [ -n "$(program_pids "$@")" ]; }
 words() { read -r -a arguments <<<"$*"; }  # NSIS takes /D= and _?= unquoted, blanks and all
 # Runs the uninstaller as an entry's QuietUninstallString says. NSIS runs a copy of it from
 # %TEMP% and returns at once: the uninstall is done when the executable is gone.
@@ -209,13 +221,13 @@ wine "$setup" /S
 check "a plain /S over it ends with 0" [ $? -eq 0 ]
 check "and upgrades it in place" cmp -s "$shared/TorvekQuindle.exe" "$built"
 check "as all users, with no second entry" key_absent "$uninstall_key"
-check "an elevated process with no parent does not start the program" not program_runs 倒计时
+check "an elevated process with no parent does not start the program" wait_until 10 not program_runs 倒计时
 wine "$setup" /S /AllUsers /ElevatedChild
 check "a child with nothing to start ends with 0" [ $? -eq 0 ]
 run_program "$shared"
 wine "$setup" /S /AllUsers /ElevatedChild
 check "the child asks its parent to start the program (exit code 64)" [ $? -eq 64 ]
-check "and starts nothing itself" not program_runs 倒计时
+check "and starts nothing itself" wait_until 10 not program_runs 倒计时
 run_program "$shared"
 wine "$setup" /S /AsParent
 check "the parent ends with 0" [ $? -eq 0 ]
