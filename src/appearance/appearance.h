@@ -16,10 +16,11 @@ void ApplyLabelSettings();
 void ApplyWindowSettings();
 void ApplyWindowPosition();
 // Asked by the main window whenever it is placed while always on top: the window of another
-// program in front (the foreground window) whose client area covers the whole monitor the
-// main window is on (a game, a video, a slide show), which the main window then lies just
-// below, out of the topmost band; nullptr when there is none. The desktop and the shell's
-// windows never count (full_screen.cpp).
+// program in front (the foreground window) that is full screen on the monitor the main window
+// is on (a game, a video, a slide show; IsFullScreenProgram in placement.h, or Direct3D's
+// exclusive mode as the shell reports it), which the main window then lies just below, out of
+// the topmost band; nullptr when there is none. The desktop and the shell's windows never
+// count (full_screen.cpp).
 HWND FullScreenWindowInFront();
 // While on (always-on-top is the stored choice), the foreground window is watched and the main
 // window placed again within about a second of a full-screen window coming or going.

@@ -1,9 +1,9 @@
 // Full-screen programs come first. While the countdown is always on top, a window of another
-// program in front (the foreground window) whose client area covers the whole monitor the
-// countdown is on (a game, a video, a slide show) takes the top: the main window lies just
-// below it, out of the topmost band, and goes back into the band once it is no longer
-// in front or no longer covers the monitor. The form keeps the user's choice
-// (main_window.topmost()), so the settings window and the exit question, which switch
+// program in front (the foreground window) that is full screen on the monitor the countdown
+// is on (a game, a video, a slide show; IsFullScreenProgram: a maximised window is none)
+// takes the top: the main window lies just below it, out of the topmost band, and goes back
+// into the band once it is no longer in front or no longer full screen. The form keeps the user's
+// choice (main_window.topmost()), so the settings window and the exit question, which switch
 // always-on-top off and back, neither undo this nor store it; nothing is written.
 //
 // The foreground window is watched through WinEvents, out of context: they arrive through
@@ -19,6 +19,7 @@
 
 #include "app/globals.h"
 #include "appearance/appearance.h"
+#include "appearance/placement.h"
 #include "forms/forms.h"
 #include "runtime/facilities.h"
 
@@ -56,6 +57,11 @@ bool ShellSeesExclusiveFullScreen() {
     return query && query(&state) == S_OK && state == QUNS_RUNNING_D3D_FULL_SCREEN;
 }
 
+Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+static_assert(kStyleMaximised == WS_MAXIMIZE && kStyleCaption == WS_CAPTION &&
+              kStyleSizingFrame == WS_THICKFRAME);
+
 HWND FullScreenWindow() {
     HWND front = GetForegroundWindow();
     DWORD process = 0;
@@ -68,12 +74,13 @@ HWND FullScreenWindow() {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     if (!GetMonitorInfoW(ours, &monitor)) return nullptr;
-    RECT client{};
+    RECT window{}, client{};
+    GetWindowRect(front, &window);
     GetClientRect(front, &client);
     MapWindowPoints(front, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const RECT& m = monitor.rcMonitor;
-    const bool covers = client.left <= m.left && client.top <= m.top && client.right >= m.right &&
-                        client.bottom >= m.bottom;
+    const FrontWindow seen{static_cast<uint32_t>(GetWindowLongW(front, GWL_STYLE)), BoxOf(window),
+                           BoxOf(client)};
+    const bool covers = IsFullScreenProgram(seen, BoxOf(monitor.rcMonitor), BoxOf(monitor.rcWork));
     const bool exclusive = !covers && MonitorFromWindow(front, MONITOR_DEFAULTTONULL) == ours &&
                            ShellSeesExclusiveFullScreen();
     return covers || exclusive ? front : nullptr;

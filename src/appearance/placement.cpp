@@ -69,4 +69,22 @@ Box StoredPlace(int left, int top, int width_units, int height_units,
             int64_t{top} + ScaleUnits(height_units, dpi)};
 }
 
+bool IsFullScreenProgram(const FrontWindow& front, const Box& monitor, const Box& work_area) {
+    const Box& client = front.client;
+    const bool covers = client.left <= monitor.left && client.top <= monitor.top &&
+                        client.right >= monitor.right && client.bottom >= monitor.bottom;
+    const bool framed =
+        (front.style & kStyleCaption) == kStyleCaption || (front.style & kStyleSizingFrame) != 0;
+    if (!covers || !framed) return covers;
+    if (front.style & kStyleMaximised) return false;
+    // A framed window whose client area covers the monitor while it is not placed as a
+    // maximised one has moved its frame off the monitor to fill it: an older game's way.
+    const Box& window = front.window;
+    const int64_t frame = std::max<int64_t>(0, client.left - window.left);
+    const bool placed_as_maximised =
+        window.left >= work_area.left - frame && window.top >= work_area.top - frame &&
+        window.right <= work_area.right + frame && window.bottom <= work_area.bottom + frame;
+    return !placed_as_maximised;
+}
+
 }  // namespace tq

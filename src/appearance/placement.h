@@ -1,8 +1,8 @@
-// Where the countdown window goes: at its stored place on the virtual screen, and within
-// reach. The window has no frame and no taskbar button, so one placed off every screen (a
-// monitor unplugged, a laptop out of its dock, a lower resolution) could not be brought back
-// without editing the settings file by hand. The geometry is portable; the platform supplies
-// the monitors.
+// Where the countdown window goes: at its stored place on the virtual screen, within reach,
+// and below a full-screen program in front. The window has no frame and no taskbar button, so one
+// placed off every screen (a monitor unplugged, a laptop out of its dock, a lower resolution) could
+// not be brought back without editing the settings file by hand. The geometry is portable; the
+// platform supplies the monitors.
 #pragma once
 
 #include <cstdint>
@@ -47,5 +47,27 @@ struct MonitorScale {
 // nearest one when none does; 96 when no monitor is known) and rounded to the nearest pixel.
 Box StoredPlace(int left, int top, int width_units, int height_units,
                 const std::vector<MonitorScale>& monitors);
+
+// The styles of a window that the full-screen decision reads, as the platform defines them.
+inline constexpr uint32_t kStyleMaximised = 0x01000000;    // WS_MAXIMIZE
+inline constexpr uint32_t kStyleCaption = 0x00C00000;      // WS_CAPTION: WS_BORDER | WS_DLGFRAME
+inline constexpr uint32_t kStyleSizingFrame = 0x00040000;  // WS_THICKFRAME
+
+// Another program's window in front (the foreground window): its style, and its window and
+// client rectangles in screen pixels.
+struct FrontWindow {
+    uint32_t style = 0;
+    Box window;
+    Box client;
+};
+
+// Whether the window in front is a full-screen program (a game, a video, a slide show) on the
+// monitor the countdown is on: its client area covers the whole monitor, and it is no
+// maximised window. A program that goes full screen drops its caption and sizing frame; one
+// that keeps either and is maximised, by its style or placed as the platform places a
+// maximised window (over the work area by no more than its side frame), only fills the work
+// area, which is the whole monitor when the taskbar hides itself or lies on another monitor.
+// Programs that draw their own title bar cover that monitor with their client area then.
+bool IsFullScreenProgram(const FrontWindow& front, const Box& monitor, const Box& work_area);
 
 }  // namespace tq

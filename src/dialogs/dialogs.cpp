@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <string>
 
 #include <windows.h>
@@ -23,6 +24,10 @@
 namespace tq {
 
 namespace {
+
+// The families of installed_fonts that the platform reports with an East Asian character set:
+// the only ones whose own tables a stored name that the list does not hold is looked for in.
+std::set<std::string> east_asian_fonts;
 
 // The controls of one label's group on the text page and the keys they carry. The title
 // group also has the title text; the time group's content box is fixed and never read.
@@ -81,13 +86,15 @@ void SelectStoredIndex(forms::ComboBox& combo, const SettingKey& key) {
 // removed, and its order follows the system's language, so a stored index alone may point
 // at another font. The name may also be the family's name in another language (the list
 // shows the English name where the system's language is not the font's), which only the
-// fonts' own name tables know (FindFontFamilyByAnyName reads them once per run, and only
-// for a name the list does not hold). A name no font has falls back to the stored index;
-// without that the first font called 宋体 is taken, and when none is, the last font.
+// fonts' own name tables know (FindFontFamilyByAnyName reads those of the East Asian
+// families once per run, and only for a name the list does not hold). A name no font has
+// falls back to the stored index; without that the first font called 宋体 is taken, and when
+// none is, the last font.
 void SelectFont(forms::ComboBox& combo, const keys::FontKeys& keys) {
     const std::string name =
         ReadSetting(SettingsFilePath(), keys.fontname.section, keys.fontname.key, "");
-    if (const int found = FindFontFamilyByAnyName(installed_fonts, name); found >= 0) {
+    if (const int found = FindFontFamilyByAnyName(installed_fonts, east_asian_fonts, name);
+        found >= 0) {
         combo.SetIndex(found);
         return;
     }
@@ -243,7 +250,9 @@ void LoadSettingsWindow() {
 
 void LoadTextPage() {
     auto& w = settings_window;
-    installed_fonts = ListFontNames();
+    FontFamilies fonts = ListFontFamilies();
+    installed_fonts = std::move(fonts.names);
+    east_asian_fonts = std::move(fonts.east_asian);
     w.标题标签字体组合框.AddItems(installed_fonts);
     w.时间标签字体组合框.AddItems(installed_fonts);
     LoadLabelGroup(TitleGroup());

@@ -17,6 +17,9 @@ namespace tq::forms {
 // Annotates the name of the control's client object; true when the platform took it, so
 // that the object the control or the system gives is read with that name.
 bool AnnotateAccessibleName(HWND control, const std::wstring& name);
+// Takes the platform's place in AnnotateAccessibleName when set (tests: Wine keeps no
+// annotation).
+inline bool (*annotate_name_for_tests)(HWND control, const std::wstring& name) = nullptr;
 // Takes the annotation away again, for a control whose window is going; nothing when no
 // annotation was ever asked for.
 void ClearAccessibleName(HWND control);

@@ -246,9 +246,25 @@ HWND Control::CreateChild(HWND form_window, const wchar_t* window_class, std::st
         platform_proc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
         lazy::SetWindowSubclass(hwnd, ChildProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
         // Named as soon as it exists, before any reader asks, as the platform's guidance does.
-        if (label_) AnnotateAccessibleName(hwnd, NameFromCaption(Widen(label_->caption())));
+        if (label_) AnnotateName(hwnd);
     }
     return hwnd;
+}
+
+// Annotated once and again only when the caption changes: screen readers send WM_GETOBJECT
+// often. An empty caption takes an earlier name away.
+void Control::AnnotateName(HWND hwnd) {
+    const std::wstring name = NameFromCaption(Widen(label_->caption()));
+    if (name.empty()) ClearAccessibleName(hwnd);
+    name_annotated_ = AnnotateAccessibleName(hwnd, name);
+}
+
+void Control::NameLabelledControls() const {
+    for (Control* c : form_->controls_) {
+        if (c->label_ != this || !c->hwnd_ || !c->platform_proc_) continue;
+        c->AnnotateName(c->hwnd_);
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, c->hwnd_, OBJID_CLIENT, CHILDID_SELF);
+    }
 }
 
 namespace {
@@ -276,6 +292,7 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
     if (message == WM_NCDESTROY) {
         lazy::RemoveWindowSubclass(hwnd, ChildProc, kChildSubclassId);
         if (control->label_) ClearAccessibleName(hwnd);
+        control->name_annotated_ = false;
         control->hwnd_ = nullptr;
         control->AfterDestroy();
     } else if (message == WM_NCPAINT && wparam == 1 && GetDCExTakesOneForAHandle() &&
@@ -292,15 +309,13 @@ LRESULT CALLBACK Control::ChildProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
         GetWindowRect(hwnd, &frame);
         if (HRGN whole = CreateRectRgnIndirect(&frame))
             return lazy::DefSubclassProc(hwnd, message, reinterpret_cast<WPARAM>(whole), lparam);
-    } else if (message == WM_GETOBJECT && control->label_ &&
+    } else if (message == WM_GETOBJECT && control->label_ && !control->name_annotated_ &&
                static_cast<LONG>(lparam) == OBJID_CLIENT) {
-        // Annotated again at each request, so that the name follows the label's caption. The
-        // control's own answer stands; without annotation a control that gives none is
-        // answered with a named copy of the system's object.
-        const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
-        const bool annotated = AnnotateAccessibleName(hwnd, name);
+        // Without annotation the control's own answer stands, and a control that gives none
+        // is answered with a named copy of the system's object.
         const LRESULT own = lazy::DefSubclassProc(hwnd, message, wparam, lparam);
-        if (annotated || own > 0 || name.empty()) return own;
+        const std::wstring name = NameFromCaption(Widen(control->label_->caption()));
+        if (own > 0 || name.empty()) return own;
         return NamedAccessibleObject(hwnd, wparam, name);
     } else {
         RaiseInputMessage(control->events, message, wparam, lparam);

@@ -61,7 +61,9 @@ void Label::Create(HWND form_window) {
     RegisterClassOnce(kLabelClass, WindowProc);
     ResetCommonState();
     events = args_.events;
+    const bool renamed = caption_ != args_.caption;
     caption_ = args_.caption;
+    if (renamed) NameLabelledControls();  // those made before it took the last caption
     align_ = args_.align;
     word_wrap_ = args_.word_wrap;
     valign_ = args_.valign;
@@ -77,7 +79,9 @@ void Label::Repaint() {
 }
 
 void Label::SetCaption(std::string_view caption) {
+    const bool renamed = caption_ != caption;
     caption_.assign(caption);
+    if (renamed) NameLabelledControls();
     // The window text mirrors the caption so that other programs can read it.
     if (hwnd_) SetGbkWindowText(hwnd_, caption_);
     Repaint();

@@ -213,6 +213,9 @@ protected:
     void PlaceWindow();           // moves this window alone to rect_ at the form's DPI
     RECT UnitClientRect() const;  // ClientRect in units
     void ResetCommonState();
+    // The controls of the form that this control (a label) names are named anew: its caption
+    // changed. Screen readers that hold their objects hear of the change.
+    void NameLabelledControls() const;
     int id() const { return id_; }
 
     Form* form_;
@@ -221,6 +224,10 @@ protected:
     // The label whose caption names the control for screen readers, for the types whose own
     // window text is not their name (an edit box's text is its content, a list's its item).
     const Label* label_ = nullptr;
+    // The platform keeps the label's caption as the control's accessible name (annotation), so
+    // WM_GETOBJECT needs nothing from the program; where it does not (Wine), the program
+    // answers WM_GETOBJECT itself.
+    bool name_annotated_ = false;
     // The window procedure of the platform's class, before the program's subclass: a
     // message that the program's procedures have nothing to do with may go straight to it.
     // Under Wine each message through a subclass costs three wineserver requests (the
@@ -230,6 +237,7 @@ protected:
 
 private:
     static LRESULT CALLBACK ChildProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    void AnnotateName(HWND hwnd);  // from label_'s caption
 
     Rect initial_rect_;
     bool initial_visible_;

@@ -73,7 +73,8 @@ std::string NameKey(std::string_view name, size_t bytes) {
 
 }  // namespace
 
-int FontNameCache::Find(const std::vector<std::string>& families, std::string_view name) {
+int FontNameCache::Find(const std::vector<std::string>& families,
+                        const std::set<std::string>& readable, std::string_view name) {
     if (name.empty()) return -1;
     if (const auto listed = std::find(families.begin(), families.end(), name);
         listed != families.end()) {
@@ -82,7 +83,8 @@ int FontNameCache::Find(const std::vector<std::string>& families, std::string_vi
     std::vector<std::string> unread;
     for (const std::string& family : families) {
         // A vertical family's table is its horizontal twin's.
-        if (!family.empty() && family[0] != '@' && !read_.count(family)) unread.push_back(family);
+        if (!family.empty() && family[0] != '@' && readable.count(family) && !read_.count(family))
+            unread.push_back(family);
     }
     if (!unread.empty()) {
         const std::vector<std::vector<std::string>> own_names = read_tables_(unread);
@@ -117,12 +119,19 @@ namespace {
 // The 'name' table's tag as GetFontData takes it: its four letters in memory order.
 constexpr DWORD kNameTableTag = 'n' | 'a' << 8 | 'm' << 16 | 'e' << 24;
 
+bool IsEastAsian(BYTE charset) {
+    return charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET ||
+           charset == SHIFTJIS_CHARSET || charset == HANGUL_CHARSET || charset == JOHAB_CHARSET;
+}
+
 // A face name is kept to the 31 bytes a font description holds, cut before a character
-// that would not fit whole.
-int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM names) {
+// that would not fit whole. The enumeration reports a family once per character set, each
+// in lfCharSet.
+int CALLBACK CollectFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found) {
+    auto& families = *reinterpret_cast<FontFamilies*>(found);
     const std::string face = Narrow({font->lfFaceName, wcsnlen(font->lfFaceName, LF_FACESIZE)});
-    reinterpret_cast<std::vector<std::string>*>(names)->emplace_back(
-        WholeCharactersWithin(face, LF_FACESIZE - 1));
+    families.names.emplace_back(WholeCharactersWithin(face, LF_FACESIZE - 1));
+    if (IsEastAsian(font->lfCharSet)) families.east_asian.insert(families.names.back());
     return 1;
 }
 
@@ -166,8 +175,8 @@ std::vector<std::vector<std::string>> ReadOwnNames(const std::vector<std::string
 
 }  // namespace
 
-std::vector<std::string> ListFontNames() {
-    std::vector<std::string> reported;
+FontFamilies ListFontFamilies() {
+    FontFamilies reported;
     HDC screen = GetDC(nullptr);
     if (!screen) return reported;
     LOGFONTW wanted{};
@@ -176,20 +185,24 @@ std::vector<std::string> ListFontNames() {
     ReleaseDC(nullptr, screen);
 
     // A family comes once per character set, in a row; keep one of each such run.
-    std::vector<std::string> names;
-    for (auto name = reported.rbegin(); name != reported.rend(); ++name) {
-        if (names.empty() || names.back() != *name) names.push_back(std::move(*name));
+    FontFamilies families{{}, std::move(reported.east_asian)};
+    for (auto name = reported.names.rbegin(); name != reported.names.rend(); ++name) {
+        if (families.names.empty() || families.names.back() != *name)
+            families.names.push_back(std::move(*name));
     }
-    return names;
+    return families;
 }
+
+std::vector<std::string> ListFontNames() { return ListFontFamilies().names; }
 
 FontNameCache& InstalledFontNames() {
     static FontNameCache cache(ReadOwnNames);
     return cache;
 }
 
-int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name) {
-    return InstalledFontNames().Find(families, name);
+int FindFontFamilyByAnyName(const std::vector<std::string>& families,
+                            const std::set<std::string>& east_asian, std::string_view name) {
+    return InstalledFontNames().Find(families, east_asian, name);
 }
 
 std::string FontFaceFor(std::string_view name) {

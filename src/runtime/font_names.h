@@ -2,9 +2,10 @@
 // family names a font gives itself in its own 'name' table, and finding a family by a name in
 // another language than the system's. The platform knows a family only by its English name
 // and by its name in the system's language; a name stored under another language is found
-// again through the fonts' own tables, which are read at most once per run and only when a
-// name is not listed. The portable part (the table reader and FontNameCache) makes no
-// platform calls; the rest is the Windows program's.
+// again through the fonts' own tables, which are read at most once per run, only when a
+// name is not listed, and only for the families that name themselves in several languages in
+// practice: those with an East Asian character set. The portable part (the table reader and
+// FontNameCache) makes no platform calls; the rest is the Windows program's.
 #pragma once
 
 #include <functional>
@@ -36,9 +37,10 @@ public:
 
     // The index in `families` of the family `name` names; -1 for an empty name and when no
     // family has the name. A listed name is found without reading any table. Otherwise the
-    // tables of the listed families not read before in this run are read, in one call, and
-    // the first family (in the order read) that calls itself so is taken.
-    int Find(const std::vector<std::string>& families, std::string_view name);
+    // tables of the listed families in `readable` not read before in this run are read, in one
+    // call, and the first family (in the order read) that calls itself so is taken.
+    int Find(const std::vector<std::string>& families, const std::set<std::string>& readable,
+             std::string_view name);
 
     // The listed family a search of this run found `name` to be, without reading anything;
     // empty when no search has found it.
@@ -53,17 +55,27 @@ private:
     std::map<std::string, std::string> owners_[2];  // [vertical] key of an own name -> family
 };
 
-// The installed font family names for all character sets, in the reverse of the order the
-// platform reports them, a name equal to the one kept just before it skipped; each name at
-// most 31 bytes. One enumeration.
-std::vector<std::string> ListFontNames();
+// The installed font families for all character sets, from one enumeration: their names in the
+// reverse of the order the platform reports them, a name equal to the one kept just before it
+// skipped, each at most 31 bytes; and those of them it reports with an East Asian character
+// set (GB2312, Big5, Shift-JIS, Hangul, Johab). A family whose own name in another language
+// is not the one listed is, in practice, a Chinese, Japanese or Korean one, which carries its
+// script's character set: the families of other scripts name themselves in English alone.
+struct FontFamilies {
+    std::vector<std::string> names;
+    std::set<std::string> east_asian;
+};
+FontFamilies ListFontFamilies();
+std::vector<std::string> ListFontNames();  // ListFontFamilies().names
 
 // The run's FontNameCache, reading the tables through the fonts the platform creates.
 FontNameCache& InstalledFontNames();
 
-// InstalledFontNames().Find: the family of `families` (names as ListFontNames gives them)
-// that `name` names, reading the fonts' tables once per run when the name is not listed.
-int FindFontFamilyByAnyName(const std::vector<std::string>& families, std::string_view name);
+// InstalledFontNames().Find: the family of `families` (names as ListFontFamilies gives them)
+// that `name` names, reading the tables of the `east_asian` ones once per run when the name is
+// not listed.
+int FindFontFamilyByAnyName(const std::vector<std::string>& families,
+                            const std::set<std::string>& east_asian, std::string_view name);
 
 // The face to create a font of for a stored family name: the listed family a search of this
 // run found the name to be (the settings window searches when it opens), else the name

@@ -1,11 +1,13 @@
 #include "tray/tray_icon.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include <shellapi.h>
 
 #include "runtime/facilities.h"
+#include "runtime/value.h"
 
 namespace tq {
 
@@ -20,6 +22,23 @@ constexpr size_t kTipBytes = 62;
 constexpr UINT_PTR kRetryTimer = 2;
 constexpr UINT kRetryMs = 2000;
 constexpr int kRetries = 150;
+// A notification tells of the moment it was asked for: one still waiting for the icon after
+// this long (a taskbar that refused it, Explorer restarting after a crash) is dropped.
+constexpr ULONGLONG kBalloonMaxAgeMs = 60000;
+
+ULONGLONG Milliseconds() {
+    return tray_clock_for_tests ? tray_clock_for_tests() : GetTickCount64();
+}
+
+// A text in one of the notification area's fixed buffers, cut to the whole characters that
+// fit with the terminating NUL: the half of a surrogate pair that would end it goes too.
+template <size_t N>
+void CopyWholeCharacters(wchar_t (&buffer)[N], std::wstring_view text) {
+    size_t length = std::min(text.size(), N - 1);
+    if (length < text.size() && length > 0 && IS_HIGH_SURROGATE(text[length - 1])) --length;
+    std::copy_n(text.data(), length, buffer);
+    buffer[length] = L'\0';
+}
 
 UINT TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
@@ -81,7 +100,7 @@ bool TrayIcon::Set(HWND window, std::string_view icon_file_bytes, std::string_vi
     if (!icon_) LetTaskbarCreatedThrough(window_);
     icon_file_ = icon_file_bytes;
     MakeIcon();
-    tip_.assign(tip.substr(0, kTipBytes));
+    tip_.assign(WholeCharactersWithin(tip, kTipBytes));
     if (!update_posted_) {
         update_posted_ = PostMessageW(window_, forms::kTrayUpdateMessage, 0, 0) != FALSE;
     }
@@ -104,7 +123,7 @@ NOTIFYICONDATAW TrayIcon::IconData() const {
     data.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE | NIF_SHOWTIP;
     data.uCallbackMessage = forms::kTrayCallbackMessage;
     data.hIcon = icon_;
-    lstrcpynW(data.szTip, Widen(tip_).c_str(), ARRAYSIZE(data.szTip));
+    CopyWholeCharacters(data.szTip, Widen(tip_));
     return data;
 }
 
@@ -130,26 +149,30 @@ void TrayIcon::ShowBalloon(std::string_view title, std::string_view text) {
     balloon_title_.assign(title);
     balloon_text_.assign(text);
     balloon_pending_ = true;
+    balloon_asked_at_ = Milliseconds();
     if (added_) ShowPendingBalloon();
 }
 
 // With NIIF_USER, Windows Vista and later draw hBalloonIcon (Windows XP drew hIcon), with
 // NIIF_LARGE_ICON at the large-icon size. Windows 7 and later drop a balloon asked for with
-// NIIF_RESPECT_QUIET_TIME during the user's quiet time, and the shell holds balloons back
-// itself while a full-screen program or a presentation runs. Windows 10 and 11 show the
-// balloon as a notification.
+// NIIF_RESPECT_QUIET_TIME during the user's quiet time. NIF_REALTIME (Windows Vista and later)
+// has the shell discard a balloon it cannot show at once, where it would otherwise queue it
+// behind others or hold it back while a full-screen program or a presentation runs, to show
+// it when the moment it tells of has long passed. Windows 10 and 11 show the balloon as a
+// notification.
 void TrayIcon::ShowPendingBalloon() {
+    // Asked for once the icon is there: one the shell refuses is not shown later, at some
+    // unrelated update of the icon, when the moment it told of has long passed.
+    balloon_pending_ = false;
+    if (Milliseconds() - balloon_asked_at_ > kBalloonMaxAgeMs) return;
     NOTIFYICONDATAW data = IconData();
-    data.uFlags |= NIF_INFO;
-    lstrcpynW(data.szInfoTitle, Widen(balloon_title_).c_str(), ARRAYSIZE(data.szInfoTitle));
-    lstrcpynW(data.szInfo, Widen(balloon_text_).c_str(), ARRAYSIZE(data.szInfo));
+    data.uFlags |= NIF_INFO | NIF_REALTIME;
+    CopyWholeCharacters(data.szInfoTitle, Widen(balloon_title_));
+    CopyWholeCharacters(data.szInfo, Widen(balloon_text_));
     data.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | NIIF_RESPECT_QUIET_TIME;
     if (balloon_icon_) DestroyIcon(balloon_icon_);
     balloon_icon_ = IconFromFile(icon_file_, IconSize(window_, SM_CXICON));
     data.hBalloonIcon = balloon_icon_;
-    // Asked for once the icon is there: one the shell refuses is not shown later, at some
-    // unrelated update of the icon, when the moment it told of has long passed.
-    balloon_pending_ = false;
     forms::lazy::Shell_NotifyIconW(NIM_MODIFY, &data);
 }
 

@@ -16,6 +16,9 @@
 
 namespace tq {
 
+// Answers in place of GetTickCount64 when set (tests: a notification waiting a minute).
+inline ULONGLONG (*tray_clock_for_tests)() = nullptr;
+
 class TrayIcon {
 public:
     // `on_event` hears the gestures on the icon: 1 a left click, 2 a double click, 3 the menu
@@ -25,19 +28,21 @@ public:
     TrayIcon& operator=(const TrayIcon&) = delete;
 
     // The icon (identifier 100) of `window`: put in place or replaced, never shown twice; the
-    // tip is cut to its first 62 bytes. The icon comes as the bytes of an icon file. Closing
-    // the window removes it. The notification area is told from the message loop: the call
-    // waits for the shell, and at start-up that wait would otherwise come before the main
-    // window's first paint. The icon is drawn at the small-icon size of the window's scale,
+    // tip is cut to the whole characters within its first 62 bytes. The icon comes as the bytes of
+    // an icon file. Closing the window removes it. The notification area is told from the message
+    // loop: the call waits for the shell, and at start-up that wait would otherwise come before the
+    // main window's first paint. The icon is drawn at the small-icon size of the window's scale,
     // again whenever the scale or the taskbar changes, so the bytes must live as long as the
     // window (the program's embedded icon does). An icon the notification area refuses is
     // offered again for a few minutes, and whenever a taskbar starts. False when there is no
     // window.
     bool Set(HWND window, std::string_view icon_file_bytes, std::string_view tip);
     void Remove();
-    // A notification from the icon (a balloon) with the icon's picture. One asked for before
-    // the notification area has the icon comes once it has it. It takes no focus; the shell
-    // holds it back in presentation mode and drops it during the user's quiet time.
+    // A notification from the icon (a balloon) with the icon's picture, its title and text cut
+    // at whole characters to what the notification area holds. One asked for before the
+    // notification area has the icon comes once it has it, within a minute; later it is
+    // dropped. It takes no focus, and the shell drops it when it cannot show it at once
+    // (presentation mode, a full-screen program, the user's quiet time).
     void ShowBalloon(std::string_view title, std::string_view text);
     bool added() const { return added_; }
     const std::string& tip() const { return tip_; }
@@ -70,6 +75,7 @@ private:
     std::string tip_;
     int retries_left_ = 0;  // above 0 while the retry timer runs
     bool balloon_pending_ = false;
+    ULONGLONG balloon_asked_at_ = 0;
     std::string balloon_title_;
     std::string balloon_text_;
     HICON balloon_icon_ = nullptr;  // kept while the shell may still draw it

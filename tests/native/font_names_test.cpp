@@ -2,6 +2,7 @@
 #include "runtime/font_names.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,21 +62,26 @@ TEST(FontNamesTest, RecordsOutsideTheTableGiveNothing) {
 }
 
 // The name cache's rules, with a reader that records which families' tables it is asked for.
-TEST(FontNamesTest, TheCacheReadsEachTableOncePerRunAndOnlyForANameNotListed) {
+// Only the East Asian families' tables are read: a Latin family's own other name stays unknown.
+TEST(FontNamesTest, TheCacheReadsEachEastAsianTableOncePerRunAndOnlyForANameNotListed) {
     const std::string long_name(40, 'L');  // cut to 31 bytes as listed, 30 after "@"
     std::map<std::string, std::vector<std::string>> own = {
         {"宋体", {"SimSun", "宋体"}},
         {"文泉驿微米黑", {"WenQuanYi Micro Hei", "文泉驛微米黑"}},
         {"LongFamily", {long_name}},
         {"Gbk", {"\x81\x61"}},  // a second byte that looks like a letter is not one
+        {"Latin", {"Latin Other"}},
     };
+    const std::set<std::string> east_asian = {"宋体", "@文泉驿微米黑", "文泉驿微米黑", "LongFamily",
+                                              "Gbk"};
     std::vector<std::string> asked;
     FontNameCache cache([&](const std::vector<std::string>& families) {
         std::vector<std::vector<std::string>> names;
         for (const std::string& f : families) asked.push_back(f), names.push_back(own[f]);
         return names;
     });
-    std::vector<std::string> families = {"宋体", "@文泉驿微米黑", "文泉驿微米黑", "LongFamily"};
+    std::vector<std::string> families = {"宋体", "@文泉驿微米黑", "文泉驿微米黑", "LongFamily",
+                                         "Latin"};
     const struct {
         const char* name;
         int index;
@@ -90,22 +96,23 @@ TEST(FontNamesTest, TheCacheReadsEachTableOncePerRunAndOnlyForANameNotListed) {
         {"@SimSun", -1, 3},  // no vertical twin listed
         {"Nothing Like It", -1, 3},
         {"Nothing Like It", -1, 3},
+        {"Latin Other", -1, 3},  // not East Asian: its table is not read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(cache.Find(families, c.name), c.index);
+        EXPECT_EQ(cache.Find(families, east_asian, c.name), c.index);
         EXPECT_EQ(cache.tables_read(), c.tables_read);
     }
     EXPECT_EQ(asked, (std::vector<std::string>{"宋体", "文泉驿微米黑", "LongFamily"}));
-    EXPECT_EQ(cache.Find(families, long_name.substr(0, 31)), 3);
+    EXPECT_EQ(cache.Find(families, east_asian, long_name.substr(0, 31)), 3);
     EXPECT_EQ(cache.FoundFamily("@" + long_name.substr(0, 30)), "@LongFamily");
     EXPECT_EQ(cache.FoundFamily("simsun"), "宋体");
     EXPECT_EQ(cache.FoundFamily("Not Searched"), "");
 
     families = {"Gbk", "文泉驿微米黑"};  // a family installed, two removed
-    EXPECT_EQ(cache.Find(families, "simsun"), -1);
-    EXPECT_EQ(cache.Find(families, "\x81\x61"), 0);
-    EXPECT_EQ(cache.Find(families, "\x81\x41"), -1);
+    EXPECT_EQ(cache.Find(families, east_asian, "simsun"), -1);
+    EXPECT_EQ(cache.Find(families, east_asian, "\x81\x61"), 0);
+    EXPECT_EQ(cache.Find(families, east_asian, "\x81\x41"), -1);
     EXPECT_EQ(cache.tables_read(), 4u);
     EXPECT_EQ(asked.back(), "Gbk");
 }

@@ -118,5 +118,68 @@ TEST(PlacementTest, PlacesAndSizesAtTheEndsOfThe32BitRangeComeBackWithinReach) {
     }
 }
 
+// The always-on-top countdown gives way to a full-screen program in front, not to a maximised
+// window: on a 1920 x 1080 monitor whose taskbar hides itself (work area = monitor) or takes
+// its bottom 40 pixels, with frames of 8 pixels and a caption of 23.
+TEST(PlacementTest, AFullScreenProgramCoversTheMonitorWithoutBeingAMaximisedWindow) {
+    const Box monitor{0, 0, 1920, 1080};
+    const Box taskbar_shown{0, 0, 1920, 1040};
+    const Box maximised{-8, -8, 1928, 1088};  // the platform's place for a maximised window
+    const Box inner{0, 0, 1920, 1080};        // its client area without a drawn caption
+    const uint32_t overlapped = kStyleCaption | kStyleSizingFrame;
+    const uint32_t popup = 0x80000000;  // WS_POPUP
+    struct Case {
+        const char* what;
+        FrontWindow front;
+        Box work_area;
+        bool full_screen;
+    };
+    const Case cases[] = {
+        {"borderless popup on the monitor", {popup, monitor, monitor}, monitor, true},
+        {"borderless popup, maximised", {popup | kStyleMaximised, monitor, monitor}, monitor, true},
+        {"the same beside a shown taskbar", {popup, monitor, monitor}, taskbar_shown, true},
+        {"popup smaller than the monitor",
+         {popup, {0, 0, 1920, 1079}, {0, 0, 1920, 1079}},
+         monitor,
+         false},
+        {"popup on another monitor",
+         {popup, {1920, 0, 3840, 1080}, {1920, 0, 3840, 1080}},
+         monitor,
+         false},
+        {"maximised, drawing its own caption",
+         {overlapped | kStyleMaximised, maximised, inner},
+         monitor,
+         false},
+        {"maximised, sizing frame only",
+         {kStyleSizingFrame | kStyleMaximised, maximised, inner},
+         monitor,
+         false},
+        {"maximised, caption only",
+         {kStyleCaption | kStyleMaximised, maximised, inner},
+         monitor,
+         false},
+        {"maximised with the system's caption",
+         {overlapped | kStyleMaximised, maximised, {0, 23, 1920, 1080}},
+         monitor,
+         false},
+        {"maximised, its client area over its whole frame",
+         {overlapped | kStyleMaximised, maximised, maximised},
+         monitor,
+         false},
+        {"maximising itself without the style", {overlapped, maximised, inner}, monitor, false},
+        {"its frame and caption moved off the monitor",
+         {overlapped, {-8, -31, 1928, 1088}, inner},
+         monitor,
+         true},
+        {"dialog frame without border is no caption",
+         {0x00400000 | kStyleMaximised, monitor, monitor},
+         monitor,
+         true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsFullScreenProgram(c.front, monitor, c.work_area), c.full_screen) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace tq

@@ -165,6 +165,19 @@ TEST_F(LiveCountdownTest, AClockChangeRefreshesARunningCountdownAtOnce) {
     main_window.时间标签.SetCaption("stale");
     SendMessageA(main_window.handle(), WM_TIMECHANGE, 0, 0);
     EXPECT_EQ(main_window.时间标签.caption(), "stale") << "a paused countdown stays paused";
+
+    // A deadline passed while the machine slept (no message handled; at hour accuracy the
+    // next tick is far off) is announced at the wake, once.
+    Settings(DeadlineIni(1) + "accuracy=2\r\n");
+    ApplyWindowSettings();
+    ApplyCountdownSettings(true);
+    Sleep(1500);
+    ASSERT_TRUE(balloons.empty());
+    SendMessageA(main_window.handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_EQ(main_window.时间标签.caption(), "0天0小时");
+    EXPECT_EQ(balloons.size(), 1u) << "announced at the wake";
+    SendMessageA(main_window.handle(), WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_EQ(balloons.size(), 1u) << "and only once";
 }
 
 TEST_F(LiveCountdownTest, FadesStepByTensAndEndAtTheLastStep) {

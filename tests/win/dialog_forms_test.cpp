@@ -19,6 +19,7 @@
 #include <oleacc.h>
 
 #include "app/globals.h"
+#include "forms/accessible.h"
 #include "forms/forms.h"
 #include "runtime/value.h"
 #include "settings/schema.h"
@@ -1102,6 +1103,32 @@ TEST_F(DialogControls, AControlsOwnAccessibleObjectIsKept) {
         S_OK);
     object->Release();
     EXPECT_EQ(own_object_answers, 1) << "the control's own answer was replaced";
+}
+
+// A labelled control is named for screen readers when it is made and again when its label's
+// caption changes, not at each request of a reader: they ask often.
+TEST_F(DialogControls, AControlIsNamedAgainOnlyWhenItsLabelsCaptionChanges) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    static std::vector<std::wstring> names;
+    names.clear();
+    forms::annotate_name_for_tests = [](HWND control, const std::wstring& name) {
+        EXPECT_EQ(control, form->own_object.handle());
+        names.push_back(name);
+        return true;
+    };
+    form->own_label.SetCaption("新的  名字");
+    for (int i = 0; i < 3; ++i) {
+        IAccessible* object = nullptr;
+        ASSERT_EQ(
+            AccessibleObjectFromWindow(form->own_object.handle(), static_cast<DWORD>(OBJID_CLIENT),
+                                       IID_IAccessible, reinterpret_cast<void**>(&object)),
+            S_OK);
+        object->Release();
+    }
+    form->own_label.SetCaption("新的  名字");
+    EXPECT_EQ(names, std::vector<std::wstring>{L"新的 名字"});
+    forms::annotate_name_for_tests = nullptr;
+    form->own_label.SetCaption("名字");
 }
 
 TEST_F(DialogControls, FileDialogFilterBecomesTheDoubleZeroForm) {

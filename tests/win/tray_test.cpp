@@ -45,6 +45,8 @@ TEST(TrayIconTest, TipIsCutTo62BytesAndReplacingKeepsOneIcon) {
     const std::string tip(70, 'a');
     ASSERT_TRUE(form.Set(tip));
     EXPECT_EQ(form.icon.tip(), std::string(62, 'a'));
+    ASSERT_TRUE(form.Set(std::string(61, 'a') + "中"));
+    EXPECT_EQ(form.icon.tip(), std::string(61, 'a')) << "no half of a character";
     EXPECT_FALSE(form.icon.added()) << "the notification area is told from the message loop";
     PumpMessagesFor(50);
     EXPECT_TRUE(form.icon.added());
@@ -118,14 +120,18 @@ TEST(TrayIconTest, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
 }
 
 // A notification area that refuses icons, as at logon before the taskbar is ready: it
-// refuses the first `refusals` adds, and records the size and flags of every icon offered.
+// refuses the first `refusals` adds, and records the size and flags of every icon offered and
+// the title of every notification.
 int refusals = 0;
 int adds = 0;
 std::vector<int> icon_widths;
 std::vector<UINT> icon_flags;
+std::vector<std::wstring> balloon_titles;
+ULONGLONG fake_clock = 0;
 BOOL WINAPI RefusingNotificationArea(DWORD message, NOTIFYICONDATAW* data) {
     if (message == NIM_ADD || message == NIM_MODIFY) {
         icon_flags.push_back(data->uFlags);
+        if (data->uFlags & NIF_INFO) balloon_titles.push_back(data->szInfoTitle);
         ICONINFO info{};
         BITMAP bitmap{};
         GetIconInfo(data->hIcon, &info);
@@ -144,12 +150,15 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     adds = 0;
     icon_widths.clear();
     icon_flags.clear();
+    balloon_titles.clear();
     TrayForm form;
     form.Load();
     ASSERT_TRUE(form.Set("tip"));
     PumpMessagesFor(50);
     EXPECT_FALSE(form.icon.added());
-    form.icon.ShowBalloon("title", "text");  // kept until the icon is there
+    // Kept until the icon is there. The title holds 63 characters in 64 UTF-16 units (an emoji
+    // of GB18030's four bytes last), one more than the notification area's 63 and a NUL.
+    form.icon.ShowBalloon(std::string(62, 't') + "\x94\x39\xFC\x36", "text");
     // Offered again every two seconds: the third add is taken.
     const DWORD start = GetTickCount();
     while (!form.icon.added() && GetTickCount() - start < 10000) PumpMessagesFor(50);
@@ -164,8 +173,14 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     ASSERT_TRUE(form.Set("tip"));
     PumpMessagesFor(50);
     ASSERT_FALSE(form.icon.added());
+    // Explorer restarts more than a minute after the deadline: its notification is dropped.
+    tray_clock_for_tests = [] { return fake_clock; };
+    fake_clock = 1000000;
+    form.icon.ShowBalloon("late", "text");
+    fake_clock += 60001;
     refusals = 0;
     SendMessageA(form.handle(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    tray_clock_for_tests = nullptr;
     EXPECT_TRUE(form.icon.added());
     EXPECT_TRUE(ShellIcon(NIM_DELETE, form.handle())) << "the new taskbar has the icon";
 
@@ -176,12 +191,13 @@ TEST(TrayIconTest, ARefusedIconIsOfferedAgainAndEveryNewTaskbarGetsIt) {
     ASSERT_FALSE(icon_widths.empty());
     for (int width : icon_widths) EXPECT_EQ(width, GetSystemMetrics(SM_CXSMICON));
     // Under NOTIFYICON_VERSION_4 the shell shows the tip only when each call asks for it.
-    int balloons = 0;
+    // A notification is discarded when the shell cannot show it at once.
     for (UINT flags : icon_flags) {
         EXPECT_TRUE(flags & NIF_SHOWTIP);
-        balloons += (flags & NIF_INFO) != 0;
+        EXPECT_TRUE(!(flags & NIF_INFO) || (flags & NIF_REALTIME));
     }
-    EXPECT_EQ(balloons, 1) << "the balloon shows once the icon is added, and only then";
+    EXPECT_EQ(balloon_titles, std::vector<std::wstring>{std::wstring(62, L't')})
+        << "the balloon shows once the icon is added, and only then, without half an emoji";
     forms::lazy::shell_notify_icon_for_tests = nullptr;
     DestroyWindow(form.handle());
 }
