@@ -87,6 +87,8 @@ Var OldDir        ; the folder of an install of the chosen mode already present,
 Var OldVersion
 Var OtherDir      ; the folder of an install of the other mode, else empty
 Var WasRunning    ; 1: a running copy was closed
+Var ClosedExe     ; the executable of the copy that was closed
+Var Moving        ; 1: the install moves from $OldDir to another folder
 Var StartPending  ; 1: the program is to start again when the installer ends
 Var Target        ; the folder or file the shared functions below work on
 Var AllUsersRadio
@@ -186,12 +188,15 @@ FunctionEnd
 !macro GIVE_UP_FUNCTION PREFIX
 Function ${PREFIX}GiveUp
     !if "${PREFIX}" == ""
-        ; A copy closed for the upgrade runs again, as it was.
+        ; A copy closed for the upgrade runs again, as it was, after the message: its window
+        ; would cover the message box.
         ${If} $WasRunning = 1
         ${AndIf} $Mode == "CurrentUser"
-            Exec '"$INSTDIR\${EXE}"'
+            MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。$\r$\n原先运行的 ${PRODUCT} 会重新启动。" /SD IDOK
+            Exec '"$ClosedExe"'
+        ${Else}
+            MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。" /SD IDOK
         ${EndIf}
-        MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。" /SD IDOK
     !else
         MessageBox MB_OK|MB_ICONINFORMATION "卸载已取消，${PRODUCT} 没有任何改动。" /SD IDOK
     !endif
@@ -221,6 +226,7 @@ Function ${PREFIX}CloseRunningCopy
         System::Call 'kernel32::CloseHandle(p R2)'
         ${If} $R4 = 0
             StrCpy $WasRunning 1
+            StrCpy $ClosedExe "$Target\${EXE}"
         ${Else}
             MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
                 "${PRODUCT} 仍在运行，无法关闭。$\r$\n$\r$\n请从通知区域图标的菜单退出 ${PRODUCT}，然后点击“重试”；点击“取消”则放弃，什么也不改动。" \
@@ -275,7 +281,7 @@ FunctionEnd
 
 ; Waits until the file $Target can be opened for writing: a copy that has just ended may leave
 ; it locked for a moment. After WRITE_WAIT_MS, Retry/Cancel naming what holds it (for all
-; users, copies in other users' sessions too); Cancel gives up.
+; users, copies in other users' sessions too); Cancel gives up. Uses $R0 to $R9.
 !macro WAIT_FOR_WRITABLE_FUNCTION PREFIX
 Function ${PREFIX}WaitForWritable
     ${IfNot} ${FileExists} $Target
@@ -293,6 +299,9 @@ Function ${PREFIX}WaitForWritable
             ${If} $R1 >= ${WRITE_WAIT_MS}
                 ${Break}
             ${EndIf}
+            ${If} $R1 = 0
+                DetailPrint "正在等待其他程序释放 ${EXE}……"
+            ${EndIf}
             Sleep 250
             IntOp $R1 $R1 + 250
         ${Loop}
@@ -300,11 +309,19 @@ Function ${PREFIX}WaitForWritable
         ${If} $Mode == "AllUsers"
             Call ${PREFIX}ListHolders
         ${EndIf}
+        ; Named holders can be asked to quit; an unnamed one is most often a virus scanner.
         ${If} $R9 != ""
-            StrCpy $R9 "$\r$\n$\r$\n正在使用它的程序：$\r$\n$R9"
+            StrCpy $R9 "正在使用它的程序：$\r$\n$R9$\r$\n请退出这些程序（其他用户的 ${PRODUCT} 请他们从通知区域图标的菜单退出），然后点击“重试”；"
+        ${Else}
+            StrCpy $R9 "可能是安全软件正在检查它。请稍等片刻，或关闭占用它的程序，然后点击“重试”；"
         ${EndIf}
+        !if "${PREFIX}" == ""
+            StrCpy $R8 "无法替换"
+        !else
+            StrCpy $R8 "无法删除"
+        !endif
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-            "无法替换 $Target，它仍被其他程序占用。$R9$\r$\n$\r$\n请退出这些程序（其他用户的 ${PRODUCT} 请他们从通知区域图标的菜单退出），然后点击“重试”；点击“取消”则放弃，什么也不改动。" \
+            "$R8下面的文件，它仍被其他程序占用：$\r$\n$Target$\r$\n$\r$\n$R9点击“取消”则放弃，什么也不改动。" \
             /SD IDCANCEL IDRETRY +2
         Call ${PREFIX}GiveUp
     ${Loop}
@@ -763,10 +780,11 @@ Section "${PRODUCT}"
     SetOutPath "$INSTDIR"
     StrCpy $Target $INSTDIR
     Call CloseRunningCopy
-    StrCpy $R8 0  ; 1: the install moves from $OldDir
+    ; Not in a register: the shared functions called below use $R0 to $R9.
+    StrCpy $Moving 0
     ${If} $OldDir != ""
     ${AndIf} $OldDir != $INSTDIR
-        StrCpy $R8 1
+        StrCpy $Moving 1
         StrCpy $Target $OldDir
         Call CloseRunningCopy
         StrCpy $Target "$OldDir\${EXE}"
@@ -780,7 +798,7 @@ Section "${PRODUCT}"
     File "${STAGE}\${EXE}"
     File "/oname=LICENSE.txt" "${STAGE}\LICENSE.txt"
     File "/oname=THIRD-PARTY-NOTICES.txt" "${STAGE}\THIRD-PARTY-NOTICES.txt"
-    ${If} $R8 = 1
+    ${If} $Moving = 1
         ; The user's settings and picture go with the program; the earlier copy goes.
         ${If} ${FileExists} "$OldDir\setting.ini"
             CopyFiles /SILENT "$OldDir\setting.ini" "$INSTDIR"
@@ -828,6 +846,8 @@ Function FinishPagePre
     ${OrIf} $HasParent = 1
         ${If} $StartPending = 1
             StrCpy $FinishText "原先运行的 ${PRODUCT} 已关闭并更新，点击“完成”后它将重新启动。"
+        ${ElseIf} $Mode == "AllUsers"
+            StrCpy $FinishText "${PRODUCT} 已为这台电脑的所有用户装好。它运行时在桌面上显示倒计时窗口，并在通知区域显示图标，右键点击图标可以打开设置。"
         ${Else}
             StrCpy $FinishText "${PRODUCT} 已装好。它运行时在桌面上显示倒计时窗口，并在通知区域显示图标，右键点击图标可以打开设置。"
         ${EndIf}
