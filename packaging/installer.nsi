@@ -681,11 +681,13 @@ Function ModePageLeave
     ${EndIf}
 FunctionEnd
 
-; With a copy installed in the other mode, asks whether to install a second one; $R0 becomes 1
-; when the user declines. The way back to one copy depends on whether the mode page was shown.
+; With a copy installed in the other mode only, asks whether to install a second one; $R0
+; becomes 1 when the user declines. The way back to one copy depends on whether the mode page
+; was shown. Where both modes have a copy already, this setup adds none.
 Function ConfirmOtherMode
     StrCpy $R0 0
     ${If} $OtherDir == ""
+    ${OrIf} $OldDir != ""
         Return
     ${EndIf}
     ${If} $Mode == "AllUsers"
@@ -777,7 +779,6 @@ FunctionEnd
 !macroend
 
 Section "${PRODUCT}"
-    SetOutPath "$INSTDIR"
     StrCpy $Target $INSTDIR
     Call CloseRunningCopy
     ; Not in a register: the shared functions called below use $R0 to $R9.
@@ -793,6 +794,8 @@ Section "${PRODUCT}"
     StrCpy $Target "$INSTDIR\${EXE}"
     Call WaitForWritable
 
+    ; Made only now: an install given up above leaves no new folder behind.
+    SetOutPath "$INSTDIR"
     ; setting.ini, background.pic and Log in this folder are the user's: nothing here touches
     ; them.
     File "${STAGE}\${EXE}"
