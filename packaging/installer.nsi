@@ -38,6 +38,9 @@ ManifestDPIAware true
 !define WRITE_WAIT_MS 5000
 ; Exit code of an elevated child that leaves the start of the program to its unelevated parent.
 !define EXIT_START_PROGRAM 64
+; Exit code of an elevated child whose user pressed 上一步 on its first page: the parent shows
+; its mode page again.
+!define EXIT_BACK_TO_MODE 65
 ; Restart Manager: room for this many processes holding the executable, each an RM_PROCESS_INFO
 ; of 668 bytes (RM_UNIQUE_PROCESS 12, strAppName 256 and strServiceShortName 64 WCHARs, four
 ; 32-bit fields).
@@ -51,6 +54,9 @@ ManifestDPIAware true
 ;       one elevated and waits for it. This process starts no program: when the program is to
 ;       run now (the finish page's 运行, or the restart after an upgrade) it ends with exit code
 ;       EXIT_START_PROGRAM, and the parent starts the program as the user who ran the setup;
+;   /FromModePage  internal, with /ElevatedChild: the parent showed the welcome, licence and
+;       mode pages, so this child starts at the folder page, and its 上一步 there ends it with
+;       exit code EXIT_BACK_TO_MODE;
 ;   /AsParent  internal: an all-users install goes through an elevated child even when this
 ;       process could do it itself, as an unelevated process must (the hand-over can thus be
 ;       seen where every process is an administrator).
@@ -79,6 +85,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 !include nsDialogs.nsh
 
 Var Mode          ; "CurrentUser" or "AllUsers"
@@ -86,10 +93,14 @@ Var ModeFixed     ; 1: the mode came from the command line
 Var DirGiven      ; 1: /D= named the folder
 Var HasParent     ; 1: /ElevatedChild
 Var AsParent      ; 1: /AsParent
+Var FromModePage  ; 1: /FromModePage
+Var FolderShown   ; 1: the folder page was shown
 Var OldDir        ; the folder of an install of the chosen mode already present, else empty
 Var OldVersion
 Var OtherDir      ; the folder of an install of the other mode, else empty
 Var WasRunning    ; 1: a running copy was closed
+Var ClosedExe     ; the executable of the copy that was closed
+Var Moving        ; 1: the install moves from $OldDir to another folder
 Var StartPending  ; 1: the program is to start again when the installer ends
 Var Target        ; the folder or file the shared functions below work on
 Var AllUsersRadio
@@ -113,7 +124,8 @@ Var ConfirmText
 !define MUI_PAGE_HEADER_TEXT "许可证"
 !define MUI_PAGE_HEADER_SUBTEXT "${PRODUCT} 按 MIT 许可证发布，使用它无需接受任何条款。"
 !define MUI_LICENSEPAGE_TEXT_TOP "下面是 MIT 许可证的全文。"
-!define MUI_LICENSEPAGE_TEXT_BOTTOM "MIT 许可证允许你自由使用、复制、修改和分发本软件，只需保留版权和许可声明。$_CLICK"
+; The click line on a line of its own: run on, it broke inside "[下一步(N)]".
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "MIT 许可证允许你自由使用、复制、修改和分发本软件，只需保留版权和许可声明。$\r$\n$_CLICK"
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
 Page custom ModePage ModePageLeave
@@ -142,9 +154,20 @@ Page custom ModePage ModePageLeave
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
 ; NSIS's own Chinese texts that these pages still show, in the punctuation Chinese text uses.
-LangString ^DirBrowseText ${LANG_SIMPCHINESE} "选择一个文件夹，${PRODUCT} 将安装到其中的 ${PRODUCT} 文件夹："
+LangString ^DirBrowseText ${LANG_SIMPCHINESE} "选择一个文件夹，安装程序会在其中建立 ${PRODUCT} 文件夹："
 LangString ^SpaceRequired ${LANG_SIMPCHINESE} "所需空间："
 LangString ^SpaceAvailable ${LANG_SIMPCHINESE} "可用空间："
+; The box for a file that stays locked (NSIS's own names the buttons in English).
+LangString ^FileError_NoIgnore ${LANG_SIMPCHINESE} "无法写入文件：$\r$\n$\r$\n$0$\r$\n$\r$\n点击“重试”再试一次，或点击“取消”停止安装。"
+; The lines of "显示详情", with the colon Chinese text uses.
+LangString ^OutputFolder ${LANG_SIMPCHINESE} "输出目录："
+LangString ^Extract ${LANG_SIMPCHINESE} "解压缩："
+LangString ^CreateShortcut ${LANG_SIMPCHINESE} "创建快捷方式："
+LangString ^CreatedUninstaller ${LANG_SIMPCHINESE} "创建卸载程序："
+LangString ^CopyTo ${LANG_SIMPCHINESE} "复制到："
+LangString ^Delete ${LANG_SIMPCHINESE} "删除文件："
+LangString ^RemoveFolder ${LANG_SIMPCHINESE} "删除目录："
+LangString ^Exec ${LANG_SIMPCHINESE} "运行："
 
 ; --- Shared by installer and uninstaller ------------------------------------------------
 
@@ -177,12 +200,15 @@ FunctionEnd
 !macro GIVE_UP_FUNCTION PREFIX
 Function ${PREFIX}GiveUp
     !if "${PREFIX}" == ""
-        ; A copy closed for the upgrade runs again, as it was.
+        ; A copy closed for the upgrade runs again, as it was, after the message: its window
+        ; would cover the message box.
         ${If} $WasRunning = 1
         ${AndIf} $Mode == "CurrentUser"
-            Exec '"$INSTDIR\${EXE}"'
+            MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。$\r$\n原先运行的 ${PRODUCT} 会重新启动。" /SD IDOK
+            Exec '"$ClosedExe"'
+        ${Else}
+            MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。" /SD IDOK
         ${EndIf}
-        MessageBox MB_OK|MB_ICONINFORMATION "安装已取消，${PRODUCT} 没有任何改动。" /SD IDOK
     !else
         MessageBox MB_OK|MB_ICONINFORMATION "卸载已取消，${PRODUCT} 没有任何改动。" /SD IDOK
     !endif
@@ -204,7 +230,7 @@ Function ${PREFIX}CloseRunningCopy
         ${If} $R0 = 0
             Return
         ${EndIf}
-        DetailPrint "正在关闭正在运行的 ${PRODUCT}……"
+        DetailPrint "正在关闭运行中的 ${PRODUCT}……"
         System::Call 'user32::GetWindowThreadProcessId(p R0, *i .R1)'
         System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i R1) p .R2'  ; SYNCHRONIZE
         System::Call 'user32::PostMessageW(p R0, i ${WM_CLOSE}, p 0, p 0)'
@@ -212,6 +238,7 @@ Function ${PREFIX}CloseRunningCopy
         System::Call 'kernel32::CloseHandle(p R2)'
         ${If} $R4 = 0
             StrCpy $WasRunning 1
+            StrCpy $ClosedExe "$Target\${EXE}"
         ${Else}
             MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
                 "${PRODUCT} 仍在运行，无法关闭。$\r$\n$\r$\n请从通知区域图标的菜单退出 ${PRODUCT}，然后点击“重试”；点击“取消”则放弃，什么也不改动。" \
@@ -266,7 +293,7 @@ FunctionEnd
 
 ; Waits until the file $Target can be opened for writing: a copy that has just ended may leave
 ; it locked for a moment. After WRITE_WAIT_MS, Retry/Cancel naming what holds it (for all
-; users, copies in other users' sessions too); Cancel gives up.
+; users, copies in other users' sessions too); Cancel gives up. Uses $R0 to $R9.
 !macro WAIT_FOR_WRITABLE_FUNCTION PREFIX
 Function ${PREFIX}WaitForWritable
     ${IfNot} ${FileExists} $Target
@@ -284,6 +311,9 @@ Function ${PREFIX}WaitForWritable
             ${If} $R1 >= ${WRITE_WAIT_MS}
                 ${Break}
             ${EndIf}
+            ${If} $R1 = 0
+                DetailPrint "正在等待其他程序释放 ${EXE}……"
+            ${EndIf}
             Sleep 250
             IntOp $R1 $R1 + 250
         ${Loop}
@@ -291,11 +321,19 @@ Function ${PREFIX}WaitForWritable
         ${If} $Mode == "AllUsers"
             Call ${PREFIX}ListHolders
         ${EndIf}
+        ; Named holders can be asked to quit; an unnamed one is most often a virus scanner.
         ${If} $R9 != ""
-            StrCpy $R9 "$\r$\n$\r$\n正在使用它的程序：$\r$\n$R9"
+            StrCpy $R9 "正在使用它的程序：$\r$\n$R9$\r$\n请退出这些程序（其他用户的 ${PRODUCT} 请他们从通知区域图标的菜单退出），然后点击“重试”；"
+        ${Else}
+            StrCpy $R9 "可能是安全软件正在检查它。请稍等片刻，或关闭占用它的程序，然后点击“重试”；"
         ${EndIf}
+        !if "${PREFIX}" == ""
+            StrCpy $R8 "无法替换"
+        !else
+            StrCpy $R8 "无法删除"
+        !endif
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-            "无法替换 $Target，它仍被其他程序占用。$R9$\r$\n$\r$\n请退出这些程序（其他用户的 ${PRODUCT} 请他们从通知区域图标的菜单退出），然后点击“重试”；点击“取消”则放弃，什么也不改动。" \
+            "$R8下面的文件，它仍被其他程序占用：$\r$\n$Target$\r$\n$\r$\n$R9点击“取消”则放弃，什么也不改动。" \
             /SD IDCANCEL IDRETRY +2
         Call ${PREFIX}GiveUp
     ${Loop}
@@ -417,6 +455,11 @@ Function .onInit
         StrCpy $AsParent 1
     ${EndIf}
     ClearErrors
+    ${GetOptions} $R0 "/FromModePage" $R1
+    ${IfNot} ${Errors}
+        StrCpy $FromModePage 1
+    ${EndIf}
+    ClearErrors
     ${GetOptions} $R0 "/CurrentUser" $R1
     ${IfNot} ${Errors}
         StrCpy $ModeFixed 1
@@ -449,7 +492,8 @@ Function .onInit
 
     StrCpy $WelcomeText "${PRODUCT} 是一个桌面倒计时小工具：桌面上的小窗口显示离你选定的时刻还有多少时间，通知区域的图标用来开始、暂停和打开设置。$\r$\n$\r$\n"
     ${If} $OldDir != ""
-        StrCpy $WelcomeText "$WelcomeText这台电脑上已装有 ${PRODUCT} $OldVersion，本次安装将把它升级到 ${VERSION}，你的设置和背景图片都会保留。$\r$\n$\r$\n"
+        Call DescribeChange
+        StrCpy $WelcomeText "$WelcomeText这台电脑上已装有 $R0，这次将$R1，你的设置和背景图片都会保留。$\r$\n$\r$\n"
     ${EndIf}
     StrCpy $WelcomeText "$WelcomeText$(^ClickNext)"
 
@@ -509,6 +553,24 @@ Function ApplyMode
     ${EndIf}
 FunctionEnd
 
+; Names the change this setup makes to the install present, for the welcome and folder pages:
+; $R0 is that copy ("TorvekQuindle 1.9"), $R1 what happens to it: an upgrade, a reinstall of the
+; same version, or a return to an older one.
+Function DescribeChange
+    StrCpy $R0 "${PRODUCT} $OldVersion"
+    ${If} $OldVersion == ""
+        StrCpy $R0 "${PRODUCT}"
+    ${EndIf}
+    ${VersionCompare} "$OldVersion" "${VERSION}" $R1
+    ${If} $R1 = 0
+        StrCpy $R1 "重新安装它"
+    ${ElseIf} $R1 = 1
+        StrCpy $R1 "把它换成较早的 ${VERSION} 版"
+    ${Else}
+        StrCpy $R1 "把它升级到 ${VERSION}"
+    ${EndIf}
+FunctionEnd
+
 ; $R0 becomes 1 when $INSTDIR is a drive's root ("D:\" or "D:").
 Function IsDriveRoot
     StrCpy $R0 0
@@ -523,7 +585,8 @@ FunctionEnd
 ; For all users: an unelevated process (or one told /AsParent) starts this installer again
 ; elevated as its child, waits, starts the program when the child asks it to (the child's
 ; exit code), and ends with the child's outcome. An administrator's process returns and
-; installs itself ($R4 = 0); $R4 = 5 when elevation was refused.
+; installs itself ($R4 = 0); $R4 = 5 when elevation was refused, EXIT_BACK_TO_MODE when the
+; user went back from the child's folder page: both return to the mode page.
 Function RelaunchForAllUsers
     StrCpy $R4 0
     UserInfo::GetAccountType
@@ -534,13 +597,20 @@ Function RelaunchForAllUsers
     ${EndIf}
     ${GetParameters} $R0
     StrCpy $R0 "$R0 /AllUsers /ElevatedChild"
+    ; Called from .onInit only when silent or with a mode switch, else from the mode page.
+    ${IfNot} ${Silent}
+    ${AndIf} $ModeFixed != 1
+        StrCpy $R0 "$R0 /FromModePage"
+    ${EndIf}
     ${If} $DirGiven = 1
         StrCpy $R0 "$R0 /D=$INSTDIR"
     ${EndIf}
     HideWindow
     Call RunElevated
     ${If} $R4 = 5
+    ${OrIf} $R4 = ${EXIT_BACK_TO_MODE}
         ShowWindow $HWNDPARENT ${SW_SHOW}
+        BringToFront
         Return
     ${EndIf}
     ${If} $R4 = ${EXIT_START_PROGRAM}
@@ -562,14 +632,22 @@ Function PickArtForScale
     ${EndIf}
 FunctionEnd
 
-; The elevated child goes straight to the folder: its parent showed the pages before.
+; The elevated child started from the mode page goes straight to the folder: its parent showed
+; these pages before.
 Function SkipInElevatedChild
-    ${If} $HasParent = 1
+    ${If} $FromModePage = 1
         Abort
     ${EndIf}
 FunctionEnd
 
 Function ModePage
+    ; 上一步 on the folder page of the child started from this page: the child ends, and its
+    ; parent shows this page again (the choice can be changed, not skipped for good).
+    ${If} $FromModePage = 1
+    ${AndIf} $FolderShown = 1
+        SetErrorLevel ${EXIT_BACK_TO_MODE}
+        Quit
+    ${EndIf}
     ${If} $ModeFixed = 1
     ${OrIf} $HasParent = 1
         Abort
@@ -581,7 +659,7 @@ Function ModePage
     Pop $R0
     ${NSD_CreateRadioButton} 15u 44u -15u 12u "只为我安装(&M)"
     Pop $R0
-    ${NSD_CreateRadioButton} 15u 62u -15u 12u "为这台电脑的所有用户安装(&A)（需要管理员权限）"
+    ${NSD_CreateRadioButton} 15u 62u -15u 12u "为这台电脑的所有用户安装（需要管理员权限）(&A)"
     Pop $AllUsersRadio
     ${If} $Mode == "AllUsers"
         ${NSD_Check} $AllUsersRadio
@@ -595,24 +673,57 @@ Function ModePageLeave
     ${NSD_GetState} $AllUsersRadio $R0
     ${If} $R0 = ${BST_CHECKED}
         StrCpy $Mode "AllUsers"
-        Call ApplyMode
-        Call RelaunchForAllUsers  ; returns when this process installs, or was refused
+    ${Else}
+        StrCpy $Mode "CurrentUser"
+    ${EndIf}
+    Call ApplyMode
+    ; Told here, before elevation: the elevated process may read another account's registry.
+    Call ConfirmOtherMode
+    ${If} $R0 = 1
+        Abort
+    ${EndIf}
+    ${If} $Mode == "AllUsers"
+        Call RelaunchForAllUsers  ; returns when this process installs, was refused, or came back
         ${If} $R4 = 5
             MessageBox MB_OK|MB_ICONEXCLAMATION "没有取得管理员权限，无法为所有用户安装。你可以选择“只为我安装”。"
             Abort
+        ${ElseIf} $R4 = ${EXIT_BACK_TO_MODE}
+            Abort
         ${EndIf}
-    ${Else}
-        StrCpy $Mode "CurrentUser"
-        Call ApplyMode
     ${EndIf}
 FunctionEnd
 
+; With a copy installed in the other mode only, asks whether to install a second one; $R0
+; becomes 1 when the user declines. The way back to one copy depends on whether the mode page
+; was shown. Where both modes have a copy already, this setup adds none.
+Function ConfirmOtherMode
+    StrCpy $R0 0
+    ${If} $OtherDir == ""
+    ${OrIf} $OldDir != ""
+        Return
+    ${EndIf}
+    ${If} $Mode == "AllUsers"
+        StrCpy $R1 "这台电脑上已有一份只为你安装的 ${PRODUCT}：$\r$\n$OtherDir$\r$\n$\r$\n继续将再为所有用户安装一份，开始菜单中会有两个 ${PRODUCT}。"
+    ${Else}
+        StrCpy $R1 "这台电脑上已有一份为所有用户安装的 ${PRODUCT}：$\r$\n$OtherDir$\r$\n$\r$\n继续将再为你自己安装一份，开始菜单中会有两个 ${PRODUCT}。"
+    ${EndIf}
+    ${If} $ModeFixed = 1
+        StrCpy $R2 "要只保留一份，请点击“取消”并退出安装程序，先卸载已有的那一份。"
+    ${Else}
+        StrCpy $R2 "要只保留一份，请点击“取消”，然后选择另一种安装方式。"
+    ${EndIf}
+    MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$R1$\r$\n$\r$\n$R2" IDOK +2
+    StrCpy $R0 1
+FunctionEnd
+
 Function DirectoryPagePre
+    StrCpy $FolderShown 1
     ${If} $OldDir == ""
         StrCpy $DirTopText "${PRODUCT} 将安装到下面的文件夹。要装到别处，请点击“浏览”选择一个文件夹，安装程序会在其中建立 ${PRODUCT} 文件夹。"
         Return
     ${EndIf}
-    StrCpy $DirTopText "这是升级：${PRODUCT} $OldVersion 已装在下面的文件夹中，将升级到 ${VERSION}，设置和背景图片保留。换一个文件夹则把它移过去。"
+    Call DescribeChange
+    StrCpy $DirTopText "$R0 已装在下面的文件夹中，这次将$R1，设置和背景图片保留。换一个文件夹则把它移过去。"
     StrCpy $Target $OldDir
     Call FindRunningCopy
     ${If} $R0 <> 0
@@ -628,21 +739,22 @@ FunctionEnd
 Function DirectoryPageLeave
     Call IsDriveRoot
     ${If} $R0 = 1
-        MessageBox MB_OK|MB_ICONEXCLAMATION "不能直接安装到驱动器的根目录 $INSTDIR。$\r$\n请选择或新建一个文件夹，例如 $INSTDIR${PRODUCT}。"
+        ; NSIS has trimmed "C:\" to "C:": the drive letter and colon, with the backslash put back.
+        StrCpy $R1 $INSTDIR 2
+        MessageBox MB_OK|MB_ICONEXCLAMATION "不能直接安装到驱动器的根目录 $R1\。$\r$\n请选择或新建一个文件夹，例如 $R1\${PRODUCT}。"
         Abort
     ${EndIf}
-    ${If} $OtherDir != ""
-        ${If} $Mode == "AllUsers"
-            StrCpy $R1 "这台电脑上已有一份只为你安装的 ${PRODUCT}（在 $OtherDir）。继续将再为所有用户安装一份，开始菜单中会有两个 ${PRODUCT}。"
-        ${Else}
-            StrCpy $R1 "这台电脑上已有一份为所有用户安装的 ${PRODUCT}（在 $OtherDir）。继续将再为你自己安装一份，开始菜单中会有两个 ${PRODUCT}。"
+    ; A mode from the command line: no mode page asked about the other mode's copy.
+    ${If} $ModeFixed = 1
+    ${AndIf} $FromModePage != 1
+        Call ConfirmOtherMode
+        ${If} $R0 = 1
+            Abort
         ${EndIf}
-        MessageBox MB_OKCANCEL|MB_ICONEXCLAMATION "$R1$\r$\n$\r$\n要只保留一份，请点击“取消”，返回上一步选择另一种安装方式。" IDOK +2
-        Abort
     ${EndIf}
     ${If} $OldDir != ""
         ${If} $OldDir != $INSTDIR
-            MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} 现在装在 $OldDir。$\r$\n$\r$\n安装到 $INSTDIR 会把它移过去：旧文件夹中的 ${PRODUCT} 将被删除，你的设置和背景图片随它一起移到新文件夹。要继续吗？" IDYES +2
+            MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} 现在装在：$\r$\n$OldDir$\r$\n$\r$\n要把它移到：$\r$\n$INSTDIR$\r$\n$\r$\n旧文件夹中的 ${PRODUCT} 将被删除，你的设置和背景图片随它一起移到新文件夹。要继续吗？" IDYES +2
             Abort
         ${EndIf}
         Return
@@ -679,13 +791,13 @@ FunctionEnd
 !macroend
 
 Section "${PRODUCT}"
-    SetOutPath "$INSTDIR"
     StrCpy $Target $INSTDIR
     Call CloseRunningCopy
-    StrCpy $R8 0  ; 1: the install moves from $OldDir
+    ; Not in a register: the shared functions called below use $R0 to $R9.
+    StrCpy $Moving 0
     ${If} $OldDir != ""
     ${AndIf} $OldDir != $INSTDIR
-        StrCpy $R8 1
+        StrCpy $Moving 1
         StrCpy $Target $OldDir
         Call CloseRunningCopy
         StrCpy $Target "$OldDir\${EXE}"
@@ -694,12 +806,14 @@ Section "${PRODUCT}"
     StrCpy $Target "$INSTDIR\${EXE}"
     Call WaitForWritable
 
+    ; Made only now: an install given up above leaves no new folder behind.
+    SetOutPath "$INSTDIR"
     ; setting.ini, background.pic and Log in this folder are the user's: nothing here touches
     ; them.
     File "${STAGE}\${EXE}"
     File "/oname=LICENSE.txt" "${STAGE}\LICENSE.txt"
     File "/oname=THIRD-PARTY-NOTICES.txt" "${STAGE}\THIRD-PARTY-NOTICES.txt"
-    ${If} $R8 = 1
+    ${If} $Moving = 1
         ; The user's settings and picture go with the program; the earlier copy goes.
         ${If} ${FileExists} "$OldDir\setting.ini"
             CopyFiles /SILENT "$OldDir\setting.ini" "$INSTDIR"
@@ -746,12 +860,14 @@ Function FinishPagePre
     ${If} $Mode == "CurrentUser"
     ${OrIf} $HasParent = 1
         ${If} $StartPending = 1
-            StrCpy $FinishText "正在运行的 ${PRODUCT} 已关闭并更新，点击“完成”后它将重新启动。"
+            StrCpy $FinishText "原先运行的 ${PRODUCT} 已关闭并更新，点击“完成”后它将重新启动。"
+        ${ElseIf} $Mode == "AllUsers"
+            StrCpy $FinishText "${PRODUCT} 已为这台电脑的所有用户装好。它运行时在桌面上显示倒计时窗口，并在通知区域显示图标，右键点击图标可以打开设置。"
         ${Else}
             StrCpy $FinishText "${PRODUCT} 已装好。它运行时在桌面上显示倒计时窗口，并在通知区域显示图标，右键点击图标可以打开设置。"
         ${EndIf}
     ${ElseIf} $StartPending = 1
-        StrCpy $FinishText "正在运行的 ${PRODUCT} 已关闭并更新。请从开始菜单重新启动 ${PRODUCT}。"
+        StrCpy $FinishText "原先运行的 ${PRODUCT} 已关闭并更新，请从开始菜单重新启动它。"
     ${Else}
         StrCpy $FinishText "${PRODUCT} 已为这台电脑的所有用户装好。请从开始菜单启动 ${PRODUCT}。"
     ${EndIf}
@@ -808,7 +924,17 @@ Function un.onInit
             Quit
         ${EndIf}
     ${EndIf}
-    StrCpy $ConfirmText "将从下面的文件夹中删除 ${PRODUCT}。这个文件夹中的设置（setting.ini）、背景图片（background.pic）和调试日志也会一并删除；你自己放在这里的其他文件，以及 %APPDATA%\${PRODUCT} 中的设置，都会保留。"
+    ; What goes besides the program, and what stays. For one user the folder holds that user's
+    ; settings and picture; for all users it holds at most a preset, and each user's own files
+    ; are in that user's application data, which no uninstaller of the machine's copy touches.
+    ${If} $Mode == "AllUsers"
+        StrCpy $ConfirmText "将为这台电脑的所有用户删除下面文件夹中的 ${PRODUCT}，连同其中的设置（setting.ini）和背景图片（background.pic）。每个用户自己的设置和背景图片不会删除。"
+    ${Else}
+        StrCpy $ConfirmText "将从下面的文件夹中删除 ${PRODUCT}，连同你的设置（setting.ini）、背景图片（background.pic）和调试日志。你自己放在这个文件夹中的其他文件会保留。"
+        ${If} ${FileExists} "$APPDATA\${PRODUCT}\*.*"
+            StrCpy $ConfirmText "$ConfirmText$\r$\n保存在 $APPDATA\${PRODUCT} 中的设置和背景图片会保留。"
+        ${EndIf}
+    ${EndIf}
 FunctionEnd
 
 Section "Uninstall"

@@ -4,9 +4,9 @@
 # upgrade over the running copy (closed, replaced, started again, the user's files kept), an
 # upgrade refused by a copy that does not close, and an uninstall through the entry's
 # QuietUninstallString that leaves nothing behind. Then a folder of the user's own (/D=),
-# a move to another folder, an orphaned copy's uninstaller, and for all users the hand-over
-# between the unelevated parent and its elevated child (through the installer's switches:
-# under Wine every process is an administrator).
+# a move given up over a lasting lock, a move to another folder, an orphaned copy's
+# uninstaller, and for all users the hand-over between the unelevated parent and its elevated
+# child (through the installer's switches: under Wine every process is an administrator).
 # Usage: install_flow.sh <folder of TorvekQuindle-*-setup.exe> <the built TorvekQuindle.exe>
 set -uo pipefail
 setup=$(realpath "$1"/TorvekQuindle-*-setup.exe)
@@ -172,6 +172,16 @@ wait_until 10 [ -e "$WINEPREFIX/drive_c/lock-taken" ]
 wine "$setup" /S
 check "a plain /S over a briefly locked executable ends with 0" [ $? -eq 0 ]
 check "and replaces it in the user's folder" cmp -s "$tools/TorvekQuindle.exe" "$built"
+# A move held up by a lock that outlasts the wait gives up: nothing moves, and the copy closed
+# for it runs again from its own folder.
+run_program "$tools"
+(wine cmd /c 'type nul >C:\lock-long & ping -n 20 127.0.0.1 >nul <C:\Tools\TorvekQuindle.exe & del C:\lock-long' >/dev/null 2>&1 &)
+wait_until 10 [ -e "$WINEPREFIX/drive_c/lock-long" ]
+wine "$setup" /S '/D=C:\Elsewhere'
+check "a move held up by a lasting lock ends with 2" [ $? -eq 2 ]
+check "and the closed copy runs again from its folder" wait_until 20 program_runs Tools
+check "and made no other folder" [ ! -e "$(unix 'C:\Elsewhere')" ]
+wait_until 30 [ ! -e "$WINEPREFIX/drive_c/lock-long" ]
 wine reg add "HKCU\\$run_key" /v Countdown /d 'C:\Tools\TorvekQuindle.exe' /f >/dev/null 2>&1
 moved_win='C:\我的 程序\倒计时'
 moved=$(unix "$moved_win")
