@@ -71,9 +71,10 @@ std::string BackupDuringSave(std::string_view path);
 // Replaces a file that has other names so that it stays one file under all of them, and so
 // that a stop at any moment leaves each name the old file or the new one, whole: the new bytes
 // go beside it (as WriteFileInOneStep's), each other name is linked to them and moved over in
-// one rename, and last the file's own name. Where the platform cannot list the names (before
-// Windows Vista, a file system without them) or the first other name cannot be replaced, the
-// file is rewritten where it is (WriteFileInPlace). False when a step failed.
+// one rename, and last the file's own name. Where the platform cannot list the names (Wine, a
+// file system without them) or the first other name cannot be replaced, the file is rewritten
+// where it is (WriteFileInPlace); a later name that cannot be replaced keeps the old file,
+// whole. False when a step failed.
 bool WriteFileKeepingNames(std::string_view path, std::string_view bytes);
 // Answers in place of the platform's list of a file's other names when set (tests: Wine does
 // not list them).
@@ -206,9 +207,8 @@ template <typename Function>
 Function LibraryFunction(const wchar_t* library, const char* name) {
     HMODULE module = GetModuleHandleW(library);
     if (!module) module = LoadSystemLibrary(library);
-    return module
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-               : nullptr;
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
 }
 
 // The executable's folder without a trailing backslash, and its file name alone.

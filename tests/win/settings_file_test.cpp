@@ -95,8 +95,8 @@ TEST_F(SettingsFileTest, TransparencyKeepsItsLow16Bits) {
 TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
     const keys::FontKeys* fonts[] = {&keys::mtfont, &keys::ttfont};
     for (const keys::FontKeys* f : fonts) {
-        for (const SettingKey* k :
-             {&f->fontloc, &f->fontname, &f->size, &f->color, &f->bold, &f->italic}) {
+        for (const SettingKey* k : {&f->fontloc, &f->fontname, &f->size, &f->color, &f->bold,
+                                    &f->italic}) {
             WriteSetting(*k, k->default_text);
         }
         if (f == &keys::mtfont) WriteSetting(keys::maintitle, keys::maintitle.default_text);
@@ -104,11 +104,12 @@ TEST_F(SettingsFileTest, FirstApplyWritesSectionsAndKeysInFirstWrittenOrder) {
             WriteSetting(*k, k->default_text);
         }
     }
-    for (const SettingKey* k :
-         {&keys::transparency, &keys::winwidth, &keys::winhight, &keys::wintop, &keys::winleft,
-          &keys::deadline_date, &keys::deadline_hour, &keys::deadline_min, &keys::deadline_sec,
-          &keys::refresh, &keys::winshape, &keys::wintitle, &keys::accuracy, &keys::winmid,
-          &keys::limit, &keys::main_top, &keys::startup}) {
+    for (const SettingKey* k : {&keys::transparency, &keys::winwidth, &keys::winhight,
+                                &keys::wintop, &keys::winleft, &keys::deadline_date,
+                                &keys::deadline_hour, &keys::deadline_min, &keys::deadline_sec,
+                                &keys::refresh, &keys::winshape, &keys::wintitle,
+                                &keys::accuracy, &keys::winmid, &keys::limit, &keys::main_top,
+                                &keys::startup}) {
         WriteSetting(*k, k->default_text);
     }
     // Rewriting a key keeps its place.
