@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "runtime/gbk.h"
 #include "runtime/value.h"
@@ -333,27 +334,34 @@ bool WriteWholeFile(std::string_view path, std::initializer_list<std::string_vie
 
 bool DeleteFileAt(std::string_view path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
-bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
-    const std::wstring target = Widen(path);
-    const std::wstring staged = target + L".new";
-    if (IsReadOnlyFile(target)) return false;
-    const DWORD started = GetTickCount();
+// The bytes as a new file `staged` (replacing one a stopped save left), flushed to the disk.
+bool WriteStaged(const std::wstring& staged, std::string_view bytes, DWORD started) {
     HANDLE file = INVALID_HANDLE_VALUE;
     const bool opened = RetriedWhileHeld(started, [&] {
         file = CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         return file != INVALID_HANDLE_VALUE;
     });
-    if (opened) {
-        const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-        CloseHandle(file);
-        if (written && RetriedWhileHeld(started, [&] {
-                return MoveFileExW(staged.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-            })) {
-            return true;
-        }
-    }
+    if (!opened) return false;
+    const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
+    CloseHandle(file);
+    return written;
+}
+
+// `from` takes the place of `to` in one rename.
+bool MoveOver(const std::wstring& from, const std::wstring& to, DWORD started) {
+    return RetriedWhileHeld(started, [&] {
+        return MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
+}
+
+bool WriteFileInOneStep(std::string_view path, std::string_view bytes) {
+    const std::wstring target = Widen(path);
+    const std::wstring staged = target + L".new";
+    if (IsReadOnlyFile(target)) return false;
+    const DWORD started = GetTickCount();
+    if (WriteStaged(staged, bytes, started) && MoveOver(staged, target, started)) return true;
     DeleteFileW(staged.c_str());
     return false;
 }
@@ -406,6 +414,79 @@ bool WriteFileInPlace(std::string_view path, std::string_view bytes) {
     // does while it cannot be deleted (the save then counts as failed).
     return written &&
            RetriedWhileHeld(started, [&] { return DeleteFileW(wide_backup.c_str()) != 0; });
+}
+
+// The file's names other than `path`, as full paths: FindFirstFileNameW gives each relative to
+// the root of the volume. None when the platform cannot list them. Wine exports the two
+// functions as stubs that end the process when called, so under Wine (which tells itself by
+// ntdll's wine_get_version) they are not called.
+std::optional<std::vector<std::wstring>> OtherNamesOf(const std::wstring& path) {
+    if (other_names_for_tests) return other_names_for_tests(path);
+    using FirstName = HANDLE(WINAPI*)(LPCWSTR, DWORD, LPDWORD, PWSTR);
+    using NextName = BOOL(WINAPI*)(HANDLE, LPDWORD, PWSTR);
+    const auto first_name = LibraryFunction<FirstName>(L"kernel32.dll", "FindFirstFileNameW");
+    const auto next_name = LibraryFunction<NextName>(L"kernel32.dll", "FindNextFileNameW");
+    if (!first_name || !next_name || LibraryFunction<void*>(L"ntdll.dll", "wine_get_version")) {
+        return std::nullopt;
+    }
+    wchar_t volume[MAX_PATH];
+    wchar_t full[MAX_PATH];
+    if (!GetVolumePathNameW(path.c_str(), volume, MAX_PATH) ||
+        !GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr)) {
+        return std::nullopt;
+    }
+    std::wstring root = volume;
+    if (!root.empty() && root.back() == L'\\') root.pop_back();
+    std::vector<std::wstring> names;
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD length = MAX_PATH;
+    HANDLE find = first_name(path.c_str(), 0, &length, name.data());
+    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    do {
+        std::wstring other = root + name.c_str();
+        if (CompareStringOrdinal(other.c_str(), -1, full, -1, TRUE) != CSTR_EQUAL) {
+            names.push_back(std::move(other));
+        }
+        length = MAX_PATH;
+    } while (next_name(find, &length, name.data()));
+    const bool listed = GetLastError() == ERROR_HANDLE_EOF;
+    FindClose(find);
+    if (!listed) return std::nullopt;
+    return names;
+}
+
+bool WriteFileKeepingNames(std::string_view path, std::string_view bytes) {
+    const std::wstring target = Widen(path);
+    if (IsReadOnlyFile(target)) return false;
+    const std::optional<std::vector<std::wstring>> others = OtherNamesOf(target);
+    if (!others || others->empty()) return WriteFileInPlace(path, bytes);
+    const DWORD started = GetTickCount();
+    const std::wstring staged = target + L".new";
+    if (!WriteStaged(staged, bytes, started)) {
+        DeleteFileW(staged.c_str());
+        return false;
+    }
+    // Each other name becomes a name of the new file in one rename: linked beside it first,
+    // then moved over it. Where the first cannot (a folder this user may not write), nothing
+    // has changed yet and the file is rewritten where it is instead.
+    bool first = true;
+    for (const std::wstring& other : *others) {
+        const std::wstring link = other + L".new";
+        DeleteFileW(link.c_str());  // left by a stopped save
+        const bool moved = CreateHardLinkW(link.c_str(), staged.c_str(), nullptr) &&
+                           MoveOver(link, other, started);
+        if (!moved) {
+            DeleteFileW(link.c_str());
+            if (first) {
+                DeleteFileW(staged.c_str());
+                return WriteFileInPlace(path, bytes);
+            }
+        }
+        first = false;
+    }
+    if (MoveOver(staged, target, started)) return true;
+    DeleteFileW(staged.c_str());
+    return false;
 }
 
 std::optional<FileStamp> StampOf(std::string_view path) {

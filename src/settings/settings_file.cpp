@@ -35,12 +35,13 @@ std::u16string WidenToUtf16(std::string_view text) {
     return {reinterpret_cast<const char16_t*>(wide.data()), wide.size()};
 }
 
-// A setting.ini with other names (hard links) is rewritten where it is, so that it stays one
-// file under all of them; any other file is replaced in one step. A backup that a stopped save
-// in place left beside the file goes once the file is whole and new.
+// A setting.ini with other names (hard links) stays one file under all of them; any other file
+// is replaced in one step. A backup that a stopped save in place left beside the file goes
+// once the file is whole and new.
 bool WriteSettingsBytes(const std::string& path, std::string_view bytes) {
-    if (HasOtherNames(path)) return WriteFileInPlace(path, bytes);
-    if (!WriteFileInOneStep(path, bytes)) return false;
+    const bool written =
+        HasOtherNames(path) ? WriteFileKeepingNames(path, bytes) : WriteFileInOneStep(path, bytes);
+    if (!written) return false;
     const std::string backup = BackupDuringSave(path);
     return !FileExists(backup) || DeleteFileAt(backup);
 }

@@ -207,5 +207,35 @@ TEST_F(SettingsFileTest, AStoppedSaveOfAHardLinkedFileLeavesTheOldOneWhole) {
     EXPECT_TRUE(HasOtherNames(SettingsFilePath()));
 }
 
+// Where the platform lists a file's names, a save replaces each name in one rename: both names
+// are then the new file (another file than before), and no step left anything beside them.
+TEST_F(SettingsFileTest, ASavedHardLinkedFileIsTheNewFileUnderEveryName) {
+    WriteIni("[ui]\r\nwinwidth=300\r\n");
+    static std::string kept;
+    kept = dir_ + "\\persist\\setting.ini";
+    CreateDirectoryA((dir_ + "\\persist").c_str(), nullptr);
+    ASSERT_TRUE(CreateHardLinkA(kept.c_str(), SettingsFilePath().c_str(), nullptr));
+    other_names_for_tests = [](const std::wstring&) {
+        return std::optional<std::vector<std::wstring>>({Widen(kept)});
+    };
+    const auto index_of = [](const std::string& path) {
+        HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION information{};
+        GetFileInformationByHandle(file, &information);
+        CloseHandle(file);
+        return uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow;
+    };
+    const uint64_t old_index = index_of(kept);
+    const bool written = WriteSetting(keys::winhight, "210");
+    other_names_for_tests = nullptr;
+    EXPECT_TRUE(written);
+    EXPECT_EQ(ReadFileBytes(kept), "[ui]\r\nwinwidth=300\r\nwinhight=210\r\n");
+    EXPECT_NE(index_of(kept), old_index);
+    EXPECT_EQ(index_of(kept), index_of(SettingsFilePath()));
+    EXPECT_FALSE(FileExistsForTest(kept + ".new"));
+    EXPECT_FALSE(FileExistsForTest(SettingsFilePath() + ".new"));
+}
+
 }  // namespace
 }  // namespace tq
