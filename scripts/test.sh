@@ -78,23 +78,20 @@ for ((shard = 0; shard < shards; shard++)); do
     wine_session "e2e-$shard" -R '^e2e_tests$'
 done
 unset GTEST_TOTAL_SHARDS GTEST_SHARD_INDEX
-# Install, upgrade and uninstall: the test makes a Wine prefix and a display of its own.
-(
-    unset DISPLAY
-    run_ctest build/win32 "$win_results" -R '^install_flow$'
-    exit $ctest_failed
-) >"$results/dist.log" 2>&1 &
-session_pids+=($!)
-session_names+=(dist)
-# The release built again elsewhere to the same bytes, signed and verified (one program build
-# on one core, and an install under Wine in a prefix of its own).
-(
-    unset DISPLAY
-    run_ctest build/win32 "$win_results" -R '^release_check$'
-    exit $ctest_failed
-) >"$results/release.log" 2>&1 &
-session_pids+=($!)
-session_names+=(release)
+# The scripted tests make a Wine prefix and a display of their own: install, upgrade and
+# uninstall; the release built again elsewhere to the same bytes, signed and verified (one
+# program build on one core, and an install under Wine).
+script_session() {  # script_session <name> <ctest test name>: in the background, output to a log
+    (
+        unset DISPLAY
+        run_ctest build/win32 "$win_results" -R "^$2\$"
+        exit $ctest_failed
+    ) >"$results/$1.log" 2>&1 &
+    session_pids+=($!)
+    session_names+=("$1")
+}
+script_session dist install_flow
+script_session release release_check
 
 echo "== native core tests (AddressSanitizer, UBSan)"
 run_ctest build/native "$results/"

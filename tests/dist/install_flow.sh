@@ -30,13 +30,7 @@ source "$root/scripts/wine-env.sh"
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 trap 'end_programs; tq_wine_cleanup; rm -rf "$WINEPREFIX"' EXIT
 
-failures=0
-check() {  # check <what> <command...>
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-not() { ! "$@"; }
+source "$root/tests/dist/checks.sh"
 key_absent() { ! wine reg query "$1" >/dev/null 2>&1; }
 unix() { winepath -u "$1" 2>/dev/null; }
 reg_value() {  # reg_value <key> <name>: the data, empty when missing (reg speaks GBK here)
@@ -256,5 +250,4 @@ check "uninstalled by hand: the entry is gone" key_absent "$all_users_key"
 check "uninstalled by hand: the folder is gone" [ ! -e "$(unix "$program_files\\TorvekQuindle")" ]
 check "the zip holds the same program in its one folder" python3 -c "import sys, zipfile; z = sys.argv[1]; sys.exit(zipfile.ZipFile(z).read(z.rsplit('/', 1)[1][:-len('-win32.zip')] + '/TorvekQuindle.exe') != open(sys.argv[2], 'rb').read())" "$(dirname "$setup")"/TorvekQuindle-*-win32.zip "$built"
 
-echo "$failures failed"
-[ $failures -eq 0 ]
+checks_end

@@ -14,13 +14,7 @@ work=$(mktemp -d /tmp/tq-release.XXXXXX)
 other="$work/another folder/TorvekQuindle"
 trap 'declare -F tq_wine_cleanup >/dev/null && tq_wine_cleanup; rm -rf "$work"' EXIT
 
-failures=0
-check() {  # check <what> <command...>
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-not() { ! "$@"; }
+source "$root/tests/dist/checks.sh"
 version=$(sed -n 's/^#define TQ_VERSION_TEXT "\(.*\)"$/\1/p' "$root/src/resources/version.h")
 setup=TorvekQuindle-$version-setup.exe
 zip=TorvekQuindle-$version-win32.zip
@@ -167,5 +161,4 @@ local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 installed=$(winepath -u "$local_app_data\\Programs\\TorvekQuindle" 2>/dev/null)
 check "the uninstaller the installer writes verifies" verify "$installed/uninstall.exe"
 
-echo "$failures failed"
-[ $failures -eq 0 ]
+checks_end
