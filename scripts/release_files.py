@@ -188,12 +188,14 @@ def write_json(path, value):
 
 
 def write_scoop(path, args, zip_path, zip_url):
-    # Scoop keeps a persisted file as a hard link into its persist folder. The program saves
-    # setting.ini and background.pic in one step (a new file renamed over the old), which
-    # replaces that link, and a persisted file that does not exist yet would be made a folder.
-    # So the two files are carried over by the hooks, by copy: into the new version's folder at
-    # install, back into the persist folder at uninstall (which an update runs first); a file
-    # the user deleted (the defaults restored) is deleted there too. Log is a folder, linked.
+    # Scoop keeps a persisted file as a hard link into its persist folder. The program keeps a
+    # hard-linked setting.ini one file when it saves, but 默认设置 deletes setting.ini and
+    # background.pic (the persisted copies would come back at the next update), the picture is
+    # replaced in one step, and a persisted file that does not exist yet is made a folder (which
+    # the program cannot read, and so never saves over). So the two files are carried over by the
+    # hooks, by copy: into the new version's folder at install, back into the persist folder at
+    # uninstall (which an update runs first); a file the user deleted is deleted there too. Log
+    # is a folder, linked.
     files = "'setting.ini', 'background.pic'"
     manifest = {
         "version": args.version,
@@ -206,8 +208,8 @@ def write_scoop(path, args, zip_path, zip_url):
         "bin": "TorvekQuindle.exe",
         "shortcuts": [["TorvekQuindle.exe", PRODUCT]],
         "##": "setting.ini and background.pic are carried over by the hooks rather than "
-              "persisted: the program replaces them by renaming a new file over the old, which "
-              "would cut Scoop's hard link.",
+              "persisted: restoring the defaults deletes them, and a persisted file that does "
+              "not exist yet would be made a folder.",
         "persist": ["Log"],
         "pre_install": [
             f"foreach ($f in {files}) {{",
