@@ -456,6 +456,7 @@ std::optional<std::vector<std::wstring>> OtherNamesOf(const std::wstring& path) 
 }
 
 bool WriteFileKeepingNames(std::string_view path, std::string_view bytes) {
+    if (!HasOtherNames(path)) return WriteFileInOneStep(path, bytes);
     const std::wstring target = Widen(path);
     if (IsReadOnlyFile(target)) return false;
     const std::optional<std::vector<std::wstring>> others = OtherNamesOf(target);

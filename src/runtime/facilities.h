@@ -68,10 +68,10 @@ bool HasOtherNames(std::string_view path);
 // cut). Holding and read-only files as with WriteFileInOneStep. False when a step failed.
 bool WriteFileInPlace(std::string_view path, std::string_view bytes);
 std::string BackupDuringSave(std::string_view path);
-// Replaces a file that has other names so that it stays one file under all of them, and so
-// that a stop at any moment leaves each name the old file or the new one, whole: the new bytes
-// go beside it (as WriteFileInOneStep's), each other name is linked to them and moved over in
-// one rename, and last the file's own name. Where the platform cannot list the names (Wine, a
+// Replaces a file as WriteFileInOneStep does, and one that has other names so that it stays
+// one file under all of them and a stop at any moment leaves each name the old file or the
+// new one, whole: the new bytes go beside it (as WriteFileInOneStep's), each other name is
+// linked to them and moved over in one rename, and last the file's own name. Where the platform cannot list the names (Wine, a
 // file system without them) or the first other name cannot be replaced, the file is rewritten
 // where it is (WriteFileInPlace); a later name that cannot be replaced keeps the old file,
 // whole. False when a step failed.

@@ -193,8 +193,6 @@ FontFamilies ListFontFamilies() {
     return families;
 }
 
-std::vector<std::string> ListFontNames() { return ListFontFamilies().names; }
-
 FontNameCache& InstalledFontNames() {
     static FontNameCache cache(ReadOwnNames);
     return cache;

@@ -66,7 +66,6 @@ struct FontFamilies {
     std::set<std::string> east_asian;
 };
 FontFamilies ListFontFamilies();
-std::vector<std::string> ListFontNames();  // ListFontFamilies().names
 
 // The run's FontNameCache, reading the tables through the fonts the platform creates.
 FontNameCache& InstalledFontNames();

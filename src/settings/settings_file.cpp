@@ -39,9 +39,7 @@ std::u16string WidenToUtf16(std::string_view text) {
 // is replaced in one step. A backup that a stopped save in place left beside the file goes
 // once the file is whole and new.
 bool WriteSettingsBytes(const std::string& path, std::string_view bytes) {
-    const bool written =
-        HasOtherNames(path) ? WriteFileKeepingNames(path, bytes) : WriteFileInOneStep(path, bytes);
-    if (!written) return false;
+    if (!WriteFileKeepingNames(path, bytes)) return false;
     const std::string backup = BackupDuringSave(path);
     return !FileExists(backup) || DeleteFileAt(backup);
 }

@@ -800,7 +800,7 @@ TEST(FacilitiesSystem, FontNamesAreTheReportedFamiliesReversedWithoutRepeats) {
     EXPECT_LT(expected.size(), reported.size())
         << "some family is reported for several character sets in a row";
 
-    const std::vector<std::string> names = ListFontNames();
+    const std::vector<std::string> names = ListFontFamilies().names;
     EXPECT_EQ(names, expected);
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_LE(names[i].size(), 31u) << names[i];
@@ -887,7 +887,7 @@ TEST(FacilitiesResources, RepeatedCallsLeaveNoHandlesBehind) {
         DeleteRegistryValue(3, registry + "\\v");
         DeleteRegistryValue(3, registry + "\\v");
         DeleteRegistryValue(3, registry);
-        ListFontNames();
+        ListFontFamilies();
         RunDirectory();
     };
     exercise();  // first use may set up lasting state (caches, loaded modules)

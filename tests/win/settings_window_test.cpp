@@ -148,7 +148,7 @@ protected:
 };
 
 TEST_F(SettingsWindowAtWork, LoadersShowTheFileOrEachKeysDefault) {
-    const std::vector<std::string> fonts = ListFontNames();
+    const std::vector<std::string> fonts = ListFontFamilies().names;
     ASSERT_GT(fonts.size(), 4u);
     int songti = static_cast<int>(fonts.size()) - 1;  // the last font when none is 宋体
     for (size_t i = 0; i < fonts.size(); ++i) {
